@@ -1,0 +1,29 @@
+# The two commands the README opens with, and a few more for developers.
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: deps build demo test bench clean
+
+deps:
+	@bash scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# Builds, writes a sample FITS frame, shows what the reader makes of it and renders it.
+demo: build
+	@bash scripts/demo $(BUILD)
+
+# Builds and runs every test.
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Speed benchmarks; not part of the tests.
+bench: deps
+	@cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNUVAK_TESTS=OFF -DNUVAK_BENCH=ON >/dev/null
+	@cmake --build $(BUILD)-bench -j $(JOBS)
+	@bash scripts/bench $(BUILD)-bench
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-bench

@@ -1,0 +1,123 @@
+#include "core/fileio.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "core/error.h"
+#include "resources/messages.h"
+
+namespace nuvak {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string systemReason(int err) {
+    return err ? std::string(std::strerror(err)) : std::string(msg::kUnknownReason);
+}
+
+fs::path pathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
+FileSource::FileSource(const std::string& path) : path_(path) {
+    std::error_code ec;
+    const fs::path p = pathOf(path);
+    if (fs::is_directory(p, ec)) throw FileError(path, msg::kIsFolder);
+    errno = 0;
+#ifdef _WIN32
+    file_ = _wfopen(p.c_str(), L"rb");
+#else
+    file_ = std::fopen(p.c_str(), "rb");
+#endif
+    if (!file_) throw FileError(path, std::string(msg::kCannotOpen) + systemReason(errno));
+    const auto n = fs::file_size(p, ec);
+    if (ec) {
+        std::fclose(file_);
+        throw FileError(path, std::string(msg::kCannotOpen) + ec.message());
+    }
+    size_ = n;
+}
+
+FileSource::~FileSource() {
+    if (file_) std::fclose(file_);
+}
+
+void FileSource::read(std::uint64_t pos, void* dst, std::size_t n) {
+    if (pos > size_ || n > size_ - pos) throw FileError(path_, msg::kTruncated);
+    if (pos != position_) {
+#ifdef _WIN32
+        const int rc = _fseeki64(file_, static_cast<long long>(pos), SEEK_SET);
+#else
+        const int rc = fseeko(file_, static_cast<off_t>(pos), SEEK_SET);
+#endif
+        if (rc != 0) throw FileError(path_, std::string(msg::kReadFailed) + systemReason(errno));
+        position_ = pos;
+    }
+    const std::size_t got = std::fread(dst, 1, n, file_);
+    position_ += got;
+    if (got != n) {
+        if (std::ferror(file_)) throw FileError(path_, std::string(msg::kReadFailed) + systemReason(errno));
+        throw FileError(path_, msg::kTruncated);
+    }
+}
+
+void MemorySource::read(std::uint64_t pos, void* dst, std::size_t n) {
+    if (pos > bytes_.size() || n > bytes_.size() - pos) throw FileError(name_, msg::kTruncated);
+    if (n) std::memcpy(dst, bytes_.data() + pos, n);
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+    FileSource src(path);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(src.size()));
+    src.read(0, bytes.data(), bytes.size());
+    return bytes;
+}
+
+void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const fs::path target = pathOf(path);
+    std::error_code ec;
+    if (fs::is_directory(target, ec)) throw FileError(path, msg::kIsFolder);
+
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    fs::path temp = target;
+    temp += fs::path(".tmp-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+
+    errno = 0;
+#ifdef _WIN32
+    std::FILE* f = _wfopen(temp.c_str(), L"wbx");
+#else
+    std::FILE* f = std::fopen(temp.c_str(), "wbx");
+#endif
+    if (!f) throw FileError(path, std::string(msg::kCannotWrite) + systemReason(errno));
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    int err = ok ? 0 : errno;
+    if (std::fflush(f) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok) {
+        fs::rename(temp, target, ec);
+        if (ec) {
+            ok = false;
+            err = ec.value();
+        }
+    }
+    if (!ok) {
+        fs::remove(temp, ec);
+        throw FileError(path, std::string(msg::kCannotWrite) + systemReason(err));
+    }
+}
+
+}  // namespace nuvak

@@ -1,0 +1,65 @@
+#pragma once
+// Reading outside bytes from a file or from memory, and writing files atomically.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace nuvak {
+
+// Random-access bytes with a known size: a file on disk or a buffer in memory. Readers take
+// one of these so that the same parsing code serves files, tests and fuzzing.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Name used in messages (the file name).
+    virtual const std::string& name() const = 0;
+    virtual std::uint64_t size() const = 0;
+    // Copies n bytes from offset pos; throws FileError if fewer are there.
+    virtual void read(std::uint64_t pos, void* dst, std::size_t n) = 0;
+};
+
+// A file opened for binary reading. Throws FileError naming the file when it cannot be
+// opened or is a folder.
+class FileSource final : public ByteSource {
+public:
+    explicit FileSource(const std::string& path);
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    const std::string& name() const override { return path_; }
+    std::uint64_t size() const override { return size_; }
+    void read(std::uint64_t pos, void* dst, std::size_t n) override;
+
+private:
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    std::uint64_t size_ = 0;
+    std::uint64_t position_ = 0;
+};
+
+// Bytes already in memory, under a name for messages.
+class MemorySource final : public ByteSource {
+public:
+    MemorySource(std::string name, std::span<const std::uint8_t> bytes) : name_(std::move(name)), bytes_(bytes) {}
+    const std::string& name() const override { return name_; }
+    std::uint64_t size() const override { return bytes_.size(); }
+    void read(std::uint64_t pos, void* dst, std::size_t n) override;
+
+private:
+    std::string name_;
+    std::span<const std::uint8_t> bytes_;
+};
+
+// The whole file; throws FileError naming the file when it cannot be read.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+
+// Writes bytes to path through a temporary file in the same folder and a rename, so a
+// failure leaves no partial file and never destroys an existing one. Throws FileError.
+void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace nuvak

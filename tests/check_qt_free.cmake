@@ -1,0 +1,13 @@
+# Fails when a file of the Qt-free layer includes a Qt header.
+file(GLOB_RECURSE files "${ROOT}/core/*.h" "${ROOT}/core/*.cpp")
+set(bad "")
+foreach(f IN LISTS files)
+  file(STRINGS "${f}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|qt)")
+  if(lines)
+    list(APPEND bad "${f}: ${lines}")
+  endif()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "Qt headers in the Qt-free layer:\n${bad}")
+endif()
+message(STATUS "core/ is free of Qt headers")
