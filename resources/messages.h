@@ -14,4 +14,13 @@ inline constexpr char kUnknownReason[] = "unknown reason";
 // Diagnostics of the readers, written to the caller's diagnostic stream.
 inline constexpr char kAllocError[] = "Alloc Error  !!\n";
 
+// FITS reading.
+// (FITS messages)
+
+// Netpbm entry reading.
+// (Netpbm messages)
+
+// JPEG and BMP files.
+// (JPEG and BMP messages)
+
 }  // namespace nuvak::msg
