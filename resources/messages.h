@@ -15,12 +15,57 @@ inline constexpr char kUnknownReason[] = "unknown reason";
 inline constexpr char kAllocError[] = "Alloc Error  !!\n";
 
 // FITS reading.
-// (FITS messages)
+inline constexpr char kFitsShorterThanBlock[] = "not a FITS file: shorter than one 2880-byte header block";
+inline constexpr char kFitsNoEnd[] = "not a FITS file: no END card ends the header";
+inline constexpr char kFitsNotFits[] = "not a FITS file: the first header card is not text";
+inline constexpr char kFitsNoSize[] = "the header has no NAXIS1 and NAXIS2 cards: it describes no image";
+inline constexpr char kFitsEmptySize[] = "the header describes no image: NAXIS1 x NAXIS2 = ";
+inline constexpr char kFitsTooLarge[] = " pixels: a side is over 16000 pixels";
+inline constexpr char kFitsBitpix[] = "BITPIX = ";
+inline constexpr char kFitsBitpixOnly16[] = ": only 16-bit integer samples (BITPIX = 16) can be read";
+inline constexpr char kFitsNotWhole[] = " value is not a whole number: ";
+inline constexpr char kFitsValueTooLarge[] = " value is too large: ";
+inline constexpr char kFitsBzeroNotNumber[] = "BZERO value is not a number: ";
+inline constexpr char kFitsBzeroRange[] = "BZERO value is not a 32-bit integer: ";
+inline constexpr char kFitsTruncated[] = "file truncated: ";
+inline constexpr char kFitsSampleBytes[] = " sample bytes";
+inline constexpr char kFitsNoMemory[] = "not enough memory for the image";
 
 // Netpbm entry reading.
-// (Netpbm messages)
+// "{}" marks where a number or word is put in, in order.
+inline constexpr char kPgmNoMagic[] = "no magic word at the start of the file";
+inline constexpr char kPgmBitmapText[] = "a black-and-white bitmap in text form (P1): not supported";
+inline constexpr char kPgmBitmapBinary[] = "a black-and-white bitmap (P4): not supported";
+inline constexpr char kPgmGreyText[] = "a grey image in text form (P2): not supported, only binary files are read";
+inline constexpr char kPgmColourText[] = "a colour image in text form (P3): not supported, only binary files are read";
+inline constexpr char kPgmTaggedHeader[] = "a Netpbm file with a tagged header (P7): not supported";
+inline constexpr char kPgmHeaderTooLong[] = "the header is longer than {} bytes";
+inline constexpr char kPgmWordTooLong[] = "a header word is longer than {} bytes";
+inline constexpr char kPgmWidth[] = "width";
+inline constexpr char kPgmHeight[] = "height";
+inline constexpr char kPgmMaxValue[] = "maximum value";
+inline constexpr char kPgmMissing[] = "the header ends before the {}";
+inline constexpr char kPgmNotNumber[] = "the {} \"{}\" is not a number";
+inline constexpr char kPgmSizeTooSmall[] = "the {} {} is not a size: it must be at least 1";
+inline constexpr char kPgmSizeTooLarge[] = "the {} {} is over the limit of {}";
+inline constexpr char kPgmMaxValueNegative[] = "the maximum value {} is negative";
+inline constexpr char kPgmMaxValueTooLarge[] = "the maximum value {} is above {}: two bytes per sample are not supported";
+inline constexpr char kPgmTruncated[] = "truncated: {} of {} sample bytes";
+inline constexpr char kPgmNoMemory[] = "not enough memory for a {} x {} image";
 
 // JPEG and BMP files.
-// (JPEG and BMP messages)
+inline constexpr char kJpegEmpty[] = "the file is empty, not a JPEG image";
+inline constexpr char kJpegUnreadable[] = "cannot be read as a JPEG image: ";
+inline constexpr char kJpegDamaged[] = "the JPEG image data is damaged or cut short: ";
+inline constexpr char kJpegCmyk[] = "a CMYK JPEG image: not supported, only grey and colour (RGB) JPEG images are read";
+inline constexpr char kJpegTooLarge[] = "the JPEG image is larger than 65500 pixels on a side";
+inline constexpr char kJpegNoMemory[] = "not enough memory for the image of this size";
+inline constexpr char kJpegNothingToEncode[] = "cannot save an empty picture as JPEG";
+inline constexpr char kJpegEncodeFailed[] = "JPEG encoding failed: ";
+inline constexpr char kBmpEmpty[] = "the file is empty, not a BMP image";
+inline constexpr char kBmpUnreadable[] = "cannot be read as a BMP image: ";
+inline constexpr char kBmpTruncated[] = "the BMP file ends before all its pixel rows";
+inline constexpr char kBmpNothingToEncode[] = "cannot save an empty picture as BMP";
+inline constexpr char kBmpEncodeFailed[] = "BMP encoding failed: ";
 
 }  // namespace nuvak::msg
