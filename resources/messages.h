@@ -31,6 +31,11 @@ inline constexpr char kFitsTruncated[] = "file truncated: ";
 inline constexpr char kFitsSampleBytes[] = " sample bytes";
 inline constexpr char kFitsNoMemory[] = "not enough memory for the image";
 
+// Opening a FITS image as a document.
+inline constexpr char kOpenGridEmpty[] = "too small to compute display levels (a side of 20 pixels or less): ";
+inline constexpr char kOpenFlat[] = "no display levels: the sampled pixels are all equal, upper and lower level ";
+inline constexpr char kOpenLevelsRange[] = "no display levels: the sample values are out of range";
+
 // Netpbm entry reading.
 // "{}" marks where a number or word is put in, in order.
 inline constexpr char kPgmNoMagic[] = "no magic word at the start of the file";

@@ -1,0 +1,114 @@
+#include "core/format.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "core/error.h"
+
+namespace nuvak {
+
+std::string FormatGeneral(double v) {
+    if (std::isnan(v)) return "NAN";
+    if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
+    if (v == 0) return "0";
+    // 15 significant digits and the decimal exponent, rounded once.
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.14e", v);
+    std::string s(buf);
+    const bool negative = s[0] == '-';
+    if (negative) s.erase(0, 1);
+    const auto e = s.find('e');
+    const int exponent = std::atoi(s.c_str() + e + 1);
+    std::string digits = s.substr(0, 1) + s.substr(2, e - 2);
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+    std::string out = negative ? "-" : "";
+    if (exponent >= 15 || exponent < -5) {
+        out += digits.substr(0, 1);
+        if (digits.size() > 1) out += "." + digits.substr(1);
+        out += "E" + std::to_string(exponent);
+    } else if (exponent >= 0) {
+        if (int(digits.size()) <= exponent + 1) {
+            out += digits + std::string(exponent + 1 - digits.size(), '0');
+        } else {
+            out += digits.substr(0, exponent + 1) + "." + digits.substr(exponent + 1);
+        }
+    } else {
+        out += "0." + std::string(-exponent - 1, '0') + digits;
+    }
+    return out;
+}
+
+double GeneralDecimal(double v) { return std::isfinite(v) ? std::strtod(FormatGeneral(v).c_str(), nullptr) : v; }
+
+int ParseInt(std::string_view text) {
+    std::string_view t = text;
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    bool negative = false;
+    if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
+        negative = t.front() == '-';
+        t.remove_prefix(1);
+    }
+    long long v = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (t.empty() || t.front() == '-' || end != t.data() + t.size() || ec != std::errc() ||
+        (negative ? -v : v) < std::numeric_limits<int>::min() || (negative ? -v : v) > std::numeric_limits<int>::max()) {
+        throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
+    }
+    return static_cast<int>(negative ? -v : v);
+}
+
+double ParseReal(std::string_view text) {
+    std::string_view t = text;
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+    std::string_view digits = t;
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    double v = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (digits.empty() || digits.front() == '+' || end != digits.data() + digits.size() || ec != std::errc() ||
+        !std::isfinite(v)) {
+        throw ConversionError("'" + std::string(text) + "' is not a valid floating point value");
+    }
+    return v;
+}
+
+namespace {
+
+bool isSeparator(char c) {
+#ifdef _WIN32
+    return c == '/' || c == '\\' || c == ':';
+#else
+    return c == '/';
+#endif
+}
+
+std::size_t nameStart(const std::string& path) {
+    for (std::size_t i = path.size(); i > 0; --i)
+        if (isSeparator(path[i - 1])) return i;
+    return 0;
+}
+
+}  // namespace
+
+std::string FileNameOf(const std::string& path) { return path.substr(nameStart(path)); }
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < nameStart(path)) return path + ext;
+    return path.substr(0, dot) + ext;
+}
+
+std::string LowerExtension(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < nameStart(path)) return "";
+    std::string ext = path.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return ext;
+}
+
+}  // namespace nuvak

@@ -1,0 +1,29 @@
+#pragma once
+// Number texts: the general decimal form attributes are written in, the "0.00" label
+// pattern, and the strict parses that control texts and attributes go through.
+
+#include <string>
+#include <string_view>
+
+namespace nuvak {
+
+// At most 15 significant digits, no trailing zeros, an exponent only for magnitudes of
+// 1E15 and above or below 0.00001: 2 -> "2", 1.21 -> "1.21", 0.0625 -> "0.0625".
+std::string FormatGeneral(double v);
+// The value a general-decimal text reads back as (what an attribute holds after writing).
+double GeneralDecimal(double v);
+
+// Strict integer: optional leading blanks, optional sign, digits, nothing after; in 32 bits.
+// Throws ConversionError ("'abc' is not a valid integer value").
+int ParseInt(std::string_view text);
+// Real number with a period; throws ConversionError ("'x' is not a valid floating point value").
+double ParseReal(std::string_view text);
+
+// File-name helpers with the separators of the platform ('/' everywhere, '\\' and ':' on Windows).
+std::string FileNameOf(const std::string& path);
+// Replaces the extension (from the last '.' of the file name) or adds it when there is none.
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+// The extension of the file name, lower case, with its dot ("" when there is none).
+std::string LowerExtension(const std::string& path);
+
+}  // namespace nuvak
