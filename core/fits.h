@@ -65,6 +65,8 @@ struct FitsImage {
     IntArray2D samples;
 };
 FitsImage LoadFits(ByteSource& source, std::ostream* diag = nullptr);
+// The same into an array the caller holds (at least W x H; ReadFitsHeader tells the size).
+FitsHeader LoadFitsInto(ByteSource& source, IntArray2D& p, std::ostream* diag = nullptr);
 FitsImage LoadFits(const std::string& path, std::ostream* diag = nullptr);
 
 }  // namespace nuvak

@@ -21,21 +21,7 @@ OpenedFits Open(const Bytes& bytes, const std::string& name = "/data/night/m42.f
     return OpenFitsDocument(src);
 }
 
-bool onGrid(int x, int y, int w, int h) { return x >= 10 && y >= 10 && x < w - 10 && y < h - 10 && x % 4 == 2 && y % 4 == 2; }
-
-// 100 x 100 frame: grid samples alternate 1000 and 1400 (mean 1200, minimum 1000), the rest
-// is 1200 with one dark pixel (900) and one bright pixel (2000) off the grid.
-Bytes ExampleFrame() {
-    return FitsBuilder::Image16(100, 100)
-        .samples(100, 100,
-                 [](int x, int y) {
-                     if (onGrid(x, y, 100, 100)) return Stored((x + y) % 8 == 4 ? 1000 : 1400);
-                     if (x == 5 && y == 7) return Stored(900);
-                     if (x == 95 && y == 3) return Stored(2000);
-                     return Stored(1200);
-                 })
-        .bytes();
-}
+Bytes ExampleFrame() { return test::LevelExampleFrame(); }
 
 TEST(FitsDocument, LevelsFromTheSampleGridAndTheDisplay) {
     const OpenedFits f = Open(ExampleFrame());

@@ -71,4 +71,17 @@ Bytes FitsBuilder::bytes(bool padData) const {
     return out;
 }
 
+Bytes LevelExampleFrame() {
+    auto onGrid = [](int x, int y) { return x >= 10 && y >= 10 && x < 90 && y < 90 && x % 4 == 2 && y % 4 == 2; };
+    return FitsBuilder::Image16(100, 100)
+        .samples(100, 100,
+                 [&](int x, int y) {
+                     if (onGrid(x, y)) return Stored((x + y) % 8 == 4 ? 1000 : 1400);
+                     if (x == 5 && y == 7) return Stored(900);
+                     if (x == 95 && y == 3) return Stored(2000);
+                     return Stored(1200);
+                 })
+        .bytes();
+}
+
 }  // namespace nuvak::test

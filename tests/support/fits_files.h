@@ -36,4 +36,9 @@ struct FitsBuilder {
 // The stored value of a sample under BZERO 32768: the physical value minus 32768.
 inline std::uint16_t Stored(int physical) { return static_cast<std::uint16_t>(physical - 32768); }
 
+// A 100 x 100 frame (BZERO 32768) whose sample grid alternates 1000 and 1400 (mean 1200,
+// minimum 1000, so display levels 1000 and 1400); the rest is 1200, with one dark pixel
+// (900) at (5, 7) and one bright pixel (2000) at (95, 3), both off the grid.
+Bytes LevelExampleFrame();
+
 }  // namespace nuvak::test

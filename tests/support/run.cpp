@@ -1,0 +1,53 @@
+#include "tests/support/run.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/files.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace nuvak::test {
+
+namespace {
+
+// Single-quoted for the POSIX shell.
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+RunResult Run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd) {
+    TempDir io;
+    std::string cmd;
+    if (!cwd.empty()) cmd += "cd " + quote(cwd) + " && ";
+    cmd += quote(program);
+    for (const auto& a : args) cmd += " " + quote(a);
+    cmd += " >" + quote(io.file("out")) + " 2>" + quote(io.file("err")) + " </dev/null";
+    RunResult r;
+    const int raw = std::system(cmd.c_str());
+#ifdef _WIN32
+    r.status = raw;
+#else
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    r.out = slurp(io.file("out"));
+    r.err = slurp(io.file("err"));
+    return r;
+}
+
+}  // namespace nuvak::test
