@@ -1,1 +1,159 @@
-int main() { return 0; }
+// nuvak-cli: the headless entry to the image readers and, later, the measurements.
+//
+//   nuvak-cli info FILE [--as fits|bmp|jpeg|pgm]
+//   nuvak-cli render FILE OUT [--as fits|bmp|jpeg|pgm]
+//   nuvak-cli make-samples DIR
+//
+// Exit status: 0 success, 1 a file could not be read or written (message on stderr),
+// 2 a usage error. Only the JSON object goes to standard output.
+
+#include <exception>
+#include <iostream>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/json.h"
+#include "core/error.h"
+#include "core/format.h"
+#include "core/open.h"
+#include "core/samples.h"
+#include "platform/image_files.h"
+
+namespace nuvak::cli {
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kFileFailure = 1;
+constexpr int kUsage = 2;
+
+const char kUsageText[] =
+    "usage: nuvak-cli info FILE [--as fits|bmp|jpeg|pgm]\n"
+    "       nuvak-cli render FILE OUT [--as fits|bmp|jpeg|pgm]\n"
+    "       nuvak-cli make-samples DIR\n";
+
+struct UsageError {
+    std::string message;
+};
+
+struct Arguments {
+    std::vector<std::string> positional;
+    std::optional<FileKind> as;
+};
+
+std::optional<FileKind> kindNamed(const std::string& name) {
+    if (name == "fits") return FileKind::Fits;
+    if (name == "bmp") return FileKind::Bmp;
+    if (name == "jpeg" || name == "jpg") return FileKind::Jpeg;
+    if (name == "pgm") return FileKind::Pgm;
+    return std::nullopt;
+}
+
+Arguments parse(const std::vector<std::string>& args) {
+    Arguments a;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            a.positional.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--as" || arg.rfind("--as=", 0) == 0) {
+            std::string value;
+            if (arg == "--as") {
+                if (i + 1 >= args.size()) throw UsageError{"--as needs a kind: fits, bmp, jpeg or pgm"};
+                value = args[++i];
+            } else {
+                value = arg.substr(5);
+            }
+            a.as = kindNamed(value);
+            if (!a.as) throw UsageError{"unknown kind for --as: " + value + " (fits, bmp, jpeg or pgm)"};
+        } else {
+            throw UsageError{"unknown option: " + arg};
+        }
+    }
+    return a;
+}
+
+FileKind kindOf(const std::string& path, const std::optional<FileKind>& as) {
+    if (as) return *as;
+    const int k = FileKindOfExtension(path);
+    if (k == 0) throw UsageError{"cannot tell the kind of " + path + " from its extension; give --as"};
+    return static_cast<FileKind>(k);
+}
+
+int info(const Arguments& a) {
+    if (a.positional.size() != 1) throw UsageError{"info takes one FILE"};
+    const std::string& path = a.positional[0];
+    const platform::OpenedDocument opened = platform::OpenImageFile(path, kindOf(path, a.as));
+    const ImageDocument& d = opened.document;
+    JsonObject o;
+    o.add("kind", static_cast<int>(d.kind()));
+    o.add("width", d.DemX).add("height", d.DemY).add("caption", d.caption);
+    if (d.kind() == ImageKind::Mono16) {
+        o.add("cards", opened.cards.value_or(0));
+        o.add("bzero", std::int64_t(opened.bzero.value_or(0)));
+        o.add("level_min", d.MIN).add("level_max", d.MAX);
+        o.addRaw("average", FormatGeneral(d.Average.value_or(0)));
+    }
+    std::cout << o.str() << "\n";
+    return kOk;
+}
+
+int render(const Arguments& a) {
+    if (a.positional.size() != 2) throw UsageError{"render takes FILE and OUT"};
+    const std::string& path = a.positional[0];
+    const std::string& out = a.positional[1];
+    const std::string ext = LowerExtension(out);
+    platform::DisplayFormat format;
+    if (ext == ".bmp") {
+        format = platform::DisplayFormat::Bmp;
+    } else if (ext == ".jpg" || ext == ".jpeg") {
+        format = platform::DisplayFormat::Jpeg;
+    } else {
+        throw UsageError{"OUT must end in .bmp, .jpg or .jpeg: " + out};
+    }
+    const FileKind kind = kindOf(path, a.as);
+    const platform::OpenedDocument opened = platform::OpenImageFile(path, kind);
+    platform::WriteDisplay(opened.document, out, format);
+    return kOk;
+}
+
+// Writes the synthetic sample series and lists the frames it wrote, one per line.
+int makeSamples(const Arguments& a) {
+    if (a.positional.size() != 1 || a.as) throw UsageError{"make-samples takes one DIR"};
+    for (const std::string& frame : WriteSampleSeries(a.positional[0])) std::cout << frame << "\n";
+    return kOk;
+}
+
+int run(const std::vector<std::string>& args) {
+    try {
+        if (args.empty()) throw UsageError{"no command given"};
+        const std::string& command = args[0];
+        const Arguments a = parse({args.begin() + 1, args.end()});
+        if (command == "info") return info(a);
+        if (command == "render") return render(a);
+        if (command == "make-samples") return makeSamples(a);
+        throw UsageError{"unknown command: " + command};
+    } catch (const UsageError& e) {
+        std::cerr << "nuvak-cli: " << e.message << "\n" << kUsageText;
+        return kUsage;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "nuvak-cli: not enough memory\n";
+        return kFileFailure;
+    } catch (const std::exception& e) {
+        std::cerr << "nuvak-cli: " << e.what() << "\n";
+        return kFileFailure;
+    }
+}
+
+}  // namespace
+
+}  // namespace nuvak::cli
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return nuvak::cli::run(args);
+}

@@ -68,8 +68,14 @@ inline constexpr char kJpegNoMemory[] = "not enough memory for the image of this
 inline constexpr char kJpegNothingToEncode[] = "cannot save an empty picture as JPEG";
 inline constexpr char kJpegEncodeFailed[] = "JPEG encoding failed: ";
 inline constexpr char kBmpEmpty[] = "the file is empty, not a BMP image";
+inline constexpr char kBmpNoSignature[] = "not a BMP image: the file does not start with \"BM\"";
+inline constexpr char kBmpHeaderCut[] = "the file ends inside the BMP header";
+// "{}" marks where a number is put in, in order.
+inline constexpr char kBmpTruncated[] = "truncated: {} of {} pixel bytes";
+inline constexpr char kBmpRunsCut[] = "truncated: the run-length data ends after {} of {} rows";
+inline constexpr char kBmpTooLarge[] = "the BMP image of {} x {} pixels needs {} MB, over the reader's limit of {} MB";
 inline constexpr char kBmpUnreadable[] = "cannot be read as a BMP image: ";
-inline constexpr char kBmpTruncated[] = "the BMP file ends before all its pixel rows";
+inline constexpr char kBmpNoMemory[] = "not enough memory for the image of this size";
 inline constexpr char kBmpNothingToEncode[] = "cannot save an empty picture as BMP";
 inline constexpr char kBmpEncodeFailed[] = "BMP encoding failed: ";
 

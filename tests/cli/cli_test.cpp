@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/fileio.h"
+#include "core/jpeg.h"
+#include "core/open.h"
+#include "platform/bmp.h"
+#include "tests/support/fits_files.h"
+#include "tests/support/run.h"
+
+namespace nuvak {
+namespace {
+
+using test::Bytes;
+using test::RunResult;
+
+RunResult Cli(const std::vector<std::string>& args, const std::string& cwd = "") {
+    return test::Run(NUVAK_CLI_PATH, args, cwd);
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::string put(const std::string& name, const Bytes& bytes) {
+        const std::string path = dir.file(name);
+        test::WriteBytes(path, bytes);
+        return path;
+    }
+};
+
+TEST_F(CliTest, InfoOnAFitsFramePrintsItsLevels) {
+    const std::string path = put("m42.fits", test::LevelExampleFrame());
+    const RunResult r = Cli({"info", path});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "{\"kind\":2,\"width\":100,\"height\":100,\"caption\":\"m42.fits\",\"cards\":36,\"bzero\":32768,"
+              "\"level_min\":1000,\"level_max\":1400,\"average\":1200}\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, InfoOnColourFilesAndTheNetpbmEntry) {
+    Raster r(5, 3);
+    r.pixel(4, 2)[0] = 9;
+    const std::string bmp = put("a.bmp", platform::EncodeBmp(r));
+    const std::string jpg = put("b.JPG", EncodeJpeg(r));
+    Bytes pgm = test::BytesOf("P6\n# made by a test\n2 1\n255\n");
+    for (int v : {10, 20, 30, 40, 50, 60}) pgm.push_back(std::uint8_t(v));
+    const std::string pgmPath = put("c.pgm", pgm);
+
+    EXPECT_EQ(Cli({"info", bmp}).out, "{\"kind\":1,\"width\":5,\"height\":3,\"caption\":\"a.bmp\"}\n");
+    EXPECT_EQ(Cli({"info", jpg}).out, "{\"kind\":1,\"width\":5,\"height\":3,\"caption\":\"b.JPG\"}\n");
+    // The reader's progress lines never reach the JSON output.
+    EXPECT_EQ(Cli({"info", pgmPath}).out, "{\"kind\":3,\"width\":2,\"height\":1,\"caption\":\"Child\"}\n");
+}
+
+TEST_F(CliTest, AsChoosesTheReaderWhateverTheExtension) {
+    const std::string path = put("frame.dat", test::LevelExampleFrame());
+    EXPECT_EQ(Cli({"info", path}).status, 2);
+    const RunResult r = Cli({"info", "--as", "fits", path});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"level_max\":1400"), std::string::npos);
+    EXPECT_EQ(Cli({"info", path, "--as=fits"}).status, 0);
+    // A FITS file read as JPEG is a file error, not a crash.
+    const RunResult wrong = Cli({"info", "--as", "jpeg", path});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_NE(wrong.err.find(path), std::string::npos);
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndPrintNothingOnStdout) {
+    const std::string fits = put("x.fits", test::LevelExampleFrame());
+    const std::vector<std::vector<std::string>> rows = {
+        {},
+        {"frobnicate", fits},
+        {"info"},
+        {"info", fits, "extra"},
+        {"info", fits, "--bogus"},
+        {"info", fits, "--as"},
+        {"info", fits, "--as", "png"},
+        {"render", fits},
+        {"render", fits, dir.file("out.png")},
+        {"render", fits, dir.file("out.bmp"), "more"},
+    };
+    for (const auto& args : rows) {
+        const RunResult r = Cli(args);
+        std::string shown;
+        for (const auto& a : args) shown += a + " ";
+        EXPECT_EQ(r.status, 2) << shown;
+        EXPECT_EQ(r.out, "") << shown;
+        EXPECT_NE(r.err.find("usage:"), std::string::npos) << shown;
+    }
+}
+
+TEST_F(CliTest, FileErrorsExitWithOneAndNameTheFile) {
+    Bytes cut = test::LevelExampleFrame();
+    cut.resize(5000);
+    const std::string truncated = put("cut.fits", cut);
+    for (const std::string& path : {dir.file("missing.fits"), truncated}) {
+        const RunResult r = Cli({"info", path});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(CliTest, RenderWritesTheDisplayAsBmpOrJpeg) {
+    const std::string path = put("m42.fits", test::LevelExampleFrame());
+    const std::string bmp = dir.file("shown.bmp");
+    const std::string jpg = dir.file("shown.jpeg");
+    ASSERT_EQ(Cli({"render", path, bmp}).status, 0);
+    ASSERT_EQ(Cli({"render", path, jpg}).status, 0);
+
+    MemorySource src(path, test::LevelExampleFrame());
+    const Raster display = OpenFitsDocument(src).document.Image;
+    EXPECT_EQ(platform::LoadBmp(bmp), display);
+    const Raster fromJpeg = ReadJpeg(jpg);
+    EXPECT_EQ(fromJpeg.width, 100);
+    EXPECT_NEAR(fromJpeg.pixel(50, 51)[1], 127, 6);  // grey 127 within JPEG error
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"m42.fits", "shown.bmp", "shown.jpeg"}));
+}
+
+TEST_F(CliTest, FailedRenderLeavesTheOldOutputAndNoStrayFiles) {
+    Bytes cut = test::LevelExampleFrame();
+    cut.resize(cut.size() - 4000);
+    const std::string bad = put("cut.fits", cut);
+    const std::string out = put("keep.bmp", test::BytesOf("an older picture"));
+    const RunResult r = Cli({"render", bad, out}, dir.path().string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(test::ReadBytes(out), test::BytesOf("an older picture"));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"cut.fits", "keep.bmp"}));
+
+    // An output in a folder that does not exist: a file error, nothing written.
+    const std::string good = put("good.fits", test::LevelExampleFrame());
+    const RunResult nowhere = Cli({"render", good, dir.file("no/such/folder/x.bmp")});
+    EXPECT_EQ(nowhere.status, 1);
+    EXPECT_NE(nowhere.err.find("no/such/folder/x.bmp"), std::string::npos) << nowhere.err;
+}
+
+TEST_F(CliTest, MakeSamplesWritesFramesThatOpen) {
+    const RunResult r = Cli({"make-samples", dir.file("s")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("frame24.fits"), std::string::npos);
+    const RunResult info = Cli({"info", dir.file("s/frame01.fits")});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("\"width\":320,\"height\":240"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("s/dark2.fits")));
+}
+
+}  // namespace
+}  // namespace nuvak
