@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <ostream>
 #include <system_error>
 
 #include "core/error.h"
@@ -71,6 +72,15 @@ void FileSource::read(std::uint64_t pos, void* dst, std::size_t n) {
 void MemorySource::read(std::uint64_t pos, void* dst, std::size_t n) {
     if (pos > bytes_.size() || n > bytes_.size() - pos) throw FileError(name_, msg::kTruncated);
     if (n) std::memcpy(dst, bytes_.data() + pos, n);
+}
+
+std::unique_ptr<FileSource> OpenFile(const std::string& path, std::ostream* diag, std::string_view diagPrefix) {
+    try {
+        return std::make_unique<FileSource>(path);
+    } catch (const FileError&) {
+        if (diag) *diag << diagPrefix << path << "\n";
+        throw;
+    }
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {

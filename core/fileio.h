@@ -4,8 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <iosfwd>
+#include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace nuvak {
@@ -54,6 +57,10 @@ private:
     std::string name_;
     std::span<const std::uint8_t> bytes_;
 };
+
+// Opens path for reading. When it cannot be opened, writes diagPrefix, the path and a line
+// end to diag (when given), then throws FileError.
+std::unique_ptr<FileSource> OpenFile(const std::string& path, std::ostream* diag, std::string_view diagPrefix);
 
 // The whole file; throws FileError naming the file when it cannot be read.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);

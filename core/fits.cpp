@@ -88,20 +88,9 @@ bool printable(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= 32 && c <= 126; });
 }
 
-std::string withOpenDiagnostic(const std::string& path, std::ostream* diag) {
-    if (diag) *diag << "file open error    " << path << "\n";
-    return path;
-}
-
 template <class Fn>
 auto onFile(const std::string& path, std::ostream* diag, Fn fn) {
-    std::optional<FileSource> source;
-    try {
-        source.emplace(path);
-    } catch (const FileError&) {
-        withOpenDiagnostic(path, diag);
-        throw;
-    }
+    const std::unique_ptr<FileSource> source = OpenFile(path, diag, kFitsOpenDiagnostic);
     return fn(*source);
 }
 

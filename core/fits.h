@@ -21,6 +21,8 @@ inline constexpr int kFitsCardBytes = 80;
 inline constexpr int kFitsCardsPerBlock = kFitsBlockBytes / kFitsCardBytes;
 // The largest side the readers accept.
 inline constexpr int kFitsMaxSide = 16000;
+// What the readers write to their diagnostic stream, before the name, for a file they cannot open.
+inline constexpr char kFitsOpenDiagnostic[] = "file open error    ";
 
 struct FitsHeader {
     int width = 0;              // NAXIS1

@@ -92,14 +92,7 @@ OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag) {
 }
 
 OpenedFits OpenFitsDocument(const std::string& path, std::ostream* diag) {
-    std::optional<FileSource> source;
-    try {
-        source.emplace(path);
-    } catch (const FileError&) {
-        if (diag) *diag << "file open error    " << path << "\n";
-        throw;
-    }
-    return OpenFitsDocument(*source, diag);
+    return OpenFitsDocument(*OpenFile(path, diag, kFitsOpenDiagnostic), diag);
 }
 
 ImageDocument DocumentFromColourRaster(Raster raster, const std::string& path, FileKind kind) {
@@ -139,8 +132,7 @@ ImageDocument OpenPgmDocument(ByteSource& source, std::ostream* diag) {
 }
 
 ImageDocument OpenPgmDocument(const std::string& path, std::ostream* diag) {
-    FileSource source(path);
-    return OpenPgmDocument(source, diag);
+    return OpenPgmDocument(*OpenFile(path, diag, kPgmOpenDiagnostic), diag);
 }
 
 }  // namespace nuvak

@@ -249,8 +249,7 @@ void SpreadSamples(const std::uint8_t* samples, int bytesPerPixel, PgmColour& im
 }  // namespace
 
 PgmColour ReadPgmColour(const std::string& path, std::ostream* diag) {
-    FileSource source(path);
-    return ReadPgmColour(source, diag);
+    return ReadPgmColour(*OpenFile(path, diag, kPgmOpenDiagnostic), diag);
 }
 
 PgmColour ReadPgmColour(ByteSource& source, std::ostream* diag) {

@@ -19,6 +19,8 @@ namespace nuvak {
 
 // The largest width or height the reader accepts.
 inline constexpr int kPgmMaxSide = 16000;
+// What the reader writes to its diagnostic stream, before the name, for a file it cannot open.
+inline constexpr char kPgmOpenDiagnostic[] = "Couldn't find ";
 
 struct PgmColour {
     int width = 0;

@@ -110,9 +110,14 @@ TEST_F(CliTest, RenderWritesTheDisplayAsBmpOrJpeg) {
     ASSERT_EQ(Cli({"render", path, bmp}).status, 0);
     ASSERT_EQ(Cli({"render", path, jpg}).status, 0);
 
-    MemorySource src(path, test::LevelExampleFrame());
+    const Bytes frame = test::LevelExampleFrame();
+    MemorySource src(path, frame);
     const Raster display = OpenFitsDocument(src).document.Image;
-    EXPECT_EQ(platform::LoadBmp(bmp), display);
+    const Raster shown = platform::LoadBmp(bmp);
+    ASSERT_EQ(shown.width, display.width);
+    ASSERT_EQ(shown.height, display.height);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) ASSERT_EQ(shown.colour(x, y), display.colour(x, y)) << x << "," << y;
     const Raster fromJpeg = ReadJpeg(jpg);
     EXPECT_EQ(fromJpeg.width, 100);
     EXPECT_NEAR(fromJpeg.pixel(50, 51)[1], 127, 6);  // grey 127 within JPEG error

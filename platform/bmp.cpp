@@ -1,0 +1,204 @@
+#include "platform/bmp.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <initializer_list>
+#include <new>
+
+#include "core/error.h"
+#include "core/fileio.h"
+#include "resources/messages.h"
+
+namespace nuvak::platform {
+
+namespace {
+
+// Puts the numbers into the "{}" marks of a message, in order.
+std::string Fill(const char* pattern, std::initializer_list<std::uint64_t> values) {
+    std::string out = pattern;
+    std::size_t at = 0;
+    for (std::uint64_t v : values) {
+        at = out.find("{}", at);
+        if (at == std::string::npos) break;
+        const std::string text = std::to_string(v);
+        out.replace(at, 2, text);
+        at += text.size();
+    }
+    return out;
+}
+
+std::uint32_t U16(std::span<const std::uint8_t> b, std::size_t at) { return b[at] | std::uint32_t(b[at + 1]) << 8; }
+std::uint32_t U32(std::span<const std::uint8_t> b, std::size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::uint32_t kCoreHeaderSize = 12;  // the oldest header: 16-bit sides
+constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::uint32_t kUncompressed = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
+
+// What the headers say about the pixel rows, for the checks Qt's reader does not make.
+struct Layout {
+    std::int64_t width = 0;
+    std::int64_t height = 0;  // negative for rows stored top-down
+    std::uint32_t bitsPerPixel = 0;
+    std::uint32_t compression = 0;
+    std::uint64_t dataStart = 0;
+
+    std::uint64_t rows() const { return std::uint64_t(height < 0 ? -height : height); }
+    bool runLength() const { return (compression == kRle8 && bitsPerPixel == 8) || (compression == kRle4 && bitsPerPixel == 4); }
+};
+
+Layout ReadLayout(std::span<const std::uint8_t> b, const std::string& name) {
+    if (b.empty()) throw FileError(name, msg::kBmpEmpty);
+    if (b.size() < 2 || b[0] != 'B' || b[1] != 'M') throw FileError(name, msg::kBmpNoSignature);
+    if (b.size() < kFileHeaderSize + 4) throw FileError(name, msg::kBmpHeaderCut);
+    const std::uint32_t infoSize = U32(b, kFileHeaderSize);
+    Layout l;
+    if (infoSize == kCoreHeaderSize) {
+        if (b.size() < kFileHeaderSize + kCoreHeaderSize) throw FileError(name, msg::kBmpHeaderCut);
+        l.width = U16(b, 18);
+        l.height = U16(b, 20);
+        l.bitsPerPixel = U16(b, 24);
+    } else if (infoSize >= kInfoHeaderSize) {
+        if (b.size() < kFileHeaderSize + kInfoHeaderSize) throw FileError(name, msg::kBmpHeaderCut);
+        l.width = std::int32_t(U32(b, 18));
+        l.height = std::int32_t(U32(b, 22));
+        l.bitsPerPixel = U16(b, 28);
+        l.compression = U32(b, 30);
+    } else {
+        l.compression = ~0u;  // a rare header variant: Qt's reader alone decides
+    }
+    // Qt starts the rows at the stated offset, but never inside the headers.
+    l.dataStart = std::max<std::uint64_t>(U32(b, 10), kFileHeaderSize + std::uint64_t(infoSize));
+    return l;
+}
+
+// Walks run-length rows (pairs of count and colour, or 0 and an escape) to their end, so that
+// a stream cut short is refused like short uncompressed rows are.
+void CheckRuns(std::span<const std::uint8_t> b, const Layout& l, const std::string& name) {
+    std::uint64_t pos = l.dataStart;
+    std::uint64_t row = 0;
+    while (row < l.rows()) {
+        if (pos > b.size() || b.size() - pos < 2) throw FileError(name, Fill(msg::kBmpRunsCut, {row, l.rows()}));
+        const std::uint8_t count = b[pos];
+        const std::uint8_t code = b[pos + 1];
+        pos += 2;
+        if (count != 0) continue;  // a run of one colour
+        if (code == 0) {
+            ++row;  // end of line
+        } else if (code == 1) {
+            return;  // end of picture
+        } else if (code == 2) {
+            if (b.size() - pos < 2) throw FileError(name, Fill(msg::kBmpRunsCut, {row, l.rows()}));
+            row += b[pos + 1];  // move right and down
+            pos += 2;
+        } else {
+            // `code` literal pixels, one byte each or two to a byte, padded to 16 bits.
+            const std::uint64_t literalBytes = l.compression == kRle4 ? (code + 1u) / 2 : code;
+            pos += (literalBytes + 1) / 2 * 2;
+        }
+    }
+}
+
+// Qt's reader fills the rows a short file lacks with whatever it likes and reports success,
+// so the rows of an uncompressed BMP are counted here first, and run-length data walked.
+void CheckPixelBytes(std::span<const std::uint8_t> b, const Layout& l, const std::string& name) {
+    if (l.runLength()) return CheckRuns(b, l, name);
+    const std::uint64_t fileSize = b.size();
+    const bool rowsUncompressed =
+        l.compression == kUncompressed || l.compression == kBitFields || l.compression == kAlphaBitFields;
+    const std::uint32_t bpp = l.bitsPerPixel;
+    const bool knownDepth = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+    if (!rowsUncompressed || !knownDepth || l.width <= 0 || l.height == 0) return;  // Qt refuses these
+    // Sides are below 2^31, so rows of at most 2^33 bytes times 2^31 rows stay within 64 bits.
+    const std::uint64_t rowBytes = (std::uint64_t(l.width) * bpp + 31) / 32 * 4;
+    const std::uint64_t need = rowBytes * l.rows();
+    const std::uint64_t have = fileSize > l.dataStart ? fileSize - l.dataStart : 0;
+    if (have < need) throw FileError(name, Fill(msg::kBmpTruncated, {have, need}));
+}
+
+// Qt refuses images whose decoded size passes its allocation limit; say so in plain words.
+// Qt holds 16- to 32-bit pictures at 32 bits, palette pictures at 8 and bitmaps at 1.
+void CheckAllocationLimit(const Layout& l, const std::string& name) {
+    const int limitMb = QImageReader::allocationLimit();
+    if (limitMb <= 0 || l.width <= 0 || l.height == 0) return;
+    const std::uint64_t depth = l.bitsPerPixel > 8 ? 32 : l.bitsPerPixel > 1 ? 8 : 1;
+    const std::uint64_t rows = l.rows();
+    const std::uint64_t bytes = (std::uint64_t(l.width) * depth + 7) / 8 * rows;
+    if (bytes > std::uint64_t(limitMb) << 20)
+        throw FileError(name, Fill(msg::kBmpTooLarge, {std::uint64_t(l.width), rows, (bytes + (1u << 20) - 1) >> 20,
+                                                       std::uint64_t(limitMb)}));
+}
+
+}  // namespace
+
+Raster DecodeBmp(std::span<const std::uint8_t> bytes, const std::string& name) {
+    // Qt's default limit (128 MB decoded) refuses a 6000 x 6000 picture; allow what a 16000 x
+    // 16000 frame needs. The size checks below keep small files from claiming more.
+    static const bool limitRaised = [] {
+        if (QImageReader::allocationLimit() < 1100) QImageReader::setAllocationLimit(1100);
+        return true;
+    }();
+    (void)limitRaised;
+    const Layout layout = ReadLayout(bytes, name);
+    CheckPixelBytes(bytes, layout, name);
+
+    // The format is forced: a PNG or JPEG named .bmp must not be read as what it really is.
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, QByteArrayLiteral("bmp"));
+    reader.setAutoDetectImageFormat(false);
+    QImage image;
+    if (layout.runLength()) {
+        // Qt leaves the pixels that runs skip (moves, early line ends) unwritten. Given an
+        // image of the size and format it would make, it writes into that instead, so they
+        // come out as palette entry 0.
+        CheckAllocationLimit(layout, name);
+        if (layout.width <= INT_MAX && layout.rows() <= INT_MAX) {
+            image = QImage(int(layout.width), int(layout.rows()), QImage::Format_Indexed8);
+            if (image.isNull()) throw FileError(name, msg::kBmpNoMemory);
+            image.fill(0);
+        }
+    }
+    if (!reader.read(&image)) {
+        CheckAllocationLimit(layout, name);
+        throw FileError(name, msg::kBmpUnreadable + reader.errorString().toStdString());
+    }
+
+    // Converting drops any alpha channel and keeps the colours as stored.
+    image = image.convertToFormat(QImage::Format_BGR888);
+    if (image.isNull()) throw FileError(name, msg::kBmpNoMemory);
+    try {
+        Raster raster(image.width(), image.height());
+        const std::size_t stride = raster.stride();  // Qt pads its rows to 4 bytes; ours are packed
+        for (int y = 0; y < raster.height; ++y) std::memcpy(raster.row(y), image.constScanLine(y), stride);
+        return raster;
+    } catch (const std::bad_alloc&) {
+        throw FileError(name, msg::kBmpNoMemory);
+    }
+}
+
+Raster LoadBmp(const std::string& path) { return DecodeBmp(ReadWholeFile(path), path); }
+
+std::vector<std::uint8_t> EncodeBmp(const Raster& raster) {
+    if (raster.empty() || raster.bytes.size() != raster.stride() * std::size_t(raster.height))
+        throw ImageError(msg::kBmpNothingToEncode);
+    // A read-only view of the raster's rows; Qt's writer stores 24 bits per pixel.
+    const QImage view(raster.bytes.data(), raster.width, raster.height, qsizetype(raster.stride()),
+                      QImage::Format_BGR888);
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, QByteArrayLiteral("bmp"));
+    if (!writer.write(view)) throw ImageError(msg::kBmpEncodeFailed + writer.errorString().toStdString());
+    return std::vector<std::uint8_t>(out.begin(), out.end());
+}
+
+}  // namespace nuvak::platform
