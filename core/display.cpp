@@ -53,6 +53,12 @@ Mono16Pictures BuildMono16Pictures(const IntArray2D& samples, int w, int h, int 
 }
 
 Raster RenderMono16(const Raster& low, const Raster& high, int hi, int lo) {
+    Raster out;
+    RenderMono16(low, high, hi, lo, out);
+    return out;
+}
+
+void RenderMono16(const Raster& low, const Raster& high, int hi, int lo, Raster& out) {
     if (low.width != high.width || low.height != high.height) throw ImageError("the byte planes differ in size");
     const double s = (hi - lo) * (1.0 / 255);
     if (s == 0) throw ImageError("the upper and lower display levels are equal");
@@ -62,7 +68,7 @@ Raster RenderMono16(const Raster& low, const Raster& high, int hi, int lo) {
         table[v] = d >= 256 ? 255 : d < 0 ? 0 : static_cast<std::uint8_t>(d);
     }
     const int w = low.width, h = low.height;
-    Raster out(w, h);
+    if (out.width != w || out.height != h) out = Raster(w, h);
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* l = low.row(y);
         const std::uint8_t* hb = high.row(y);
@@ -72,7 +78,6 @@ Raster RenderMono16(const Raster& low, const Raster& high, int hi, int lo) {
             o[3 * x] = o[3 * x + 1] = o[3 * x + 2] = d;
         }
     }
-    return out;
 }
 
 }  // namespace nuvak

@@ -22,5 +22,8 @@ Mono16Pictures BuildMono16Pictures(const IntArray2D& samples, int w, int h, int 
 // s = (hi - lo) / 255 as a double, d = trunc((v - lo) / s) divided in extended precision,
 // 255 from 256 up, 0 below 0. Throws ImageError when hi equals lo.
 Raster RenderMono16(const Raster& low, const Raster& high, int hi, int lo);
+// The same into a raster the caller holds (resized only when its size differs), as a
+// window redraws its display in place.
+void RenderMono16(const Raster& low, const Raster& high, int hi, int lo, Raster& out);
 
 }  // namespace nuvak

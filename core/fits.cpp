@@ -94,98 +94,99 @@ auto onFile(const std::string& path, std::ostream* diag, Fn fn) {
     return fn(*source);
 }
 
-// Moves a band of rows (row-major, row stride `pitch`) into the [x][y] array at row y0.
-// Four-by-four blocks are transposed in registers so that both sides are read and written
-// sixteen bytes at a time; the padded pitch keeps the rows of a block out of each other's
-// cache sets.
-void transposeBand(const std::int32_t* band, std::size_t pitch, int w, int rows, IntArray2D& p, int y0) {
-    const int w4 = w & ~3, rows4 = rows & ~3;
-    for (int x = 0; x < w4; x += 4) {
-        std::int32_t* d0 = p[x] + y0;
-        std::int32_t* d1 = p[x + 1] + y0;
-        std::int32_t* d2 = p[x + 2] + y0;
-        std::int32_t* d3 = p[x + 3] + y0;
-        for (int r = 0; r < rows4; r += 4) {
-            const std::int32_t* s = band + std::size_t(r) * pitch + x;
-#if defined(__SSE2__) || defined(_M_X64)
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + pitch));
-            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * pitch));
-            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * pitch));
-            const __m128i ab0 = _mm_unpacklo_epi32(a, b), cd0 = _mm_unpacklo_epi32(c, d);
-            const __m128i ab1 = _mm_unpackhi_epi32(a, b), cd1 = _mm_unpackhi_epi32(c, d);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d0 + r), _mm_unpacklo_epi64(ab0, cd0));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d1 + r), _mm_unpackhi_epi64(ab0, cd0));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d2 + r), _mm_unpacklo_epi64(ab1, cd1));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d3 + r), _mm_unpackhi_epi64(ab1, cd1));
-#else
-            for (int k = 0; k < 4; ++k) {
-                d0[r + k] = s[k * pitch];
-                d1[r + k] = s[k * pitch + 1];
-                d2[r + k] = s[k * pitch + 2];
-                d3[r + k] = s[k * pitch + 3];
-            }
-#endif
-        }
-        for (int r = rows4; r < rows; ++r) {
-            const std::int32_t* s = band + std::size_t(r) * pitch + x;
-            d0[r] = s[0];
-            d1[r] = s[1];
-            d2[r] = s[2];
-            d3[r] = s[3];
-        }
+// The zero offset as the readers apply it: v + z when v < z, otherwise v - z. While z keeps
+// every 16-bit v within 32 bits the result is computed without a branch (v - z, plus 2z where
+// v < z) so that it vectorises; with z = 0 it leaves the raw values as they are.
+struct ZeroOffset {
+    std::int32_t z = 0;
+
+    bool exactIn32Bits() const {
+        return z > std::numeric_limits<std::int32_t>::min() + 65536 && z < std::numeric_limits<std::int32_t>::max() - 65536;
     }
-    for (int x = w4; x < w; ++x) {
-        std::int32_t* dst = p[x] + y0;
-        for (int r = 0; r < rows; ++r) dst[r] = band[std::size_t(r) * pitch + x];
-    }
-}
-
-// Reads the samples band of rows by band of rows: each band is byte-swapped, widened and
-// mapped (raw value 256 * high + low through map) into a row-major buffer, then
-// transposed into the [x][y] array.
-template <class Map>
-void readSamples(ByteSource& source, const FitsHeader& h, IntArray2D& p, Map map) {
-    const int w = h.width, ht = h.height;
-    if (p.width() < w || p.height() < ht) throw std::invalid_argument("sample array smaller than the image");
-    constexpr int kBandRows = 64;
-    const std::size_t rowBytes = std::size_t(w) * 2;
-    const std::size_t pitch = std::size_t(w) + 16;
-    std::vector<std::uint8_t> raw(rowBytes * kBandRows);
-    std::vector<std::int32_t> band(pitch * kBandRows);
-    for (int y0 = 0; y0 < ht; y0 += kBandRows) {
-        const int rows = std::min(kBandRows, ht - y0);
-        source.read(h.dataOffset() + std::uint64_t(y0) * rowBytes, raw.data(), rowBytes * rows);
-        for (int r = 0; r < rows; ++r) {
-            const std::uint8_t* s = raw.data() + std::size_t(r) * rowBytes;
-            std::int32_t* d = band.data() + std::size_t(r) * pitch;
-            for (int x = 0; x < w; ++x) d[x] = map(std::int32_t(s[2 * x]) << 8 | s[2 * x + 1]);
-        }
-        transposeBand(band.data(), pitch, w, rows, p, y0);
-    }
-}
-
-std::int32_t saturate(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                               std::numeric_limits<std::int32_t>::max()));
-}
-
-// True when v + z and v - z stay in 32 bits for every 16-bit v.
-bool offsetFitsSixteenBits(std::int32_t z) { return z > std::numeric_limits<std::int32_t>::min() + 65536 && z < std::numeric_limits<std::int32_t>::max() - 65536; }
-
-void readSamplesWithOffset(ByteSource& source, const FitsHeader& h, IntArray2D& p) {
-    const std::int32_t z = h.bzero;
-    if (offsetFitsSixteenBits(z)) {
-        // Branch-free, so the widening loop vectorises: v - z, plus 2z where v < z.
-        const std::uint32_t uz = static_cast<std::uint32_t>(z);
-        readSamples(source, h, p, [uz, z](std::int32_t v) {
+    std::int32_t operator()(std::int32_t v) const {
+        if (exactIn32Bits()) {
+            const std::uint32_t uz = static_cast<std::uint32_t>(z);
             const std::uint32_t below = 0u - static_cast<std::uint32_t>(v < z);
             return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) - uz + (below & (2u * uz)));
-        });
-    } else {
-        readSamples(source, h, p, [z](std::int32_t v) {
-            return saturate(v < z ? std::int64_t(v) + z : std::int64_t(v) - z);
-        });
+        }
+        return saturated(v, z);
+    }
+    // Any v: computed in 64 bits, results beyond 32 bits saturate.
+    static std::int32_t saturated(std::int32_t v, std::int32_t z) {
+        const std::int64_t r = v < z ? std::int64_t(v) + z : std::int64_t(v) - z;
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(r, std::numeric_limits<std::int32_t>::min(),
+                                                                 std::numeric_limits<std::int32_t>::max()));
+    }
+};
+
+std::int32_t rawSample(const std::uint8_t* s) { return std::int32_t(s[0]) << 8 | s[1]; }
+
+#if defined(__SSE2__) || defined(_M_X64)
+// Eight big-endian samples of four rows, byte-swapped, widened, offset and transposed, so
+// that each of the eight columns receives four consecutive rows in one store.
+void moveBlock8x4(const std::uint8_t* raw, std::size_t rowBytes, std::int32_t* const* cols, int r, __m128i z,
+                  __m128i twoZ) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo[4], hi[4];
+    for (int k = 0; k < 4; ++k) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw + std::size_t(r + k) * rowBytes));
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        const __m128i a = _mm_unpacklo_epi16(v, zero), b = _mm_unpackhi_epi16(v, zero);
+        lo[k] = _mm_add_epi32(_mm_sub_epi32(a, z), _mm_and_si128(_mm_cmplt_epi32(a, z), twoZ));
+        hi[k] = _mm_add_epi32(_mm_sub_epi32(b, z), _mm_and_si128(_mm_cmplt_epi32(b, z), twoZ));
+    }
+    auto transposeStore = [&](__m128i* q, std::int32_t* const* c) {
+        const __m128i t0 = _mm_unpacklo_epi32(q[0], q[1]), t1 = _mm_unpacklo_epi32(q[2], q[3]);
+        const __m128i t2 = _mm_unpackhi_epi32(q[0], q[1]), t3 = _mm_unpackhi_epi32(q[2], q[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(c[0] + r), _mm_unpacklo_epi64(t0, t1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(c[1] + r), _mm_unpackhi_epi64(t0, t1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(c[2] + r), _mm_unpacklo_epi64(t2, t3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(c[3] + r), _mm_unpackhi_epi64(t2, t3));
+    };
+    transposeStore(lo, cols);
+    transposeStore(hi, cols + 4);
+}
+#endif
+
+// Moves a band of rows of raw big-endian samples into the [x][y] array at row y0, applying
+// the zero offset. Blocks of eight columns by four rows go through registers; the edges
+// that do not fill a block are moved one sample at a time.
+void moveBand(const std::uint8_t* raw, std::size_t rowBytes, int w, int rows, IntArray2D& p, int y0, ZeroOffset offset) {
+    int x = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    if (offset.exactIn32Bits()) {
+        const __m128i z = _mm_set1_epi32(offset.z);
+        const __m128i twoZ = _mm_set1_epi32(static_cast<std::int32_t>(2u * static_cast<std::uint32_t>(offset.z)));
+        const int rows4 = rows & ~3;
+        for (; x + 8 <= w; x += 8) {
+            std::int32_t* cols[8];
+            for (int k = 0; k < 8; ++k) cols[k] = p[x + k] + y0;
+            const std::uint8_t* src = raw + std::size_t(x) * 2;
+            for (int r = 0; r < rows4; r += 4) moveBlock8x4(src, rowBytes, cols, r, z, twoZ);
+            for (int r = rows4; r < rows; ++r)
+                for (int k = 0; k < 8; ++k) cols[k][r] = offset(rawSample(src + std::size_t(r) * rowBytes + 2 * k));
+        }
+    }
+#endif
+    for (; x < w; ++x) {
+        std::int32_t* dst = p[x] + y0;
+        const std::uint8_t* src = raw + std::size_t(x) * 2;
+        for (int r = 0; r < rows; ++r) dst[r] = offset(rawSample(src + std::size_t(r) * rowBytes));
+    }
+}
+
+// Reads the samples a band of rows at a time (about a megabyte) and moves each band into
+// the [x][y] array.
+void readSamples(ByteSource& source, const FitsHeader& h, IntArray2D& p, ZeroOffset offset) {
+    const int w = h.width, ht = h.height;
+    if (p.width() < w || p.height() < ht) throw std::invalid_argument("sample array smaller than the image");
+    const std::size_t rowBytes = std::size_t(w) * 2;
+    const int bandRows = std::max<int>(4, int((std::size_t(1) << 20) / rowBytes) & ~3);
+    std::vector<std::uint8_t> raw(rowBytes * std::min(bandRows, ht));
+    for (int y0 = 0; y0 < ht; y0 += bandRows) {
+        const int rows = std::min(bandRows, ht - y0);
+        source.read(h.dataOffset() + std::uint64_t(y0) * rowBytes, raw.data(), rowBytes * rows);
+        moveBand(raw.data(), rowBytes, w, rows, p, y0, offset);
     }
 }
 
@@ -264,7 +265,7 @@ FitsHeader ReadFitsHeader(const std::string& path, std::ostream* diag) {
 
 FitsHeader ReadFits(ByteSource& source, IntArray2D& p, std::ostream* diag) {
     FitsHeader h = ReadFitsHeader(source, diag);
-    readSamples(source, h, p, [](std::int32_t v) { return v; });
+    readSamples(source, h, p, ZeroOffset{0});
     return h;
 }
 
@@ -307,7 +308,7 @@ void takeScannedOffset(FitsHeader& h, const std::string& name) {
 FitsHeader ReadFitsBzero(ByteSource& source, IntArray2D& p, std::ostream* diag) {
     FitsHeader h = ReadFitsHeader(source, diag);
     takeScannedOffset(h, source.name());
-    readSamples(source, h, p, [](std::int32_t v) { return v; });
+    readSamples(source, h, p, ZeroOffset{0});
     return h;
 }
 
@@ -316,11 +317,23 @@ FitsHeader ReadFitsBzero(const std::string& path, IntArray2D& p, std::ostream* d
 }
 
 int ApplyBzero(std::int32_t z, int w, int h, IntArray2D& p) {
+    const std::int64_t reach = std::abs(std::int64_t(z));
     for (int x = 0; x < w; ++x) {
         std::int32_t* col = p[x];
+        // Columns whose values cannot leave 32 bits take the branch-free form.
+        std::int32_t lo = std::numeric_limits<std::int32_t>::max(), hi = std::numeric_limits<std::int32_t>::min();
         for (int y = 0; y < h; ++y) {
-            const std::int64_t v = col[y];
-            col[y] = saturate(v < z ? v + z : v - z);
+            lo = std::min(lo, col[y]);
+            hi = std::max(hi, col[y]);
+        }
+        if (lo - reach >= std::numeric_limits<std::int32_t>::min() && hi + reach <= std::numeric_limits<std::int32_t>::max()) {
+            const std::uint32_t uz = static_cast<std::uint32_t>(z);
+            for (int y = 0; y < h; ++y) {
+                const std::uint32_t below = 0u - static_cast<std::uint32_t>(col[y] < z);
+                col[y] = static_cast<std::int32_t>(static_cast<std::uint32_t>(col[y]) - uz + (below & (2u * uz)));
+            }
+        } else {
+            for (int y = 0; y < h; ++y) col[y] = ZeroOffset::saturated(col[y], z);
         }
     }
     return 0;
@@ -329,7 +342,7 @@ int ApplyBzero(std::int32_t z, int w, int h, IntArray2D& p) {
 FitsHeader LoadFitsInto(ByteSource& source, IntArray2D& p, std::ostream* diag) {
     FitsHeader h = ReadFitsHeader(source, diag);
     takeScannedOffset(h, source.name());
-    readSamplesWithOffset(source, h, p);
+    readSamples(source, h, p, ZeroOffset{h.bzero});
     return h;
 }
 
@@ -340,7 +353,7 @@ FitsImage LoadFits(ByteSource& source, std::ostream* diag) {
     if (AllocIntArray2D(image.header.width, image.header.height, image.samples, diag) != 0) {
         throw FileError(source.name(), msg::kFitsNoMemory);
     }
-    readSamplesWithOffset(source, image.header, image.samples);
+    readSamples(source, image.header, image.samples, ZeroOffset{image.header.bzero});
     return image;
 }
 

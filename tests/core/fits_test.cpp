@@ -169,8 +169,13 @@ TEST(FitsReaders, ApplyBzeroTurnsStoredSignedSamplesIntoSixteenBits) {
 }
 
 TEST(FitsReaders, FusedLoadEqualsReadThenApply) {
+    struct Size {
+        int w, h;
+    };
+    // 67 x 133 leaves partial blocks of eight columns and four rows; 4001 x 303 also
+    // spreads over three bands of rows (about a megabyte each), the last one partial.
+    for (const auto [w, h] : {Size{67, 133}, Size{4001, 303}})
     for (const std::string z : {"0", "32768", "1000", "-32768", "2147483000", "-2147483000"}) {
-        const int w = 67, h = 133;  // crosses the reader's bands and leaves partial blocks
         FitsBuilder b = FitsBuilder::Image16(w, h, z).samples(w, h, [](int x, int y) {
             return std::uint16_t(x * 977 + y * 131 + x * y);
         });
