@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "core/error.h"
+#include "core/format.h"
 #include "resources/messages.h"
 
 namespace nuvak {
@@ -37,11 +38,11 @@ FileSource::FileSource(const std::string& path) : path_(path) {
 #else
     file_ = std::fopen(p.c_str(), "rb");
 #endif
-    if (!file_) throw FileError(path, std::string(msg::kCannotOpen) + systemReason(errno));
+    if (!file_) throw FileError(path, FillMessage(msg::kCannotOpen, systemReason(errno)));
     const auto n = fs::file_size(p, ec);
     if (ec) {
         std::fclose(file_);
-        throw FileError(path, std::string(msg::kCannotOpen) + ec.message());
+        throw FileError(path, FillMessage(msg::kCannotOpen, ec.message()));
     }
     size_ = n;
 }
@@ -58,13 +59,13 @@ void FileSource::read(std::uint64_t pos, void* dst, std::size_t n) {
 #else
         const int rc = fseeko(file_, static_cast<off_t>(pos), SEEK_SET);
 #endif
-        if (rc != 0) throw FileError(path_, std::string(msg::kReadFailed) + systemReason(errno));
+        if (rc != 0) throw FileError(path_, FillMessage(msg::kReadFailed, systemReason(errno)));
         position_ = pos;
     }
     const std::size_t got = std::fread(dst, 1, n, file_);
     position_ += got;
     if (got != n) {
-        if (std::ferror(file_)) throw FileError(path_, std::string(msg::kReadFailed) + systemReason(errno));
+        if (std::ferror(file_)) throw FileError(path_, FillMessage(msg::kReadFailed, systemReason(errno)));
         throw FileError(path_, msg::kTruncated);
     }
 }
@@ -106,7 +107,7 @@ void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
 #else
     std::FILE* f = std::fopen(temp.c_str(), "wbx");
 #endif
-    if (!f) throw FileError(path, std::string(msg::kCannotWrite) + systemReason(errno));
+    if (!f) throw FileError(path, FillMessage(msg::kCannotWrite, systemReason(errno)));
     bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     int err = ok ? 0 : errno;
     if (std::fflush(f) != 0 && ok) {
@@ -126,7 +127,7 @@ void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     }
     if (!ok) {
         fs::remove(temp, ec);
-        throw FileError(path, std::string(msg::kCannotWrite) + systemReason(err));
+        throw FileError(path, FillMessage(msg::kCannotWrite, systemReason(err)));
     }
 }
 

@@ -15,6 +15,7 @@
 #endif
 
 #include "core/error.h"
+#include "core/format.h"
 #include "resources/messages.h"
 
 namespace nuvak {
@@ -32,8 +33,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-std::string quoted(std::string_view s) { return "'" + std::string(s) + "'"; }
-
 // The value of a card: after "=" in column 9, up to a comment's "/", without blanks.
 // Fixed-format writers right-align it to column 30; free-format ones put it anywhere.
 std::string_view valueField(std::string_view card) {
@@ -49,10 +48,10 @@ long long parseWhole(std::string_view value, std::string_view keyword, const std
     long long v = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
     if (digits.empty() || end != digits.data() + digits.size()) {
-        throw FileError(name, std::string(trim(keyword)) + msg::kFitsNotWhole + quoted(value));
+        throw FileError(name, FillMessage(msg::kFitsNotWhole, trim(keyword), value));
     }
     if (ec == std::errc::result_out_of_range) {
-        throw FileError(name, std::string(trim(keyword)) + msg::kFitsValueTooLarge + quoted(value));
+        throw FileError(name, FillMessage(msg::kFitsValueTooLarge, trim(keyword), value));
     }
     return v;
 }
@@ -75,11 +74,11 @@ std::optional<double> parseRealPrefix(std::string_view text, bool whole) {
 
 // A zero offset must be a finite number whose truncation is a 32-bit integer.
 std::int32_t zeroOffset(std::optional<double> v, std::string_view text, const std::string& name) {
-    if (!v || std::isnan(*v)) throw FileError(name, msg::kFitsBzeroNotNumber + quoted(text));
+    if (!v || std::isnan(*v)) throw FileError(name, FillMessage(msg::kFitsBzeroNotNumber, text));
     const double t = std::trunc(*v);
     if (!std::isfinite(t) || t < std::numeric_limits<std::int32_t>::min() ||
         t > std::numeric_limits<std::int32_t>::max()) {
-        throw FileError(name, msg::kFitsBzeroRange + quoted(text));
+        throw FileError(name, FillMessage(msg::kFitsBzeroRange, text));
     }
     return static_cast<std::int32_t>(t);
 }
@@ -239,13 +238,13 @@ FitsHeader ReadFitsHeader(ByteSource& source, std::ostream* diag) {
 
     if (!naxis1 || !naxis2) throw FileError(name, msg::kFitsNoSize);
     if (*naxis1 <= 0 || *naxis2 <= 0) {
-        throw FileError(name, msg::kFitsEmptySize + std::to_string(*naxis1) + " x " + std::to_string(*naxis2));
+        throw FileError(name, FillMessage(msg::kFitsEmptySize, *naxis1, *naxis2));
     }
     if (*naxis1 > kFitsMaxSide || *naxis2 > kFitsMaxSide) {
         if (diag) *diag << *naxis1 << " " << *naxis2 << "\n" << "alloc error !!\n";
-        throw FileError(name, std::to_string(*naxis1) + " x " + std::to_string(*naxis2) + msg::kFitsTooLarge);
+        throw FileError(name, FillMessage(msg::kFitsTooLarge, *naxis1, *naxis2, kFitsMaxSide));
     }
-    if (bitpix && *bitpix != 16) throw FileError(name, msg::kFitsBitpix + std::to_string(*bitpix) + msg::kFitsBitpixOnly16);
+    if (bitpix && *bitpix != 16) throw FileError(name, FillMessage(msg::kFitsBitpix, *bitpix));
     h.width = static_cast<int>(*naxis1);
     h.height = static_cast<int>(*naxis2);
     h.bitpix = 16;
@@ -253,8 +252,7 @@ FitsHeader ReadFitsHeader(ByteSource& source, std::ostream* diag) {
 
     const std::uint64_t have = size - pos;
     if (have < h.dataBytes()) {
-        throw FileError(name, msg::kFitsTruncated + std::to_string(have) + " of " + std::to_string(h.dataBytes()) +
-                                  msg::kFitsSampleBytes);
+        throw FileError(name, FillMessage(msg::kFitsTruncated, have, h.dataBytes()));
     }
     return h;
 }

@@ -23,7 +23,8 @@ std::string FormatGeneral(double v) {
     if (negative) s.erase(0, 1);
     const auto e = s.find('e');
     const int exponent = std::atoi(s.c_str() + e + 1);
-    std::string digits = s.substr(0, 1) + s.substr(2, e - 2);
+    std::string digits(1, s[0]);
+    digits.append(s, 2, e - 2);
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
     std::string out = negative ? "-" : "";
@@ -75,6 +76,20 @@ double ParseReal(std::string_view text) {
         throw ConversionError("'" + std::string(text) + "' is not a valid floating point value");
     }
     return v;
+}
+
+std::string detail::fillMessage(std::string_view pattern, std::initializer_list<std::string> args) {
+    std::string out;
+    auto arg = args.begin();
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '{' && i + 1 < pattern.size() && pattern[i + 1] == '}' && arg != args.end()) {
+            out += *arg++;
+            ++i;
+        } else {
+            out += pattern[i];
+        }
+    }
+    return out;
 }
 
 namespace {

@@ -2,6 +2,8 @@
 // Number texts: the general decimal form attributes are written in, the "0.00" label
 // pattern, and the strict parses that control texts and attributes go through.
 
+#include <concepts>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,20 @@ double GeneralDecimal(double v);
 int ParseInt(std::string_view text);
 // Real number with a period; throws ConversionError ("'x' is not a valid floating point value").
 double ParseReal(std::string_view text);
+
+// A message with its "{}" marks replaced by the arguments, in order (numbers in decimal).
+namespace detail {
+std::string fillMessage(std::string_view pattern, std::initializer_list<std::string> args);
+inline std::string messageText(const std::string& s) { return s; }
+inline std::string messageText(std::string_view s) { return std::string(s); }
+inline std::string messageText(const char* s) { return s; }
+template <std::integral T>
+std::string messageText(T v) { return std::to_string(v); }
+}  // namespace detail
+template <class... Args>
+std::string FillMessage(std::string_view pattern, const Args&... args) {
+    return detail::fillMessage(pattern, {detail::messageText(args)...});
+}
 
 // File-name helpers with the separators of the platform ('/' everywhere, '\\' and ':' on Windows).
 std::string FileNameOf(const std::string& path);

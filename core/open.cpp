@@ -64,14 +64,14 @@ OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag) {
     const int w = img.header.width, h = img.header.height;
 
     const GridStatistics g = sampleGrid(img.samples, w, h);
-    if (g.count == 0) throw FileError(name, msg::kOpenGridEmpty + std::to_string(w) + " x " + std::to_string(h));
+    if (g.count == 0) throw FileError(name, FillMessage(msg::kOpenGridEmpty, w, h));
     const double upper = std::trunc((g.mean - double(g.minimum)) * 2 + double(g.minimum));
     if (!(upper <= std::numeric_limits<int>::max()) || g.minimum < std::numeric_limits<int>::min()) {
         throw FileError(name, msg::kOpenLevelsRange);
     }
     const int m = static_cast<int>(g.minimum);
     const int M = static_cast<int>(upper);
-    if (M == m) throw FileError(name, msg::kOpenFlat + std::to_string(m));
+    if (M == m) throw FileError(name, FillMessage(msg::kOpenFlat, m));
     const double s = (M - m) / 255.0;
 
     Mono16Pictures pictures = BuildMono16Pictures(img.samples, w, h, m, s);

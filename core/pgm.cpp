@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/format.h"
 #include "resources/messages.h"
 
 namespace nuvak {
@@ -22,21 +23,6 @@ constexpr std::size_t kMaxHeaderBytes = 1 << 20;
 // Longest magic word or number token accepted (and longest second word shown in diag).
 constexpr std::size_t kMaxWordBytes = 64;
 constexpr int kMaxSampleValue = 255;
-
-// Puts the arguments into the "{}" marks of a message, in order.
-std::string Fill(std::string_view pattern, std::initializer_list<std::string> args) {
-    std::string out;
-    auto arg = args.begin();
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '{' && i + 1 < pattern.size() && pattern[i + 1] == '}' && arg != args.end()) {
-            out += *arg++;
-            ++i;
-        } else {
-            out += pattern[i];
-        }
-    }
-    return out;
-}
 
 std::string Str(std::uint64_t n) { return std::to_string(n); }
 
@@ -61,7 +47,7 @@ private:
     void load(std::size_t i) {
         const std::uint64_t size = source_.size();
         if (i >= size) return;
-        if (i >= kMaxHeaderBytes) throw FileError(source_.name(), Fill(msg::kPgmHeaderTooLong, {Str(kMaxHeaderBytes)}));
+        if (i >= kMaxHeaderBytes) throw FileError(source_.name(), FillMessage(msg::kPgmHeaderTooLong, Str(kMaxHeaderBytes)));
         const std::size_t old = bytes_.size();
         std::uint64_t want = std::max<std::uint64_t>({2 * old, 512, i + 1});
         want = std::min<std::uint64_t>({want, kMaxHeaderBytes, size});
@@ -135,7 +121,7 @@ private:
         for (;;) {
             const int c = bytes_.at(pos_);
             if (c == -1 || c == '#' || IsBlank(c)) break;
-            if (pos_ - start >= kMaxWordBytes) fail(Fill(msg::kPgmWordTooLong, {Str(kMaxWordBytes)}));
+            if (pos_ - start >= kMaxWordBytes) fail(FillMessage(msg::kPgmWordTooLong, Str(kMaxWordBytes)));
             ++pos_;
         }
         return std::string(bytes_.text(start, pos_));
@@ -178,14 +164,14 @@ private:
     // overflow. Returns the token text as well for messages.
     long long readNumber(const char* what, std::string& token) {
         skipBlanksAndComments();
-        if (bytes_.at(pos_) == -1) fail(Fill(msg::kPgmMissing, {what}));
+        if (bytes_.at(pos_) == -1) fail(FillMessage(msg::kPgmMissing, what));
         token = word();
         std::size_t i = token[0] == '-' ? 1 : 0;
-        if (i == token.size()) fail(Fill(msg::kPgmNotNumber, {what, token}));
+        if (i == token.size()) fail(FillMessage(msg::kPgmNotNumber, what, token));
         long long value = 0;
         for (; i < token.size(); ++i) {
             const char c = token[i];
-            if (c < '0' || c > '9') fail(Fill(msg::kPgmNotNumber, {what, token}));
+            if (c < '0' || c > '9') fail(FillMessage(msg::kPgmNotNumber, what, token));
             value = std::min(value * 10 + (c - '0'), 1'000'000'000LL);
         }
         return token[0] == '-' ? -value : value;
@@ -194,16 +180,16 @@ private:
     int readSize(const char* what) {
         std::string token;
         const long long v = readNumber(what, token);
-        if (v < 1) fail(Fill(msg::kPgmSizeTooSmall, {what, token}));
-        if (v > kPgmMaxSide) fail(Fill(msg::kPgmSizeTooLarge, {what, token, Str(kPgmMaxSide)}));
+        if (v < 1) fail(FillMessage(msg::kPgmSizeTooSmall, what, token));
+        if (v > kPgmMaxSide) fail(FillMessage(msg::kPgmSizeTooLarge, what, token, Str(kPgmMaxSide)));
         return static_cast<int>(v);
     }
 
     int readMaxValue() {
         std::string token;
         const long long v = readNumber(msg::kPgmMaxValue, token);
-        if (v < 0) fail(Fill(msg::kPgmMaxValueNegative, {token}));
-        if (v > kMaxSampleValue) fail(Fill(msg::kPgmMaxValueTooLarge, {token, Str(kMaxSampleValue)}));
+        if (v < 0) fail(FillMessage(msg::kPgmMaxValueNegative, token));
+        if (v > kMaxSampleValue) fail(FillMessage(msg::kPgmMaxValueTooLarge, token, Str(kMaxSampleValue)));
         return static_cast<int>(v);
     }
 
@@ -269,7 +255,7 @@ PgmColour ReadPgmColour(ByteSource& source, std::ostream* diag) {
     // Everything is checked against the file's size before any memory is taken.
     const std::uint64_t size = source.size();
     const std::uint64_t have = size > h.dataOffset ? size - h.dataOffset : 0;
-    if (have < need) throw FileError(source.name(), Fill(msg::kPgmTruncated, {Str(have), Str(need)}));
+    if (have < need) throw FileError(source.name(), FillMessage(msg::kPgmTruncated, Str(have), Str(need)));
 
     if (diag) *diag << "opened head\n" << "extended  unsigned char 1D \n";
     PgmColour img;
@@ -281,7 +267,7 @@ PgmColour ReadPgmColour(ByteSource& source, std::ostream* diag) {
         img.B = IntArray2D(h.width, h.height);
     } catch (const std::bad_alloc&) {
         if (diag) *diag << msg::kAllocError;
-        throw FileError(source.name(), Fill(msg::kPgmNoMemory, {Str(h.width), Str(h.height)}));
+        throw FileError(source.name(), FillMessage(msg::kPgmNoMemory, Str(h.width), Str(h.height)));
     }
     img.width = h.width;
     img.height = h.height;

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "core/error.h"
+#include "core/format.h"
 #include "core/fileio.h"
 #include "resources/messages.h"
 
@@ -21,18 +22,6 @@ namespace nuvak::platform {
 namespace {
 
 // Puts the numbers into the "{}" marks of a message, in order.
-std::string Fill(const char* pattern, std::initializer_list<std::uint64_t> values) {
-    std::string out = pattern;
-    std::size_t at = 0;
-    for (std::uint64_t v : values) {
-        at = out.find("{}", at);
-        if (at == std::string::npos) break;
-        const std::string text = std::to_string(v);
-        out.replace(at, 2, text);
-        at += text.size();
-    }
-    return out;
-}
 
 std::uint32_t U16(std::span<const std::uint8_t> b, std::size_t at) { return b[at] | std::uint32_t(b[at + 1]) << 8; }
 std::uint32_t U32(std::span<const std::uint8_t> b, std::size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
@@ -85,7 +74,7 @@ void CheckRuns(std::span<const std::uint8_t> b, const Layout& l, const std::stri
     std::uint64_t pos = l.dataStart;
     std::uint64_t row = 0;
     while (row < l.rows()) {
-        if (pos > b.size() || b.size() - pos < 2) throw FileError(name, Fill(msg::kBmpRunsCut, {row, l.rows()}));
+        if (pos > b.size() || b.size() - pos < 2) throw FileError(name, FillMessage(msg::kBmpRunsCut, row, l.rows()));
         const std::uint8_t count = b[pos];
         const std::uint8_t code = b[pos + 1];
         pos += 2;
@@ -95,7 +84,7 @@ void CheckRuns(std::span<const std::uint8_t> b, const Layout& l, const std::stri
         } else if (code == 1) {
             return;  // end of picture
         } else if (code == 2) {
-            if (b.size() - pos < 2) throw FileError(name, Fill(msg::kBmpRunsCut, {row, l.rows()}));
+            if (b.size() - pos < 2) throw FileError(name, FillMessage(msg::kBmpRunsCut, row, l.rows()));
             row += b[pos + 1];  // move right and down
             pos += 2;
         } else {
@@ -120,7 +109,7 @@ void CheckPixelBytes(std::span<const std::uint8_t> b, const Layout& l, const std
     const std::uint64_t rowBytes = (std::uint64_t(l.width) * bpp + 31) / 32 * 4;
     const std::uint64_t need = rowBytes * l.rows();
     const std::uint64_t have = fileSize > l.dataStart ? fileSize - l.dataStart : 0;
-    if (have < need) throw FileError(name, Fill(msg::kBmpTruncated, {have, need}));
+    if (have < need) throw FileError(name, FillMessage(msg::kBmpTruncated, have, need));
 }
 
 // Qt refuses images whose decoded size passes its allocation limit; say so in plain words.
@@ -132,8 +121,8 @@ void CheckAllocationLimit(const Layout& l, const std::string& name) {
     const std::uint64_t rows = l.rows();
     const std::uint64_t bytes = (std::uint64_t(l.width) * depth + 7) / 8 * rows;
     if (bytes > std::uint64_t(limitMb) << 20)
-        throw FileError(name, Fill(msg::kBmpTooLarge, {std::uint64_t(l.width), rows, (bytes + (1u << 20) - 1) >> 20,
-                                                       std::uint64_t(limitMb)}));
+        throw FileError(name, FillMessage(msg::kBmpTooLarge, std::uint64_t(l.width), rows, (bytes + (1u << 20) - 1) >> 20,
+                                                       std::uint64_t(limitMb)));
 }
 
 }  // namespace

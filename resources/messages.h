@@ -5,10 +5,10 @@ namespace nuvak::msg {
 
 // File access.
 inline constexpr char kIsFolder[] = "is a folder, not a file";
-inline constexpr char kCannotOpen[] = "cannot open the file: ";
-inline constexpr char kReadFailed[] = "reading failed: ";
+inline constexpr char kCannotOpen[] = "cannot open the file: {}";
+inline constexpr char kReadFailed[] = "reading failed: {}";
 inline constexpr char kTruncated[] = "the file ends before all its data";
-inline constexpr char kCannotWrite[] = "cannot write the file: ";
+inline constexpr char kCannotWrite[] = "cannot write the file: {}";
 inline constexpr char kUnknownReason[] = "unknown reason";
 
 // Diagnostics of the readers, written to the caller's diagnostic stream.
@@ -19,21 +19,19 @@ inline constexpr char kFitsShorterThanBlock[] = "not a FITS file: shorter than o
 inline constexpr char kFitsNoEnd[] = "not a FITS file: no END card ends the header";
 inline constexpr char kFitsNotFits[] = "not a FITS file: the first header card is not text";
 inline constexpr char kFitsNoSize[] = "the header has no NAXIS1 and NAXIS2 cards: it describes no image";
-inline constexpr char kFitsEmptySize[] = "the header describes no image: NAXIS1 x NAXIS2 = ";
-inline constexpr char kFitsTooLarge[] = " pixels: a side is over 16000 pixels";
-inline constexpr char kFitsBitpix[] = "BITPIX = ";
-inline constexpr char kFitsBitpixOnly16[] = ": only 16-bit integer samples (BITPIX = 16) can be read";
-inline constexpr char kFitsNotWhole[] = " value is not a whole number: ";
-inline constexpr char kFitsValueTooLarge[] = " value is too large: ";
-inline constexpr char kFitsBzeroNotNumber[] = "BZERO value is not a number: ";
-inline constexpr char kFitsBzeroRange[] = "BZERO value is not a 32-bit integer: ";
-inline constexpr char kFitsTruncated[] = "file truncated: ";
-inline constexpr char kFitsSampleBytes[] = " sample bytes";
+inline constexpr char kFitsEmptySize[] = "the header describes no image: NAXIS1 x NAXIS2 = {} x {}";
+inline constexpr char kFitsTooLarge[] = "{} x {} pixels: a side is over {} pixels";
+inline constexpr char kFitsBitpix[] = "BITPIX = {}: only 16-bit integer samples (BITPIX = 16) can be read";
+inline constexpr char kFitsNotWhole[] = "{} value is not a whole number: '{}'";
+inline constexpr char kFitsValueTooLarge[] = "{} value is too large: '{}'";
+inline constexpr char kFitsBzeroNotNumber[] = "BZERO value is not a number: '{}'";
+inline constexpr char kFitsBzeroRange[] = "BZERO value is not a 32-bit integer: '{}'";
+inline constexpr char kFitsTruncated[] = "file truncated: {} of {} sample bytes";
 inline constexpr char kFitsNoMemory[] = "not enough memory for the image";
 
 // Opening a FITS image as a document.
-inline constexpr char kOpenGridEmpty[] = "too small to compute display levels (a side of 20 pixels or less): ";
-inline constexpr char kOpenFlat[] = "no display levels: the sampled pixels are all equal, upper and lower level ";
+inline constexpr char kOpenGridEmpty[] = "too small to compute display levels (a side of 20 pixels or less): {} x {}";
+inline constexpr char kOpenFlat[] = "no display levels: the sampled pixels are all equal, upper and lower level {}";
 inline constexpr char kOpenLevelsRange[] = "no display levels: the sample values are out of range";
 
 // Netpbm entry reading.
