@@ -15,9 +15,13 @@ build: deps
 demo: build
 	@bash scripts/demo $(BUILD)
 
-# Builds and runs every test.
+# Builds and runs every test; then proves that the Qt-free layer and its tests build and
+# pass without Qt.
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@cmake -S . -B $(BUILD)-noqt -G Ninja -DCMAKE_BUILD_TYPE=Release -DNUVAK_WITH_QT=OFF >/dev/null
+	@cmake --build $(BUILD)-noqt -j $(JOBS)
+	@cd $(BUILD)-noqt && ctest --output-on-failure -j $(JOBS)
 
 # Speed benchmarks; not part of the tests.
 bench: deps
@@ -26,4 +30,4 @@ bench: deps
 	@bash scripts/bench $(BUILD)-bench
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-noqt

@@ -29,9 +29,13 @@ std::string FormatGeneral(double v) {
 
     std::string out = negative ? "-" : "";
     if (exponent >= 15 || exponent < -5) {
-        out += digits.substr(0, 1);
-        if (digits.size() > 1) out += "." + digits.substr(1);
-        out += "E" + std::to_string(exponent);
+        out += digits[0];
+        if (digits.size() > 1) {
+            out += '.';
+            out.append(digits, 1);
+        }
+        out += 'E';
+        out += std::to_string(exponent);
     } else if (exponent >= 0) {
         if (int(digits.size()) <= exponent + 1) {
             out += digits + std::string(exponent + 1 - digits.size(), '0');
