@@ -1,6 +1,7 @@
 #include "platform/image_files.h"
 
 #include "core/fileio.h"
+#include "core/format.h"
 #include "core/jpeg.h"
 #include "platform/bmp.h"
 
@@ -27,6 +28,10 @@ OpenedDocument OpenImageFile(const std::string& path, FileKind kind, std::ostrea
             break;
     }
     return out;
+}
+
+std::string DisplayFileName(const std::string& chosen, DisplayFormat format) {
+    return ChangeFileExt(chosen, format == DisplayFormat::Bmp ? ".bmp" : ".jpg");
 }
 
 void WriteDisplay(const ImageDocument& document, const std::string& path, DisplayFormat format) {

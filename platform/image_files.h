@@ -24,6 +24,10 @@ OpenedDocument OpenImageFile(const std::string& path, FileKind kind, std::ostrea
 
 enum class DisplayFormat { Bmp, Jpeg };
 
+// The name the save command writes under: the chosen name with its extension replaced by
+// ".bmp" or ".jpg", or with it added when the name has none.
+std::string DisplayFileName(const std::string& chosen, DisplayFormat format);
+
 // Writes the document's display raster (not its master data) to path, atomically: a
 // failure leaves no partial file and the old file intact. JPEG is baseline at quality 70.
 void WriteDisplay(const ImageDocument& document, const std::string& path, DisplayFormat format);
