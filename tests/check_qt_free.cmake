@@ -1,5 +1,9 @@
 # Fails when a file of the Qt-free layer includes a Qt header.
 file(GLOB_RECURSE files "${ROOT}/core/*.h" "${ROOT}/core/*.cpp")
+foreach(dir workspace imageops stacking rgbcomp tracking)
+  file(GLOB found "${ROOT}/${dir}/[a-z]*.h" "${ROOT}/${dir}/[a-z]*.cpp")
+  list(APPEND files ${found})
+endforeach()
 set(bad "")
 foreach(f IN LISTS files)
   file(STRINGS "${f}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|qt)")

@@ -1,0 +1,28 @@
+#pragma once
+// The image-processing panel of the guide-miss canceller: flow direction and amount, and the
+// blur amount and threshold.
+
+#include <QDialog>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace nuvak {
+
+class TGMCPanel : public QDialog {
+    Q_OBJECT
+public:
+    explicit TGMCPanel(QWidget* parent = nullptr);
+
+    QGroupBox* GroupBox1;  // "GMC"
+    QLineEdit* Edit2;      // amount of flow in pixels, default "1"
+    QLineEdit* Edit1;      // direction in degrees, default "0"
+    QGroupBox* GroupBox2;  // "Blur"
+    QLineEdit* Edit3;      // amount of blur in pixels, default "0.2"
+    QLineEdit* Edit4;      // threshold, default "0"
+    QPushButton* Button1;  // OK; its handler comes with the guide-miss canceller's settings
+};
+
+}  // namespace nuvak

@@ -1,0 +1,15 @@
+#pragma once
+// The application object: one top-level handler for every error raised inside an event
+// handler, shown in the standard error box while the event loop goes on.
+
+#include <QApplication>
+
+namespace nuvak::platform {
+
+class Application : public QApplication {
+public:
+    Application(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+}  // namespace nuvak::platform

@@ -1,0 +1,91 @@
+#include "platform/controls.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstring>
+
+#include "platform/services.h"
+
+namespace nuvak::platform {
+
+UpDown::UpDown(QWidget* parent) : QWidget(parent), up_(new QToolButton(this)), down_(new QToolButton(this)) {
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    up_->setObjectName(QStringLiteral("up"));
+    down_->setObjectName(QStringLiteral("down"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(up_);
+    layout->addWidget(down_);
+    for (QToolButton* b : {up_, down_}) b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    connect(up_, &QToolButton::clicked, this, [this] { press(Button::Up); });
+    connect(down_, &QToolButton::clicked, this, [this] { press(Button::Down); });
+}
+
+void UpDown::setRange(int min, int max) {
+    min_ = min;
+    max_ = max;
+    setPosition(position_);
+}
+
+void UpDown::setPosition(int position) { position_ = std::clamp(position, min_, std::max(min_, max_)); }
+
+void UpDown::press(Button button) {
+    const long long next = (long long)position_ + (button == Button::Up ? increment_ : -increment_);
+    setPosition(int(std::clamp<long long>(next, min_, std::max(min_, max_))));
+    emit clicked(button);
+}
+
+Picture::Picture(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void Picture::setRaster(Raster raster) {
+    raster_ = std::move(raster);
+    update();
+}
+
+void Picture::changed() { update(); }
+
+void Picture::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (raster_.empty()) {
+        painter.fillRect(rect(), palette().window());
+        return;
+    }
+    // A view of the raster's rows, without a copy; painted without smoothing.
+    const QImage view(raster_.bytes.data(), raster_.width, raster_.height, qsizetype(raster_.stride()),
+                      QImage::Format_BGR888);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(rect(), view);
+}
+
+void Picture::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    Guarded([&] { emit mouseMoved(p.x(), p.y()); });
+}
+
+void Picture::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    Guarded([&] { emit mousePressed(event->button(), p.x(), p.y()); });
+}
+
+QImage ToQImage(const Raster& raster) {
+    QImage image(raster.width, raster.height, QImage::Format_BGR888);
+    for (int y = 0; y < raster.height; ++y) std::memcpy(image.scanLine(y), raster.row(y), raster.stride());
+    return image;
+}
+
+Raster FromQImage(const QImage& image) {
+    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
+    Raster r(bgr.width(), bgr.height());
+    for (int y = 0; y < r.height; ++y) std::memcpy(r.row(y), bgr.constScanLine(y), r.stride());
+    return r;
+}
+
+}  // namespace nuvak::platform

@@ -1,0 +1,80 @@
+#pragma once
+// The two controls Qt lacks: an arrow pair with a position, and a picture that holds a
+// 24-bit raster and shows it stretched to its own size.
+
+#include <QImage>
+#include <QWidget>
+
+#include "core/raster.h"
+
+class QToolButton;
+
+namespace nuvak::platform {
+
+// An arrow pair with Min, Max, Position and Increment. Pressing an arrow moves Position by
+// Increment within the range and then emits clicked. It is never tied to a text field: the
+// windows keep their fields and arrow pairs in step themselves.
+class UpDown : public QWidget {
+    Q_OBJECT
+public:
+    enum class Button { Up, Down };
+
+    explicit UpDown(QWidget* parent = nullptr);
+
+    int min() const { return min_; }
+    int max() const { return max_; }
+    int position() const { return position_; }
+    int increment() const { return increment_; }
+    void setRange(int min, int max);
+    // Clamped to the range, as the control holds it.
+    void setPosition(int position);
+    void setIncrement(int increment) { increment_ = increment; }
+
+    // What a press of the arrow does (tests call it as a user's click).
+    void press(Button button);
+
+signals:
+    void clicked(nuvak::platform::UpDown::Button button);
+
+private:
+    QToolButton* up_;
+    QToolButton* down_;
+    int min_ = 0;
+    int max_ = 100;
+    int position_ = 0;
+    int increment_ = 1;
+};
+
+// Holds a 24-bit raster and paints it stretched to the control's size, pixel for pixel
+// without smoothing. Mouse positions are reported in the control's own coordinates.
+class Picture : public QWidget {
+    Q_OBJECT
+public:
+    explicit Picture(QWidget* parent = nullptr);
+
+    const Raster& raster() const { return raster_; }
+    // Replaces the raster and repaints.
+    void setRaster(Raster raster);
+    // The raster for drawing on it in place; call changed() after.
+    Raster& editRaster() { return raster_; }
+    void changed();
+
+signals:
+    void mouseMoved(int x, int y);
+    void mousePressed(Qt::MouseButton button, int x, int y);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    Raster raster_;
+};
+
+// A QImage that shares nothing with the raster (a copy of its pixels).
+QImage ToQImage(const Raster& raster);
+// The raster of a QImage, converted to 24 bits.
+Raster FromQImage(const QImage& image);
+
+}  // namespace nuvak::platform

@@ -1,0 +1,117 @@
+#include "platform/services.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QWidget>
+#include <new>
+
+#include "platform/memory.h"
+
+namespace nuvak::platform {
+
+namespace {
+
+QtServices& real() {
+    static QtServices r;
+    return r;
+}
+
+Services*& current() {
+    static Services* installed = &real();
+    return installed;
+}
+
+}  // namespace
+
+Services& ui() { return *current(); }
+
+Services* setServices(Services* services) {
+    Services* previous = current();
+    current() = services ? services : &real();
+    return previous;
+}
+
+QString QtFilterOf(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+namespace {
+
+FileDialogResult runFileDialog(QWidget* parent, const FileDialogRequest& r, bool save) {
+    QFileDialog dialog(parent, r.title);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile
+                            : (r.multiple ? QFileDialog::ExistingFiles
+                                          : (r.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile)));
+    // The command asks about overwriting itself, after it has fixed the extension.
+    if (save) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    const QStringList filters = QtFilterOf(r.filter).split(QStringLiteral(";;"));
+    dialog.setNameFilters(filters);
+    if (r.filterIndex >= 1 && r.filterIndex <= filters.size()) dialog.selectNameFilter(filters[r.filterIndex - 1]);
+    FileDialogResult result;
+    if (dialog.exec() != QDialog::Accepted) return result;
+    result.accepted = true;
+    result.files = dialog.selectedFiles();
+    result.filterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    if (result.filterIndex < 1) result.filterIndex = 1;
+    return result;
+}
+
+}  // namespace
+
+void QtServices::message(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Nuvak"), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtServices::confirm(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Nuvak"), text, QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void QtServices::errorBox(const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Nuvak"), text, QMessageBox::Ok);
+    box.exec();
+}
+
+FileDialogResult QtServices::openDialog(QWidget* parent, const FileDialogRequest& request) {
+    return runFileDialog(parent, request, false);
+}
+
+FileDialogResult QtServices::saveDialog(QWidget* parent, const FileDialogRequest& request) {
+    return runFileDialog(parent, request, true);
+}
+
+int QtServices::showModal(QDialog* dialog) { return dialog->exec(); }
+
+int QtServices::memoryLoad() { return MemoryLoadPercent(); }
+
+void ReportError(const std::exception& e) {
+    if (dynamic_cast<const std::bad_alloc*>(&e)) {
+        ui().errorBox(QStringLiteral("メモリが不足しています。"));
+        return;
+    }
+    ui().errorBox(QString::fromUtf8(e.what()));
+}
+
+void ReportUnknownError() { ui().errorBox(QStringLiteral("Unknown error")); }
+
+void Guarded(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const std::exception& e) {
+        ReportError(e);
+    } catch (...) {
+        ReportUnknownError();
+    }
+}
+
+}  // namespace nuvak::platform

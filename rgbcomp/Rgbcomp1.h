@@ -1,0 +1,15 @@
+#pragma once
+// The RGB composite workbench: frame lists, alignment stars, background and white balance,
+// and the project file. Non-modal and always on top.
+
+#include <QWidget>
+
+namespace nuvak {
+
+class TRGBComp : public QWidget {
+    Q_OBJECT
+public:
+    explicit TRGBComp(QWidget* parent = nullptr);
+};
+
+}  // namespace nuvak

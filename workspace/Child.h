@@ -1,0 +1,52 @@
+#pragma once
+// An image window: shows one image document, at its zoom, in the main window's frame.
+
+#include <QWidget>
+
+#include "core/document.h"
+
+class QScrollArea;
+
+namespace nuvak {
+
+namespace platform {
+class Picture;
+}
+class TMainForm;
+
+class TChild : public QWidget {
+    Q_OBJECT
+public:
+    TChild(TMainForm* mainForm, ImageDocument document);
+
+    ImageDocument& document() { return document_; }
+    const ImageDocument& document() const { return document_; }
+
+    // The display picture (the document's Image) as shown, stretched to the zoom.
+    platform::Picture* Image;
+
+    // Shows the document's display raster again after a command changed it.
+    void refreshDisplay();
+    // Sizes the picture to the image size times the zoom.
+    void sizePictureToZoom();
+    // Makes the frame window's client area exactly the picture's size.
+    void fitToContent();
+
+    // The window became the active child: the main window's zoom field follows it.
+    void FormActivate();
+    // Pixel readout of the mouse position on the picture.
+    void ImageMouseMove(int x, int y);
+    // A mouse button pressed on the picture; the star pick of the tracking measurement
+    // attaches here.
+    void ImageMouseDown(Qt::MouseButton button, int x, int y);
+
+signals:
+    void mousePressedOnImage(nuvak::TChild* child, Qt::MouseButton button, int x, int y);
+
+private:
+    TMainForm* mainForm_;
+    QScrollArea* scroll_;
+    ImageDocument document_;
+};
+
+}  // namespace nuvak

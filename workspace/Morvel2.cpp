@@ -1,0 +1,473 @@
+#include "workspace/Morvel2.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "core/display.h"
+#include "core/error.h"
+#include "core/format.h"
+#include "core/open.h"
+#include "platform/controls.h"
+#include "platform/image_files.h"
+#include "platform/services.h"
+#include "workspace/Child.h"
+#include "workspace/viewing.h"
+
+namespace nuvak {
+
+namespace {
+
+const QString kOpenTitle = QStringLiteral("Open an Image for Viewing");
+const QString kOpenFilter = QStringLiteral(
+    "ビットマップ(*.bmp)|*.bmp|フィッツ(*.fit,*.fts,*.fits)|*.fts;*.fit;*.fits|JPEG(*.jpg,*.jpeg)|*.jpg;*.jpeg|PGM(*.pgm)|*.pgm");
+const QString kSaveTitle = QStringLiteral("Save an Image");
+const QString kSaveFilter =
+    QStringLiteral("ビットマップ(*.bmp)|*.bmp|フィッツ(*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits|JPEG|*.jpg");
+const QString kOverwrite = QStringLiteral("ファイルがすでに存在しています。　上書きしますか？");
+
+// Wraps a command for a signal: errors go to the standard error box.
+template <class F>
+auto guarded(F f) {
+    return [f](auto&&...) { platform::Guarded(f); };
+}
+
+QString fromStd(const std::string& s) { return QString::fromStdString(s); }
+
+template <class W>
+W* place(W* w, const char* name, int x, int y, int width = -1, int height = -1) {
+    w->setObjectName(QString::fromLatin1(name));
+    w->move(x, y);
+    if (width >= 0) w->resize(width, height);
+    return w;
+}
+
+}  // namespace
+
+QString VersionMessage() {
+    return QStringLiteral("Nuvak  ver. 3.01b\n\n追尾精度の計測と天体画像の表示のためのプログラム");
+}
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Nuvak"));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    resize(925, 712);
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buildToolBar();
+    buildStatusStrip();
+    mdi_->setObjectName(QStringLiteral("ClientArea"));
+    mdi_->setBackground(QColor(128, 128, 128));
+    layout->addWidget(SpeedBar);
+    layout->addWidget(mdi_, 1);
+    layout->addWidget(Panel1);
+    setCentralWidget(central);
+    buildMenus();
+
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) { subWindowActivated(w); });
+
+    // Centred on the screen, each half truncated.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect s = screen->geometry();
+        move(s.width() / 2 - width() / 2, s.height() / 2 - height() / 2);
+    }
+    Timer1->start();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::buildToolBar() {
+    SpeedBar = new QWidget;
+    SpeedBar->setObjectName(QStringLiteral("SpeedBar"));
+    SpeedBar->setFixedHeight(33);
+    QWidget* bar = SpeedBar;
+
+    OpenButton = place(new QToolButton(bar), "OpenButton", 8, 5, 22, 23);
+    OpenButton->setAutoRaise(true);
+    OpenButton->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    OpenButton->setToolTip(QStringLiteral("Open|"));
+    SaveButton = place(new QToolButton(bar), "SaveButton", 30, 5, 24, 23);
+    SaveButton->setAutoRaise(true);
+    SaveButton->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    SaveButton->setToolTip(QStringLiteral("Save|"));
+
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setPointSize(12);
+    Button1 = place(new QPushButton(QStringLiteral("+"), bar), "Button1", 72, 5, 24, 24);
+    Button2 = place(new QPushButton(QStringLiteral("-"), bar), "Button2", 96, 5, 24, 24);
+    Button1->setFont(bold);
+    Button2->setFont(bold);
+    Edit1 = place(new QLineEdit(bar), "Edit1", 120, 6, 57, 21);
+    Button3 = place(new QPushButton(QStringLiteral("H"), bar), "Button3", 200, 2, 30, 15);
+    Button4 = place(new QPushButton(QStringLiteral("L"), bar), "Button4", 200, 17, 30, 15);
+    Label5 = place(new QLabel(QStringLiteral("Min.="), bar), "Label5", 234, 8);
+    Edit3 = place(new QLineEdit(QStringLiteral("0"), bar), "Edit3", 264, 6, 57, 21);
+    UpDown2 = place(new platform::UpDown(bar), "UpDown2", 320, 2, 15, 30);
+    Label6 = place(new QLabel(QStringLiteral("Max.="), bar), "Label6", 344, 8);
+    Edit2 = place(new QLineEdit(QStringLiteral("0"), bar), "Edit2", 376, 6, 57, 21);
+    UpDown1 = place(new platform::UpDown(bar), "UpDown1", 432, 2, 15, 30);
+    Label2 = place(new QLabel(QStringLiteral("( 0 , 0 ) "), bar), "Label2", 480, 10);
+    Label2->setMinimumWidth(200);
+    Label1 = place(new QLabel(QStringLiteral("R = , G = , B = "), bar), "Label1", 696, 10);
+    Label1->hide();
+
+    // The arrow pairs cover every level a 16-bit image can have, so applying a level never
+    // changes it.
+    UpDown1->setRange(0, 65535);
+    UpDown2->setRange(-65535, 65535);
+    UpDown1->setIncrement(10);
+    UpDown2->setIncrement(10);
+
+    connect(OpenButton, &QToolButton::clicked, this, guarded([this] { Open1Click(); }));
+    connect(SaveButton, &QToolButton::clicked, this, guarded([this] { SaveButtonClick(); }));
+    connect(Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, guarded([this] { Button33Click(); }));
+    connect(Button4, &QPushButton::clicked, this, guarded([this] { Button44Click(); }));
+    connect(Edit2, &QLineEdit::textChanged, this, guarded([this] { Edit2Change(); }));
+    connect(Edit3, &QLineEdit::textChanged, this, guarded([this] { Edit3Change(); }));
+    connect(UpDown1, &platform::UpDown::clicked, this, guarded([this] { UpDown1Click(); }));
+    connect(UpDown2, &platform::UpDown::clicked, this, guarded([this] { UpDown2Click(); }));
+}
+
+void TMainForm::buildStatusStrip() {
+    Panel1 = new QWidget;
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(27);
+    QFont gothic(QStringLiteral("ＭＳ ゴシック"));
+    Panel1->setFont(gothic);
+    ProgressBar1 = place(new QProgressBar(Panel1), "ProgressBar1", 48, 7, 200, 15);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    Label4 = place(new QLabel(QStringLiteral("Memory"), Panel1), "Label4", 304, 8);
+    ProgressBar2 = place(new QProgressBar(Panel1), "ProgressBar2", 352, 7, 100, 15);
+    ProgressBar2->setRange(0, 100);
+    ProgressBar2->setValue(0);
+    ProgressBar2->setTextVisible(false);
+    Label3 = place(new QLabel(QStringLiteral("    %"), Panel1), "Label3", 464, 8);
+    Label3->setMinimumWidth(60);
+    Label3->setStyleSheet(QStringLiteral("color: green"));
+    Label7 = place(new QLabel(QStringLiteral("Image Depth = "), Panel1), "Label7", 560, 8);
+    Label8 = place(new QLabel(QStringLiteral("Image Size = "), Panel1), "Label8", 712, 8);
+    Label7->hide();
+    Label8->hide();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
+}
+
+void TMainForm::buildMenus() {
+    QMenuBar* bar = menuBar();
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, bool visible = true) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setVisible(visible);
+        return a;
+    };
+    auto separator = [](QMenu* menu, const char* name, bool visible = true) {
+        QAction* a = menu->addSeparator();
+        a->setObjectName(QString::fromLatin1(name));
+        a->setVisible(visible);
+        return a;
+    };
+    auto submenu = [bar](const char* name, const QString& caption) {
+        QMenu* m = bar->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+
+    File1 = submenu("File1", QStringLiteral("ファイル(&F)"));
+    item(File1, "N19", QStringLiteral("新規(&N)"), false);
+    separator(File1, "N20", false);
+    Open1 = item(File1, "Open1", QStringLiteral("開く(&O)"));
+    Save1 = item(File1, "Save1", QStringLiteral("保存(&A)"), false);
+    item(File1, "Save2", QStringLiteral("上書き保存(&S)"), false);
+    separator(File1, "N10");
+    Exit1 = item(File1, "Exit1", QStringLiteral("終了(&X)"));
+
+    // Image editing and image processing: built, hidden and disabled.
+    E1 = submenu("E1", QStringLiteral("画像編集(&E)"));
+    item(E1, "N1", QStringLiteral("ネガ反転(&N)"));
+    separator(E1, "N2");
+    item(E1, "M1", QStringLiteral("左右反転(&M)"));
+    item(E1, "R1", QStringLiteral("上下反転(&U)"));
+    item(E1, "R3", QStringLiteral("回転(&R)"));
+    item(E1, "R4", QStringLiteral("リサンプリング(&P)"));
+    separator(E1, "N3");
+    item(E1, "RGB1", QStringLiteral("RGB合成(&B)"));
+    item(E1, "RGB2", QStringLiteral("RGB分解(&V)"));
+    separator(E1, "N11");
+    item(E1, "C1", QStringLiteral("コンポジット(&C)"));
+    item(E1, "M2", QStringLiteral("モザイク合成(&S)"));
+    separator(E1, "N12");
+    item(E1, "T1", QStringLiteral("背景傾斜(&T)"));
+    E1->menuAction()->setVisible(false);
+    E1->setEnabled(false);
+    E1->menuAction()->setEnabled(false);
+
+    P2 = submenu("P2", QStringLiteral("画像処理(&P)"));
+    item(P2, "E2", QStringLiteral("エッジ強調(&E)"));
+    item(P2, "N4", QStringLiteral("ぼかし(&B)"));
+    item(P2, "H1", QStringLiteral("ハイパス効果(&H)"));
+    item(P2, "L1", QStringLiteral("ローパス効果(&L)"));
+    separator(P2, "N13");
+    item(P2, "N5", QStringLiteral("ブルーミング除去(&R)"));
+    separator(P2, "N14");
+    item(P2, "T2", QStringLiteral("トーンカーブ(&T)"));
+    item(P2, "N6", QStringLiteral("ガンマ(&M)"));
+    item(P2, "N15", QStringLiteral("画像処理パネル"));
+    separator(P2, "N16");
+    item(P2, "N7", QStringLiteral("ソラリゼーション(&S)"));
+    item(P2, "N8", QStringLiteral("サバチエ効果(&H)"));
+    separator(P2, "N17");
+    item(P2, "N9", QStringLiteral("コマコレクト処理(&K)"));
+    item(P2, "P1", QStringLiteral("ガイドミスキャンセラ(&G)"));
+    item(P2, "C2", QStringLiteral("P.R.C.(&C)"));
+    P2->menuAction()->setVisible(false);
+    P2->setEnabled(false);
+    P2->menuAction()->setEnabled(false);
+
+    K1 = submenu("K1", QStringLiteral("計測(&K)"));
+    item(K1, "S1", QStringLiteral("測光（恒星）(&S)"), false);
+    item(K1, "R2", QStringLiteral("測光（流星）(&R)"), false);
+    P3 = item(K1, "P3", QStringLiteral("スペクトル(&P)"), false);
+    T3 = item(K1, "T3", QStringLiteral("追尾計測(&T)"));
+
+    Window1 = submenu("Window1", QStringLiteral("ウィンドウ(&W)"));
+    A1 = item(Window1, "A1", QStringLiteral("すべてを閉じる(&A)"));
+    V1 = item(Window1, "V1", QStringLiteral("バージョン(&V)"));
+
+    Help1 = submenu("Help1", QStringLiteral("ヘルプ(&H)"));
+    OstrelH1 = item(Help1, "OstrelH1", QStringLiteral("Ostrelヘルプ(&H)"));
+    Help1->menuAction()->setVisible(false);
+
+    connect(Open1, &QAction::triggered, this, guarded([this] { Open1Click(); }));
+    connect(Save1, &QAction::triggered, this, guarded([this] { Save1Click(); }));
+    connect(Exit1, &QAction::triggered, this, guarded([this] { Exit1Click(); }));
+    connect(T3, &QAction::triggered, this, guarded([this] { T3Click(); }));
+    connect(A1, &QAction::triggered, this, guarded([this] { A1Click(); }));
+    connect(V1, &QAction::triggered, this, guarded([this] { V1Click(); }));
+    connect(OstrelH1, &QAction::triggered, this, guarded([this] { OstrelH1Click(); }));
+    if (QAction* rgb = findChild<QAction*>(QStringLiteral("RGB1")))
+        connect(rgb, &QAction::triggered, this, guarded([this] { RGB1Click(); }));
+}
+
+TChild* TMainForm::activeChild() const {
+    QMdiSubWindow* w = mdi_->activeSubWindow();
+    return w ? qobject_cast<TChild*>(w->widget()) : nullptr;
+}
+
+QList<TChild*> TMainForm::children() const {
+    QList<TChild*> out;
+    for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::CreationOrder))
+        if (auto* c = qobject_cast<TChild*>(w->widget())) out << c;
+    return out;
+}
+
+TChild* TMainForm::addChild(ImageDocument document) {
+    auto* child = new TChild(this, std::move(document));
+    QMdiSubWindow* frame = mdi_->addSubWindow(child);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    connect(child, &QObject::destroyed, frame, [frame] { frame->close(); });
+    child->show();
+    child->fitToContent();
+    mdi_->setActiveSubWindow(frame);
+    return child;
+}
+
+void TMainForm::subWindowActivated(QMdiSubWindow* window) {
+    if (!window) return;
+    auto* child = qobject_cast<TChild*>(window->widget());
+    if (!child) return;
+    platform::Guarded([&] {
+        child->FormActivate();
+        // The level fields follow the active window.
+        setLevelFields(child->document().MAX, child->document().MIN);
+    });
+}
+
+void TMainForm::setLevelFields(int max, int min) {
+    Edit2->setText(QString::number(max));
+    Edit3->setText(QString::number(min));
+}
+
+void TMainForm::Open1Click() {
+    platform::FileDialogRequest request{kOpenTitle, kOpenFilter, openFilterIndex, false, true};
+    const platform::FileDialogResult r = platform::ui().openDialog(this, request);
+    if (!r.accepted) return;
+    openFilterIndex = r.filterIndex;
+    const auto kind = static_cast<FileKind>(std::clamp(r.filterIndex, 1, 4));
+    // The Netpbm entry takes the dialog's single file name; the others every selected file.
+    QStringList files = r.files;
+    if (kind == FileKind::Pgm && files.size() > 1) files = files.mid(0, 1);
+    for (const QString& file : files) {
+        // The document is complete before a window exists: a refused file leaves no window.
+        platform::OpenedDocument opened = platform::OpenImageFile(file.toStdString(), kind, nullptr);
+        const int max = opened.document.MAX, min = opened.document.MIN;
+        addChild(std::move(opened.document));
+        Edit1->setText(QStringLiteral("100.0%"));
+        setLevelFields(max, min);
+        UpDown1->setPosition(max);
+        UpDown2->setPosition(min);
+    }
+}
+
+void TMainForm::SaveButtonClick() {
+    TChild* child = activeChild();
+    if (!child) return;
+    platform::FileDialogRequest request{kSaveTitle, kSaveFilter, saveFilterIndex, false, false};
+    const platform::FileDialogResult r = platform::ui().saveDialog(this, request);
+    if (!r.accepted || r.files.isEmpty()) return;
+    saveFilterIndex = r.filterIndex;
+    if (r.filterIndex == 2) return;  // the FITS entry writes nothing
+    const auto format = r.filterIndex == 1 ? platform::DisplayFormat::Bmp : platform::DisplayFormat::Jpeg;
+    const std::string target = platform::DisplayFileName(r.files.first().toStdString(), format);
+    if (QFileInfo::exists(QString::fromStdString(target)) && !platform::ui().confirm(this, kOverwrite)) return;
+    platform::WriteDisplay(child->document(), target, format);
+    if (format == platform::DisplayFormat::Bmp) {
+        child->document().caption = FileNameOf(target);
+        child->setWindowTitle(fromStd(child->document().caption));
+    }
+}
+
+void TMainForm::Exit1Click() { close(); }
+
+void TMainForm::A1Click() { mdi_->closeAllSubWindows(); }
+
+void TMainForm::V1Click() { platform::ui().message(this, VersionMessage()); }
+
+void TMainForm::T3Click() {
+    if (trackWindow) trackWindow->show();
+}
+
+void TMainForm::RGB1Click() {
+    if (rgbWindow) rgbWindow->show();
+}
+
+void TMainForm::OstrelH1Click() {
+    if (helpWindow) helpWindow->show();
+}
+
+void TMainForm::Timer1Timer() {
+    const int load = platform::ui().memoryLoad();
+    ProgressBar2->setValue(load);
+    Label3->setText(fromStd(MemoryLoadText(load)));
+}
+
+void TMainForm::zoomTo(TChild* child, double z) {
+    ImageDocument& d = child->document();
+    d.ZomN = GeneralDecimal(z);
+    child->sizePictureToZoom();
+    if (d.DemX * z > width()) {
+        // Wider than the main window: the image window takes the client width less a margin
+        // (the width serves for both sides) and scrolls.
+        if (auto* frame = qobject_cast<QMdiSubWindow*>(child->parentWidget())) frame->resize(width() - 20, width() - 60);
+    } else {
+        child->fitToContent();
+    }
+    Edit1->setText(fromStd(ZoomPercentText(z)));
+}
+
+void TMainForm::Button1Click() {
+    TChild* child = activeChild();
+    if (!child) return;
+    if (const auto z = ZoomIn(child->document().ZomN)) zoomTo(child, *z);
+}
+
+void TMainForm::Button2Click() {
+    TChild* child = activeChild();
+    if (!child) return;
+    if (const auto z = ZoomOut(child->document().ZomN)) zoomTo(child, *z);
+}
+
+void TMainForm::Edit2Change() {
+    TChild* child = activeChild();
+    if (!child) return;
+    const int v = ParseInt(Edit2->text().toStdString());
+    UpDown1->setPosition(v);
+    child->document().MAX = v;
+}
+
+void TMainForm::Edit3Change() {
+    TChild* child = activeChild();
+    if (!child) return;
+    const int v = ParseInt(Edit3->text().toStdString());
+    UpDown2->setPosition(v);
+    child->document().MIN = v;
+}
+
+void TMainForm::applyStoredLevel(bool upper) {
+    TChild* child = activeChild();
+    if (!child) return;
+    ImageDocument& d = child->document();
+    platform::UpDown* arrows = upper ? UpDown1 : UpDown2;
+    QLineEdit* field = upper ? Edit2 : Edit3;
+    arrows->setPosition(upper ? d.MAX : d.MIN);
+    const int level = arrows->position();
+    field->setText(QString::number(level));
+    (upper ? d.MAX : d.MIN) = level;
+    if (d.kind() != ImageKind::Mono16) return;
+    const int hi = ParseInt(Edit2->text().toStdString());
+    const int lo = ParseInt(Edit3->text().toStdString());
+    RenderMono16(d.ImageZm, d.ImageZm2, hi, lo, d.Image);
+    child->refreshDisplay();
+    Edit2->setText(QString::number(hi));
+}
+
+void TMainForm::UpDown1Click() { applyStoredLevel(true); }
+
+void TMainForm::UpDown2Click() { applyStoredLevel(false); }
+
+void TMainForm::brightnessStep(bool raise) {
+    TChild* child = activeChild();
+    if (!child) return;
+    ImageDocument& d = child->document();
+    switch (d.kind()) {
+        case ImageKind::Colour: {
+            const double gain = SteppedGain(d.Contrast, raise);
+            d.Image = ApplyGain(d.ImageZm, gain);
+            d.Contrast = GeneralDecimal(gain);
+            child->refreshDisplay();
+            break;
+        }
+        case ImageKind::Mono16: {
+            const int hi = ParseInt(Edit2->text().toStdString());
+            const int lo = ParseInt(Edit3->text().toStdString());
+            const int upper = SteppedUpperLevel(hi, lo, raise);
+            RenderMono16(d.ImageZm, d.ImageZm2, upper, lo, d.Image);
+            d.Image1 = d.Image;
+            child->refreshDisplay();
+            Edit2->setText(QString::number(upper));
+            break;
+        }
+        case ImageKind::PgmColour:
+            break;
+    }
+}
+
+void TMainForm::Button33Click() { brightnessStep(true); }
+
+void TMainForm::Button44Click() { brightnessStep(false); }
+
+}  // namespace nuvak

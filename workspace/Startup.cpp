@@ -1,0 +1,78 @@
+#include "workspace/Startup.h"
+
+#include <exception>
+
+#include "imageops/Blur1.h"
+#include "imageops/Comacorrect1.h"
+#include "imageops/Edge1.h"
+#include "imageops/Gamma1.h"
+#include "imageops/Gmcpanel1.h"
+#include "imageops/Imgpanel1.h"
+#include "imageops/Sabachie1.h"
+#include "imageops/Tilt1.h"
+#include "platform/application.h"
+#include "platform/services.h"
+#include "rgbcomp/Advance1.h"
+#include "rgbcomp/Rgbcomp1.h"
+#include "stacking/Comp1.h"
+#include "stacking/Mozaiccomp.h"
+#include "stacking/Spectrum.h"
+#include "tracking/Trackadvance.h"
+#include "tracking/Tracking.h"
+#include "workspace/About.h"
+#include "workspace/Help.h"
+#include "workspace/Morvel2.h"
+#include "workspace/State1.h"
+#include "workspace/Title1.h"
+
+namespace nuvak {
+
+std::unique_ptr<TMainForm> CreateWindows() {
+    auto main = std::make_unique<TMainForm>();
+    TMainForm* m = main.get();
+    // Every auxiliary window belongs to the main window, lives as long as it and starts hidden.
+    auto hidden = [](QWidget* w) {
+        w->hide();
+        return w;
+    };
+    hidden(new TAboutBox(m));
+    hidden(new TGMCPanel(m));
+    hidden(new TGMM(m));
+    hidden(new TEDG(m));
+    hidden(new TBLUR(m));
+    hidden(new TComaCorrect(m));
+    hidden(new TTitle(m));
+    hidden(new TSabachie(m));
+    m->rgbWindow = hidden(new TRGBComp(m));
+    hidden(new TState(m));
+    hidden(new TComposite(m));
+    hidden(new TTilt(m));
+    hidden(new TAdvance(m));
+    hidden(new TImgPanel(m));
+    hidden(new TSpDraw(m));
+    hidden(new TMscomp(m));
+    m->trackWindow = hidden(new TTrack(m));
+    hidden(new TTrackAd(m));
+    m->helpWindow = hidden(new THLP(m));
+    return main;
+}
+
+int RunProgram(int& argc, char** argv) {
+    platform::Application app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Nuvak"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Nuvak"));
+    std::unique_ptr<TMainForm> main;
+    try {
+        main = CreateWindows();
+    } catch (const std::exception& e) {
+        platform::ReportError(e);
+        return 0;
+    } catch (...) {
+        platform::ReportUnknownError();
+        return 0;
+    }
+    main->show();
+    return app.exec();
+}
+
+}  // namespace nuvak

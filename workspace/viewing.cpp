@@ -1,0 +1,67 @@
+#include "workspace/viewing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace nuvak {
+
+std::optional<double> ZoomIn(double z) {
+    if (z >= kZoomMax) return std::nullopt;
+    return z * 2;
+}
+
+std::optional<double> ZoomOut(double z) {
+    if (z <= kZoomMin) return std::nullopt;
+    return z / 2;
+}
+
+std::string ZoomPercentText(double z) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%2.1f%%", z * 100);
+    return buf;
+}
+
+int SteppedUpperLevel(int hi, int lo, bool raise) {
+    const double factor = raise ? 0.8 : 1.2;
+    const long double level = static_cast<long double>(hi - lo) * static_cast<long double>(factor) + lo;
+    return static_cast<int>(std::trunc(level));
+}
+
+double SteppedGain(double contrast, bool raise) { return raise ? contrast * 1.1 : contrast * (1 / 1.1); }
+
+Raster ApplyGain(const Raster& master, double gain) {
+    Raster out(master.width, master.height);
+    std::uint8_t table[256];
+    for (int b = 0; b < 256; ++b) {
+        const double v = std::trunc(b * gain);
+        table[b] = v >= 255 ? 255 : v <= 0 ? 0 : static_cast<std::uint8_t>(v);
+    }
+    std::transform(master.bytes.begin(), master.bytes.end(), out.bytes.begin(), [&](std::uint8_t b) { return table[b]; });
+    return out;
+}
+
+std::optional<std::string> ReadoutText(const ImageDocument& d, int x, int y) {
+    const double step = 1 / d.ZomN;
+    const double fx = std::trunc(x * step), fy = std::trunc(y * step);
+    if (!(fx >= 0 && fy >= 0 && fx < d.Image.width && fy < d.Image.height)) return std::nullopt;
+    const int bx = static_cast<int>(fx), by = static_cast<int>(fy);
+    char buf[96];
+    switch (d.kind()) {
+        case ImageKind::Colour: {
+            const std::uint8_t* p = d.Image.pixel(bx, by);
+            std::snprintf(buf, sizeof buf, "R=%d  G=%d  B=%d   (%d,%d)", p[2], p[1], p[0], bx, by);
+            return buf;
+        }
+        case ImageKind::Mono16:
+            std::snprintf(buf, sizeof buf, "(%d,%d)", bx, by);
+            return buf;
+        case ImageKind::PgmColour:
+            break;
+    }
+    return std::nullopt;
+}
+
+std::string MemoryLoadText(int load) { return std::to_string(load) + "%"; }
+
+}  // namespace nuvak
