@@ -6,6 +6,7 @@
 
 #include "core/format.h"
 #include "platform/services.h"
+#include "resources/messages.h"
 
 namespace nuvak {
 
@@ -34,7 +35,7 @@ void TBLUR::Button1Click() {
         accept();
         return;
     }
-    platform::ui().message(this, QStringLiteral("正の数字を入力してください"));
+    platform::ui().message(this, QString::fromUtf8(msg::kBlurRange));
 }
 
 }  // namespace nuvak

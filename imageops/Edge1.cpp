@@ -6,6 +6,7 @@
 
 #include "core/format.h"
 #include "platform/services.h"
+#include "resources/messages.h"
 
 namespace nuvak {
 
@@ -34,7 +35,7 @@ void TEDG::Button1Click() {
         accept();
         return;
     }
-    platform::ui().message(this, QStringLiteral("1.0-5.0の数字を入力してください"));
+    platform::ui().message(this, QString::fromUtf8(msg::kEdgeRange));
 }
 
 }  // namespace nuvak

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/memory.h"
+#include "resources/messages.h"
 
 namespace nuvak::platform {
 
@@ -96,13 +97,13 @@ int QtServices::memoryLoad() { return MemoryLoadPercent(); }
 
 void ReportError(const std::exception& e) {
     if (dynamic_cast<const std::bad_alloc*>(&e)) {
-        ui().errorBox(QStringLiteral("メモリが不足しています。"));
+        ui().errorBox(QString::fromUtf8(msg::kOutOfMemory));
         return;
     }
     ui().errorBox(QString::fromUtf8(e.what()));
 }
 
-void ReportUnknownError() { ui().errorBox(QStringLiteral("Unknown error")); }
+void ReportUnknownError() { ui().errorBox(QString::fromUtf8(msg::kUnknownError)); }
 
 void Guarded(const std::function<void()>& command) {
     try {

@@ -77,4 +77,13 @@ inline constexpr char kBmpNoMemory[] = "not enough memory for the image of this 
 inline constexpr char kBmpNothingToEncode[] = "cannot save an empty picture as BMP";
 inline constexpr char kBmpEncodeFailed[] = "BMP encoding failed: ";
 
+// Messages of the windows (UTF-8).
+inline constexpr char kOverwriteQuestion[] = "ファイルがすでに存在しています。　上書きしますか？";
+inline constexpr char kVersion[] = "Nuvak  ver. 3.01b\n\n追尾精度の計測と天体画像の表示のためのプログラム";
+inline constexpr char kOutOfMemory[] = "メモリが不足しています。";
+inline constexpr char kUnknownError[] = "Unknown error";
+inline constexpr char kGammaRange[] = "整数を入力してください";
+inline constexpr char kBlurRange[] = "正の数字を入力してください";
+inline constexpr char kEdgeRange[] = "1.0-5.0の数字を入力してください";
+
 }  // namespace nuvak::msg

@@ -25,6 +25,7 @@
 #include "platform/services.h"
 #include "workspace/Child.h"
 #include "workspace/viewing.h"
+#include "resources/messages.h"
 
 namespace nuvak {
 
@@ -36,7 +37,6 @@ const QString kOpenFilter = QStringLiteral(
 const QString kSaveTitle = QStringLiteral("Save an Image");
 const QString kSaveFilter =
     QStringLiteral("ビットマップ(*.bmp)|*.bmp|フィッツ(*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits|JPEG|*.jpg");
-const QString kOverwrite = QStringLiteral("ファイルがすでに存在しています。　上書きしますか？");
 
 // Wraps a command for a signal: errors go to the standard error box.
 template <class F>
@@ -57,7 +57,7 @@ W* place(W* w, const char* name, int x, int y, int width = -1, int height = -1) 
 }  // namespace
 
 QString VersionMessage() {
-    return QStringLiteral("Nuvak  ver. 3.01b\n\n追尾精度の計測と天体画像の表示のためのプログラム");
+    return QString::fromUtf8(msg::kVersion);
 }
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea) {
@@ -343,7 +343,7 @@ void TMainForm::SaveButtonClick() {
     if (r.filterIndex == 2) return;  // the FITS entry writes nothing
     const auto format = r.filterIndex == 1 ? platform::DisplayFormat::Bmp : platform::DisplayFormat::Jpeg;
     const std::string target = platform::DisplayFileName(r.files.first().toStdString(), format);
-    if (QFileInfo::exists(QString::fromStdString(target)) && !platform::ui().confirm(this, kOverwrite)) return;
+    if (QFileInfo::exists(QString::fromStdString(target)) && !platform::ui().confirm(this, QString::fromUtf8(msg::kOverwriteQuestion))) return;
     platform::WriteDisplay(child->document(), target, format);
     if (format == platform::DisplayFormat::Bmp) {
         child->document().caption = FileNameOf(target);
