@@ -86,4 +86,21 @@ inline constexpr char kGammaRange[] = "整数を入力してください";
 inline constexpr char kBlurRange[] = "正の数字を入力してください";
 inline constexpr char kEdgeRange[] = "1.0-5.0の数字を入力してください";
 
+// Tracking measurement (UTF-8).
+inline constexpr char kTrackTooLarge[] = "画像が大きすぎます。\n4000x4000ピクセル以下の画像をお使いください。";
+inline constexpr char kTrackSizeDiffers[] = "画像のサイズが違うので、処理を中断します。";
+inline constexpr char kTrackPsfZero[] = "PSFの体積がゼロになったので処理を中断します。";
+inline constexpr char kTrackFocalRange[] = "焦点距離を正しく入力してください。";
+inline constexpr char kTrackPixelRange[] = "画素サイズを正しく入力してください。";
+inline constexpr char kTrackIntervalRange[] = "時間間隔を正しく入力してください。";
+inline constexpr char kTrackTwoOrMore[] = "ファイル数は２つ以上必要です";
+inline constexpr char kTrackAtMost200[] = "ファイル数は200個以下にしてください";
+inline constexpr char kTrackListFiles[] = "ファイルをリストアップしてください。";
+inline constexpr char kTrackPickStar[] = "恒星を指定してください。";
+inline constexpr char kTrackStarting[] = "計測開始します。";
+inline constexpr char kTrackStarQuestion[] = "X = {}, Y = {} を指定しました。　よろしいですか？";
+inline constexpr char kTrackMeasureFirst[] = "計測処理を行ってください。";
+inline constexpr char kTrackPsfRadiusRange[] = "PSF半径には1～50間の数字を入力してください。";
+inline constexpr char kTrackMultiplierRange[] = "膨張係数には0.001～3.000間の数値を入力してください。";
+
 }  // namespace nuvak::msg

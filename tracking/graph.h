@@ -1,0 +1,57 @@
+#pragma once
+// The tracking graph as a list of drawing steps on a 360 x 300 canvas, so that the window
+// paints it and tests can check every coordinate without a screen.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tracking/statistics.h"
+
+namespace nuvak {
+
+enum class GraphKind { XY, X, Y };
+
+struct GraphOptions {
+    GraphKind kind = GraphKind::XY;   // RadioButton5 / 6 / 7
+    bool lines = true;                // CheckBox1
+    bool points = true;               // CheckBox2
+    bool rms = false;                 // CheckBox3
+    bool peakToValley = false;        // CheckBox6
+    bool arcsec = false;              // RadioButton4
+};
+
+// One drawing step. Colours are 0xRRGGBB.
+struct GraphItem {
+    enum class Type { Fill, Line, Text, Ellipse } type = Type::Line;
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;   // Line: from (x1, y1) up to (x2, y2); Fill and Ellipse: box
+    std::uint32_t colour = 0;
+    int penWidth = 1;
+    bool dashed = false;
+    std::uint32_t fill = 0;               // Ellipse: brush colour
+    std::string text;                     // Text: at (x1, y1), its top-left corner
+};
+
+struct GraphScene {
+    std::vector<GraphItem> items;
+    std::optional<std::string> message;   // a parameter check failed: show it; the scene is the background
+};
+
+inline constexpr int kGraphWidth = 360;
+inline constexpr int kGraphHeight = 300;
+
+// The graph of the current state: refreshes PlotX/PlotY (N >= 2). Parameter checks as the
+// statistics make them; on a failure the scene is the background and carries the message.
+GraphScene BuildGraph(TrackingState& state, const TrackingParameters& parameters, const GraphOptions& options);
+
+// The magenta mark of frame i (2 pixels wide) added to a scene built for the same options.
+void AddFrameHighlight(GraphScene& scene, const TrackingState& state, const GraphOptions& options, int i);
+
+// The scale text S: s with no decimals from 100 up, one below 100, two below 10.
+std::string ScaleText(double s);
+
+// The zoom label: trunc(GraphZoom * 100) and " %".
+std::string GraphZoomText(double zoom);
+
+}  // namespace nuvak

@@ -1,0 +1,58 @@
+#pragma once
+// The measurement run: every listed frame is read, corrected (hot pixels, master dark), the
+// star found and its intensity-weighted centroid and width stored in the tracking state.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/arrays.h"
+#include "tracking/state.h"
+
+namespace nuvak {
+
+// The advanced settings as the run uses them (the texts of the settings window, parsed).
+struct MeasureSettings {
+    bool darkProcessing = false;      // dark processing on
+    std::vector<std::string> darks;   // full paths of the dark frames, in order
+    bool noiseCut = false;            // hot-pixel removal on the measured frames
+    int psfRadius = 10;               // PSF radius (raised to at least 10 unless a star is specified)
+    bool starSpecified = false;       // search around the given position and follow the star
+    int starX = 0, starY = 0;         // picked star position (frame 0 search centre)
+    int searchRange = 20;             // search half-width and centroid radius with a star specified
+};
+
+// The largest side a measured or dark frame may have.
+inline constexpr int kTrackMaxSide = 4000;
+
+struct StarMeasurement {
+    int px = 0, py = 0;                 // brightest pixel (first in scan order on ties)
+    std::int32_t minimum = 0, maximum = 0;
+    double cx = 0, cy = 0;              // centroid, pixel centres at x + 0.5
+    int halfMaxCount = 0;               // pixels at or above half the peak over the background
+    double fwhmRadius = 0;              // sqrt(count / 3.1415926)
+};
+
+// The per-frame measurement. Star specified: the search window is x = cx - r .. cx + r - 1,
+// y = cy - r .. cy + r - 1 around (cx, cy); otherwise the whole frame less a border of r.
+// Windows are clipped to the frame. Throws TrackingError with the PSF message when the
+// window holds no pixel above 0 or the weighted volume is zero.
+StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpecified, int cx, int cy, int r);
+
+// Progress of a run; the defaults do nothing.
+class MeasureProgress {
+public:
+    virtual ~MeasureProgress() = default;
+    virtual void setMaximum(int) {}
+    virtual void setPosition(int) {}
+};
+
+// Runs the measurement over the frames (full paths in time order; state.FrameCount of them),
+// writing CentroidX/Y, FwhmRadius, FirstPeakX/Y, SearchRadius and the running MeanX/MeanY into
+// state as it goes. Throws TrackingError with the user's message on a too-large frame, a size
+// change or a zero volume, and FileError for a file that cannot be read; the entries written
+// before the error stay. Statistics, graph and StarPickState are the caller's.
+void RunMeasurement(const std::vector<std::string>& frames, const MeasureSettings& settings, TrackingState& state,
+                    MeasureProgress* progress = nullptr);
+
+}  // namespace nuvak

@@ -1,0 +1,41 @@
+#pragma once
+// The tracking statistics: means, deviations (optionally flattened), drift speed, RMS and
+// peak-to-valley values, and the texts of the eight result labels.
+
+#include <array>
+#include <string>
+
+#include "tracking/state.h"
+
+namespace nuvak {
+
+// The parameter texts as the tracking window holds them.
+struct TrackingParameters {
+    std::string focalLength = "7800";   // mm, integer
+    std::string pixelSize = "7.4";      // micrometres, real
+    std::string interval = "15";        // seconds, integer
+    std::string multiplier = "1.000";   // focal-length multiplier, real
+    bool flattenX = false;
+    bool flattenY = false;
+    bool arcsec = false;                // labels in arc-seconds instead of pixels
+};
+
+// Texts of Label7 ... Label14: RMS, RMS_X, RMS_Y, PV_X, PV_Y, FWHM, Vx, Vy.
+using ResultLabels = std::array<std::string, 8>;
+
+// Recomputes every statistic into state and returns the label texts. With no frames the
+// labels are their bare prefixes. A parameter out of range throws TrackingError with its
+// message and leaves state as it was; a text that is not a number throws ConversionError.
+ResultLabels RefreshStatistics(TrackingState& state, const TrackingParameters& parameters);
+
+// Least-squares line through (k, y[k]), k = 0 ... n - 1.
+void FitLine(const double* y, int n, double& slope, double& intercept);
+
+// Arc-seconds per pixel for a pixel size in micrometres and a focal length in millimetres.
+double ArcsecPerPixel(double pixelSize, double focalLength);
+
+// The value with a fixed number of decimals, rounded half away from zero; a value that
+// rounds to zero has no minus sign ("0.00" for -0.0006).
+std::string FormatFixed(double value, int decimals);
+
+}  // namespace nuvak
