@@ -3,6 +3,7 @@
 //   nuvak-cli info FILE [--as fits|bmp|jpeg|pgm]
 //   nuvak-cli render FILE OUT [--as fits|bmp|jpeg|pgm]
 //   nuvak-cli make-samples DIR
+//   nuvak-cli track [options] FRAME...
 //
 // Exit status: 0 success, 1 a file could not be read or written (message on stderr),
 // 2 a usage error. Only the JSON object goes to standard output.
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "cli/json.h"
+#include "cli/track.h"
 #include "core/error.h"
 #include "core/format.h"
 #include "core/open.h"
@@ -32,7 +34,8 @@ constexpr int kUsage = 2;
 const char kUsageText[] =
     "usage: nuvak-cli info FILE [--as fits|bmp|jpeg|pgm]\n"
     "       nuvak-cli render FILE OUT [--as fits|bmp|jpeg|pgm]\n"
-    "       nuvak-cli make-samples DIR\n";
+    "       nuvak-cli make-samples DIR\n"
+    "       nuvak-cli track [options] FRAME...   (nuvak-cli track --help for the options)\n";
 
 struct UsageError {
     std::string message;
@@ -132,6 +135,7 @@ int run(const std::vector<std::string>& args) {
     try {
         if (args.empty()) throw UsageError{"no command given"};
         const std::string& command = args[0];
+        if (command == "track") return Track({args.begin() + 1, args.end()});
         const Arguments a = parse({args.begin() + 1, args.end()});
         if (command == "info") return info(a);
         if (command == "render") return render(a);

@@ -174,16 +174,20 @@ void moveBand(const std::uint8_t* raw, std::size_t rowBytes, int w, int rows, In
     }
 }
 
-// Reads the samples a band of rows at a time (about a megabyte) and moves each band into
-// the [x][y] array.
-void readSamples(ByteSource& source, const FitsHeader& h, IntArray2D& p, ZeroOffset offset) {
+// Reads the samples of rows first .. last - 1 a band of rows at a time (about a megabyte)
+// and moves each band into the [x][y] array at its own rows.
+void readSamples(ByteSource& source, const FitsHeader& h, IntArray2D& p, ZeroOffset offset, int first = 0,
+                 int last = -1) {
     const int w = h.width, ht = h.height;
+    if (last < 0) last = ht;
+    if (first < 0 || first > last || last > ht) throw std::invalid_argument("rows outside the image");
     if (p.width() < w || p.height() < ht) throw std::invalid_argument("sample array smaller than the image");
+    if (first == last) return;
     const std::size_t rowBytes = std::size_t(w) * 2;
     const int bandRows = std::max<int>(4, int((std::size_t(1) << 20) / rowBytes) & ~3);
-    std::vector<std::uint8_t> raw(rowBytes * std::min(bandRows, ht));
-    for (int y0 = 0; y0 < ht; y0 += bandRows) {
-        const int rows = std::min(bandRows, ht - y0);
+    std::vector<std::uint8_t> raw(rowBytes * std::min(bandRows, last - first));
+    for (int y0 = first; y0 < last; y0 += bandRows) {
+        const int rows = std::min(bandRows, last - y0);
         source.read(h.dataOffset() + std::uint64_t(y0) * rowBytes, raw.data(), rowBytes * rows);
         moveBand(raw.data(), rowBytes, w, rows, p, y0, offset);
     }
@@ -342,6 +346,10 @@ FitsHeader LoadFitsInto(ByteSource& source, IntArray2D& p, std::ostream* diag) {
     takeScannedOffset(h, source.name());
     readSamples(source, h, p, ZeroOffset{h.bzero});
     return h;
+}
+
+void ReadFitsRows(ByteSource& source, const FitsHeader& h, std::int32_t z, IntArray2D& p, int y0, int y1) {
+    readSamples(source, h, p, ZeroOffset{z}, y0, y1);
 }
 
 FitsImage LoadFits(ByteSource& source, std::ostream* diag) {

@@ -71,4 +71,9 @@ FitsImage LoadFits(ByteSource& source, std::ostream* diag = nullptr);
 FitsHeader LoadFitsInto(ByteSource& source, IntArray2D& p, std::ostream* diag = nullptr);
 FitsImage LoadFits(const std::string& path, std::ostream* diag = nullptr);
 
+// The samples of rows y0 .. y1 - 1 (y1 = -1: to the last row) of an image whose header h was
+// read from source, converted with the zero offset z (as ApplyBzero does) and stored at their
+// own rows of p; the other rows of p are not touched. p must be at least W x H.
+void ReadFitsRows(ByteSource& source, const FitsHeader& h, std::int32_t z, IntArray2D& p, int y0 = 0, int y1 = -1);
+
 }  // namespace nuvak

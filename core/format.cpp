@@ -16,9 +16,10 @@ std::string FormatGeneral(double v) {
     if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
     if (v == 0) return "0";
     // 15 significant digits and the decimal exponent, rounded once.
+    // to_chars ignores the C locale, which a GUI toolkit may set to one with a decimal comma.
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", v);
-    std::string s(buf);
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+    std::string s(buf, end);
     const bool negative = s[0] == '-';
     if (negative) s.erase(0, 1);
     const auto e = s.find('e');

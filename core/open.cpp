@@ -58,14 +58,14 @@ GridStatistics sampleGrid(const IntArray2D& r, int w, int h) {
 
 }  // namespace
 
-OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag) {
+OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag, int levelFactor) {
     const std::string& name = source.name();
     FitsImage img = LoadFits(source, diag);
     const int w = img.header.width, h = img.header.height;
 
     const GridStatistics g = sampleGrid(img.samples, w, h);
     if (g.count == 0) throw FileError(name, FillMessage(msg::kOpenGridEmpty, w, h));
-    const double upper = std::trunc((g.mean - double(g.minimum)) * 2 + double(g.minimum));
+    const double upper = std::trunc((g.mean - double(g.minimum)) * levelFactor + double(g.minimum));
     if (!(upper <= std::numeric_limits<int>::max()) || g.minimum < std::numeric_limits<int>::min()) {
         throw FileError(name, msg::kOpenLevelsRange);
     }
@@ -91,8 +91,8 @@ OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag) {
     return out;
 }
 
-OpenedFits OpenFitsDocument(const std::string& path, std::ostream* diag) {
-    return OpenFitsDocument(*OpenFile(path, diag, kFitsOpenDiagnostic), diag);
+OpenedFits OpenFitsDocument(const std::string& path, std::ostream* diag, int levelFactor) {
+    return OpenFitsDocument(*OpenFile(path, diag, kFitsOpenDiagnostic), diag, levelFactor);
 }
 
 ImageDocument DocumentFromColourRaster(Raster raster, const std::string& path, FileKind kind) {

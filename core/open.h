@@ -28,8 +28,10 @@ struct OpenedFits {
 // pixel from 10 to 10 short of the far edges): lower m = the smallest, upper
 // M = trunc((mean - m) * 2 + m); display d = trunc((v - m) / ((M - m) / 255)).
 // An empty grid or M = m raises FileError: no display can be made.
-OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag = nullptr);
-OpenedFits OpenFitsDocument(const std::string& path, std::ostream* diag = nullptr);
+// levelFactor: the upper level lies that many times the mean's distance above the minimum
+// (the open command uses 2, the tracking preview 4).
+OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag = nullptr, int levelFactor = 2);
+OpenedFits OpenFitsDocument(const std::string& path, std::ostream* diag = nullptr, int levelFactor = 2);
 
 // A document of kind 1 from a decoded BMP or JPEG raster. BMP sizes ImageZm2 (white) and
 // sets ColN 3; JPEG leaves ImageZm2 empty and sets ColN 1.

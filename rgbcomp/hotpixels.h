@@ -12,4 +12,11 @@ namespace nuvak {
 // copy the channel stays as it was.
 int RemoveHotPixels(double ratio, int w, int h, IntArray2D& c);
 
+// The same decisions with the copy held by the caller, over a band of rows: every pixel of
+// rows y0 .. y1 - 1 of c receives p's value, or the neighbours' mean where p has a hot pixel
+// there. Interior means 1 <= x <= w - 2 and 1 <= y <= h - 2 of the whole w x h image, so a
+// band's first and last rows are judged with their neighbours in p. Reads p only over rows
+// y0 - 1 .. y1 (within the image); p and c are distinct arrays of at least w x h.
+void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1);
+
 }  // namespace nuvak

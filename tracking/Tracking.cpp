@@ -1,12 +1,462 @@
 #include "tracking/Tracking.h"
 
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cmath>
+
+#include "core/error.h"
+#include "core/fileio.h"
+#include "core/format.h"
+#include "core/open.h"
+#include "platform/controls.h"
+#include "platform/services.h"
+#include "platform/text.h"
+#include "resources/messages.h"
+#include "tracking/Trackadvance.h"
+#include "tracking/measure.h"
+#include "tracking/results.h"
+#include "workspace/Child.h"
+#include "workspace/Morvel2.h"
+
 namespace nuvak {
+
+namespace {
+
+template <class W>
+W* place(W* w, const char* name, int x, int y, int width, int height) {
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(x, y, width, height);
+    return w;
+}
+
+template <class F>
+auto guarded(F f) {
+    return [f](auto&&...) { platform::Guarded(f); };
+}
+
+QString u8(const char* s) { return QString::fromUtf8(s); }
+std::string text(const QLineEdit* e) { return e->text().toStdString(); }
+
+const QString kOpenFilter = QStringLiteral("FITS (*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits|BMP (*.bmp)|*.bmp|JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg");
+const QString kSaveFilter = QStringLiteral("テキスト(*.txt)|*.txt|すべてのファイル|*.*");
+
+// Progress of a run on the window's own bar.
+class BarProgress final : public MeasureProgress {
+public:
+    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+    void setMaximum(int n) override { bar_->setMaximum(n); }
+    void setPosition(int i) override { bar_->setValue(i); }
+
+private:
+    QProgressBar* bar_;
+};
+
+}  // namespace
 
 TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("TTrack"));
     setWindowTitle(QStringLiteral("追尾計測"));
-    // The file list and graph above, the 513-pixel parameter group below (ends at y = 457).
-    resize(529, 465);
+    QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
+    f.setPixelSize(12);
+    setFont(f);
+    setFixedSize(529, 465);
+
+    Image1 = place(new platform::Picture(this), "Image1", 160, 16, kGraphWidth, kGraphHeight);
+    Label15 = place(new QLabel(QStringLiteral("100 %"), this), "Label15", 472, 320, 50, 16);
+
+    GroupBox1 = place(new QGroupBox(QStringLiteral("結果 "), this), "GroupBox1", 320, 8, 169, 321);
+    Label16 = place(new QLabel(QStringLiteral("RMS"), GroupBox1), "Label16", 8, 20, 150, 16);
+    Label7 = place(new QLabel(QStringLiteral("RMS = "), GroupBox1), "Label7", 8, 40, 150, 16);
+    Label8 = place(new QLabel(QStringLiteral("RMS_X = "), GroupBox1), "Label8", 8, 60, 150, 16);
+    Label9 = place(new QLabel(QStringLiteral("RMS_Y = "), GroupBox1), "Label9", 8, 80, 150, 16);
+    Label17 = place(new QLabel(QStringLiteral("P-V 値"), GroupBox1), "Label17", 8, 110, 150, 16);
+    Label10 = place(new QLabel(QStringLiteral("PVx = "), GroupBox1), "Label10", 8, 130, 150, 16);
+    Label11 = place(new QLabel(QStringLiteral("PVy = "), GroupBox1), "Label11", 8, 150, 150, 16);
+    Label12 = place(new QLabel(QStringLiteral("FWHM = "), GroupBox1), "Label12", 8, 180, 150, 18);
+    QFont bold = Label12->font();
+    bold.setBold(true);
+    bold.setPixelSize(15);
+    Label12->setFont(bold);
+    Button3 = place(new QPushButton(QStringLiteral("保存"), GroupBox1), "Button3", 8, 280, 75, 25);
+    GroupBox1->hide();
+
+    GroupBox2 = place(new QGroupBox(QStringLiteral("パラメータ設定"), this), "GroupBox2", 8, 336, 513, 121);
+    Label1 = place(new QLabel(QStringLiteral("焦点距離"), GroupBox2), "Label1", 8, 24, 60, 18);
+    Edit1 = place(new QLineEdit(QStringLiteral("7800"), GroupBox2), "Edit1", 70, 22, 55, 22);
+    UpDown1 = place(new platform::UpDown(GroupBox2), "UpDown1", 125, 20, 15, 26);
+    Label4 = place(new QLabel(QStringLiteral("mm "), GroupBox2), "Label4", 144, 24, 30, 18);
+    Label2 = place(new QLabel(QStringLiteral("画素サイズ"), GroupBox2), "Label2", 8, 54, 60, 18);
+    Edit2 = place(new QLineEdit(QStringLiteral("7.4"), GroupBox2), "Edit2", 70, 52, 55, 22);
+    UpDown2 = place(new platform::UpDown(GroupBox2), "UpDown2", 125, 50, 15, 26);
+    Label5 = place(new QLabel(QStringLiteral("μm "), GroupBox2), "Label5", 144, 54, 30, 18);
+    Label3 = place(new QLabel(QStringLiteral("時間間隔"), GroupBox2), "Label3", 8, 84, 60, 18);
+    Edit3 = place(new QLineEdit(QStringLiteral("15"), GroupBox2), "Edit3", 70, 82, 55, 22);
+    UpDown3 = place(new platform::UpDown(GroupBox2), "UpDown3", 125, 80, 15, 26);
+    Label6 = place(new QLabel(QStringLiteral("秒"), GroupBox2), "Label6", 144, 84, 30, 18);
+    UpDown1->setRange(10, 30000);
+    UpDown1->setPosition(7800);
+    UpDown2->setRange(1, 1000);
+    UpDown2->setPosition(74);
+    UpDown3->setRange(1, 1000);
+    UpDown3->setPosition(15);
+    Label19 = place(new QLabel(QStringLiteral("移動速度"), GroupBox2), "Label19", 180, 24, 70, 18);
+    Label13 = place(new QLabel(QStringLiteral("Vx = "), GroupBox2), "Label13", 180, 50, 140, 18);
+    Label14 = place(new QLabel(QStringLiteral("Vy = "), GroupBox2), "Label14", 180, 76, 140, 18);
+
+    GroupBox3 = place(new QGroupBox(QStringLiteral("グラフ種類"), this), "GroupBox3", 320, 200, 169, 110);
+    CheckBox1 = place(new QCheckBox(QStringLiteral("折れ線グラフ"), GroupBox3), "CheckBox1", 8, 20, 150, 18);
+    CheckBox2 = place(new QCheckBox(QStringLiteral("ポイント表示"), GroupBox3), "CheckBox2", 8, 40, 150, 18);
+    CheckBox3 = place(new QCheckBox(QStringLiteral("RMS表示"), GroupBox3), "CheckBox3", 8, 60, 150, 18);
+    CheckBox6 = place(new QCheckBox(QStringLiteral("P-V値表示"), GroupBox3), "CheckBox6", 8, 80, 150, 18);
+    CheckBox1->setChecked(true);
+    CheckBox2->setChecked(true);
+    CheckBox3->hide();
+    CheckBox6->hide();
+    GroupBox3->hide();
+
+    GroupBox4 = place(new QGroupBox(QStringLiteral("スケール"), GroupBox2), "GroupBox4", 330, 12, 80, 100);
+    Button5 = place(new QPushButton(QStringLiteral("+"), GroupBox4), "Button5", 8, 18, 28, 22);
+    Button6 = place(new QPushButton(QStringLiteral("-"), GroupBox4), "Button6", 40, 18, 28, 22);
+    RadioButton3 = place(new QRadioButton(QStringLiteral("ピクセル"), GroupBox4), "RadioButton3", 8, 46, 70, 18);
+    RadioButton4 = place(new QRadioButton(QStringLiteral("秒角"), GroupBox4), "RadioButton4", 8, 70, 70, 18);
+    RadioButton3->setChecked(true);
+
+    GroupBox5 = place(new QGroupBox(QStringLiteral("座標"), GroupBox2), "GroupBox5", 416, 12, 90, 100);
+    RadioButton5 = place(new QRadioButton(QStringLiteral("X-Y座標"), GroupBox5), "RadioButton5", 8, 20, 80, 18);
+    RadioButton6 = place(new QRadioButton(QStringLiteral("X方向"), GroupBox5), "RadioButton6", 8, 44, 80, 18);
+    RadioButton7 = place(new QRadioButton(QStringLiteral("Y方向"), GroupBox5), "RadioButton7", 8, 68, 80, 18);
+    RadioButton5->setChecked(true);
+    CheckBox4 = place(new QCheckBox(QStringLiteral("X フラット化"), GroupBox5), "CheckBox4", 8, 86, 80, 14);
+    CheckBox5 = place(new QCheckBox(QStringLiteral("Y フラット化"), GroupBox5), "CheckBox5", 8, 86, 80, 14);
+    CheckBox4->hide();
+    CheckBox5->hide();
+
+    Button7 = place(new QPushButton(QStringLiteral("高度な設定"), GroupBox2), "Button7", 250, 84, 75, 24);
+    Button7->hide();
+    ListBox2 = place(new QListWidget(this), "ListBox2", 0, 0, 10, 10);
+    ListBox2->hide();
+
+    GroupBox6 = place(new QGroupBox(QStringLiteral("ファイル"), this), "GroupBox6", 8, 8, 145, 321);
+    Label18 = place(new QLabel(QStringLiteral("ファイル数 0 "), GroupBox6), "Label18", 8, 18, 130, 16);
+    ListBox1 = place(new QListWidget(GroupBox6), "ListBox1", 8, 38, 129, 180);
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    Button1 = place(new QPushButton(QStringLiteral("開く"), GroupBox6), "Button1", 8, 226, 60, 25);
+    Button2 = place(new QPushButton(QStringLiteral("削除"), GroupBox6), "Button2", 77, 226, 60, 25);
+    Button4 = place(new QPushButton(QStringLiteral("計測開始"), GroupBox6), "Button4", 8, 258, 129, 28);
+    ProgressBar1 = place(new QProgressBar(GroupBox6), "ProgressBar1", 8, 294, 129, 16);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    connect(Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, guarded([this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, guarded([this] { Button4Click(); }));
+    connect(Button5, &QPushButton::clicked, this, guarded([this] { Button5Click(); }));
+    connect(Button6, &QPushButton::clicked, this, guarded([this] { Button6Click(); }));
+    connect(Button7, &QPushButton::clicked, this, guarded([this] { Button7Click(); }));
+    connect(ListBox1, &QListWidget::itemClicked, this, guarded([this] { ListBox1Click(); }));
+    connect(UpDown1, &platform::UpDown::clicked, this, guarded([this] { UpDown1Click(); }));
+    connect(UpDown2, &platform::UpDown::clicked, this, guarded([this] { UpDown2Click(); }));
+    connect(UpDown3, &platform::UpDown::clicked, this, guarded([this] { UpDown3Click(); }));
+    connect(Edit1, &QLineEdit::textChanged, this, guarded([this] { Edit1Change(); }));
+    connect(Edit2, &QLineEdit::textChanged, this, guarded([this] { Edit2Change(); }));
+    connect(Edit3, &QLineEdit::textChanged, this, guarded([this] { Edit3Change(); }));
+    for (QRadioButton* scale : {RadioButton3, RadioButton4})
+        connect(scale, &QRadioButton::clicked, this, guarded([this] {
+                    RefreshStatistics();
+                    RefreshGraph();
+                }));
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{RadioButton5, RadioButton6, RadioButton7, CheckBox1,
+                                                                      CheckBox2, CheckBox3, CheckBox4, CheckBox5, CheckBox6})
+        connect(b, &QAbstractButton::clicked, this, guarded([this] { RefreshGraph(); }));
+
+    platform::Guarded([this] { RefreshGraph(); });
+}
+
+void TTrack::connectWindows(TMainForm* mainForm, TTrackAd* settings) {
+    mainForm_ = mainForm;
+    settings_ = settings;
+    if (settings_) settings_->setTrackingState(&state);
+}
+
+TrackingParameters TTrack::parameters() const {
+    TrackingParameters p;
+    p.focalLength = text(Edit1);
+    p.pixelSize = text(Edit2);
+    p.interval = text(Edit3);
+    p.multiplier = settings_ ? text(settings_->Edit2) : std::string("1.000");
+    p.flattenX = CheckBox4->isChecked();
+    p.flattenY = CheckBox5->isChecked();
+    p.arcsec = RadioButton4->isChecked();
+    return p;
+}
+
+GraphOptions TTrack::graphOptions() const {
+    GraphOptions o;
+    o.kind = RadioButton6->isChecked() ? GraphKind::X : RadioButton7->isChecked() ? GraphKind::Y : GraphKind::XY;
+    o.lines = CheckBox1->isChecked();
+    o.points = CheckBox2->isChecked();
+    o.rms = CheckBox3->isChecked();
+    o.peakToValley = CheckBox6->isChecked();
+    o.arcsec = RadioButton4->isChecked();
+    return o;
+}
+
+QStringList TTrack::framePaths() const {
+    QStringList paths;
+    for (int i = 0; i < ListBox2->count(); ++i) paths << ListBox2->item(i)->text();
+    return paths;
+}
+
+bool TTrack::RefreshStatistics() {
+    try {
+        const ResultLabels labels = nuvak::RefreshStatistics(state, parameters());
+        QLabel* targets[] = {Label7, Label8, Label9, Label10, Label11, Label12, Label13, Label14};
+        for (int i = 0; i < 8; ++i) targets[i]->setText(QString::fromStdString(labels[i]));
+        return true;
+    } catch (const TrackingError& e) {
+        platform::ui().message(this, QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+void TTrack::paint(const GraphScene& scene) {
+    QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    auto colour = [](std::uint32_t c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); };
+    for (const GraphItem& item : scene.items) {
+        QPen pen(colour(item.colour));
+        pen.setWidth(item.penWidth);
+        pen.setStyle(item.dashed ? Qt::DashLine : Qt::SolidLine);
+        switch (item.type) {
+            case GraphItem::Type::Fill:
+                p.fillRect(QRect(QPoint(item.x1, item.y1), QPoint(item.x2 - 1, item.y2 - 1)), colour(item.colour));
+                break;
+            case GraphItem::Type::Line:
+                p.setPen(pen);
+                p.drawLine(item.x1, item.y1, item.x2, item.y2);
+                break;
+            case GraphItem::Type::Text:
+                p.setPen(pen);
+                p.drawText(QPoint(item.x1, item.y1 + p.fontMetrics().ascent()), QString::fromStdString(item.text));
+                break;
+            case GraphItem::Type::Ellipse:
+                p.setPen(pen);
+                p.setBrush(colour(item.fill));
+                p.drawEllipse(QRect(QPoint(item.x1, item.y1), QPoint(item.x2 - 1, item.y2 - 1)));
+                p.setBrush(Qt::NoBrush);
+                break;
+        }
+    }
+    p.end();
+    Image1->setRaster(platform::FromQImage(image));
+}
+
+void TTrack::RefreshGraph() {
+    RefreshStatistics();
+    lastScene_ = BuildGraph(state, parameters(), graphOptions());
+    paint(lastScene_);
+    if (lastScene_.message) platform::ui().message(this, QString::fromStdString(*lastScene_.message));
+}
+
+void TTrack::clearFrameList() {
+    Label18->setText(QStringLiteral("ファイル数 0"));
+    ListBox1->clear();
+    ListBox2->clear();
+    state.FrameCount = 0;
+}
+
+void TTrack::Button1Click() {
+    platform::FileDialogRequest request{QString(), kOpenFilter, 1, true, true};
+    const platform::FileDialogResult r = platform::ui().openDialog(this, request);
+    if (r.accepted) {
+        state.clearFrames();
+        RefreshStatistics();
+        RefreshGraph();
+        ListBox1->clear();
+        ListBox2->clear();
+        for (const QString& file : r.files) {
+            ListBox2->addItem(file);
+            ListBox1->addItem(QFileInfo(file).fileName());
+        }
+    }
+    Label18->setText(QStringLiteral("ファイル数 ") + QString::number(ListBox1->count()));
+    state.FrameCount = ListBox1->count();
+    if (state.FrameCount == 1) {
+        platform::ui().message(this, u8(msg::kTrackTwoOrMore));
+        clearFrameList();
+    } else if (state.FrameCount > kMaxFrames) {
+        platform::ui().message(this, u8(msg::kTrackAtMost200));
+        clearFrameList();
+    }
+}
+
+void TTrack::Button2Click() {
+    if (state.FrameCount <= 2) return;
+    const int i = ListBox1->currentRow();
+    if (i < 0 || !ListBox1->currentItem() || !ListBox1->currentItem()->isSelected()) return;
+    delete ListBox1->takeItem(i);
+    delete ListBox2->takeItem(i);
+    state.deleteFrame(i);
+    Label18->setText(QStringLiteral("ファイル数 ") + QString::number(state.FrameCount));
+    RefreshStatistics();
+    RefreshGraph();
+}
+
+void TTrack::Button3Click() {
+    if (state.FrameCount == 0) {
+        platform::ui().message(this, u8(msg::kTrackMeasureFirst));
+        return;
+    }
+    platform::FileDialogRequest request{QString(), kSaveFilter, 1, false, false};
+    const platform::FileDialogResult r = platform::ui().saveDialog(this, request);
+    if (!r.accepted || r.files.isEmpty()) return;
+    const std::string target = ChangeFileExt(r.files.first().toStdString(), ".txt");
+    if (QFileInfo::exists(QString::fromStdString(target)) &&
+        !platform::ui().confirm(this, u8(msg::kOverwriteQuestion)))
+        return;
+    std::vector<std::string> names;
+    for (int i = 0; i < ListBox1->count(); ++i) names.push_back(ListBox1->item(i)->text().toStdString());
+    const QStringList paths = framePaths();
+    const std::string body = ResultsFileText(state, names, paths.isEmpty() ? std::string() : paths.first().toStdString());
+    const std::string bytes = platform::ToCodePage932(body);
+    WriteFileAtomically(target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
+
+void TTrack::Button4Click() {
+    state.FrameCount = ListBox1->count();
+    if (state.FrameCount == 0) {
+        platform::ui().message(this, u8(msg::kTrackListFiles));
+        return;
+    }
+    state.MeanX = state.MeanY = 0.0;
+    if (settings_) {
+        const int psf = ParseInt(text(settings_->Edit1));
+        if (psf > 0 && psf < 200) state.SearchRadius = psf;
+    }
+    if (state.StarPickState == 0) {
+        showFirstFramePreview();
+    } else {
+        RunMeasurementNow();
+    }
+}
+
+void TTrack::showFirstFramePreview() {
+    hide();
+    const std::string path = ListBox2->item(0)->text().toStdString();
+    OpenedFits f = OpenFitsDocument(path, nullptr, 4);
+    f.document.Image1 = f.document.Image;
+    const int max = f.document.MAX, min = f.document.MIN;
+    if (mainForm_) {
+        mainForm_->addChild(std::move(f.document));
+        mainForm_->Edit1->setText(QStringLiteral("100.0%"));
+        mainForm_->Edit2->setText(QString::number(max));
+        mainForm_->Edit3->setText(QString::number(min));
+    }
+    state.StarPickState = -1;
+    platform::ui().message(this, u8(msg::kTrackPickStar));
+    if (mainForm_) {
+        mainForm_->Button1->setEnabled(false);
+        mainForm_->Button2->setEnabled(false);
+    }
+}
+
+void TTrack::RunMeasurementNow() {
+    std::vector<std::string> frames;
+    for (const QString& p : framePaths()) frames.push_back(p.toStdString());
+    frames.resize(std::min<std::size_t>(frames.size(), std::size_t(state.FrameCount)));
+    const MeasureSettings settings = settings_ ? settings_->settings() : MeasureSettings{};
+    BarProgress progress(ProgressBar1);
+    try {
+        RunMeasurement(frames, settings, state, &progress);
+    } catch (const TrackingError& e) {
+        if (std::string(e.what()) == msg::kTrackPsfZero) ProgressBar1->setMaximum(0);
+        platform::ui().message(this, QString::fromUtf8(e.what()));
+        return;
+    } catch (const FileError& e) {
+        platform::ui().message(this, QString::fromUtf8(e.what()));
+        return;
+    }
+    ProgressBar1->setValue(0);
+    RefreshStatistics();
+    RefreshGraph();
+    state.StarPickState = 0;
+}
+
+void TTrack::Button5Click() {
+    state.GraphZoom *= 2;
+    RefreshGraph();
+    Label15->setText(QString::fromStdString(GraphZoomText(state.GraphZoom)));
+}
+
+void TTrack::Button6Click() {
+    if (!(state.GraphZoom > 0.0625)) return;
+    state.GraphZoom *= 0.5;
+    RefreshGraph();
+    Label15->setText(QString::fromStdString(GraphZoomText(state.GraphZoom)));
+}
+
+void TTrack::Button7Click() {
+    if (settings_) platform::ui().showModal(settings_);
+}
+
+void TTrack::ListBox1Click() {
+    if (state.FrameCount == 0) return;
+    RefreshGraph();
+    const int i = ListBox1->currentRow();
+    if (i < 0 || i >= state.FrameCount) return;
+    AddFrameHighlight(lastScene_, state, graphOptions(), i);
+    paint(lastScene_);
+}
+
+void TTrack::UpDown1Click() {
+    Edit1->setText(QString::number(UpDown1->position()));
+    RefreshStatistics();
+}
+
+void TTrack::UpDown2Click() {
+    Edit2->setText(QString::fromStdString(FormatGeneral(UpDown2->position() * 0.1)));
+    RefreshStatistics();
+}
+
+void TTrack::UpDown3Click() {
+    Edit3->setText(QString::number(UpDown3->position()));
+    RefreshStatistics();
+}
+
+void TTrack::Edit1Change() {
+    const int v = ParseInt(text(Edit1));
+    if (v > 1 && v < 30001) {
+        UpDown1->setPosition(v);
+        RefreshStatistics();
+    }
+}
+
+void TTrack::Edit2Change() {
+    const double v = ParseReal(text(Edit2));
+    if (v > 0.1 && v < 100) {
+        UpDown2->setPosition(int(std::trunc(v * 10)));
+        RefreshStatistics();
+    }
+}
+
+void TTrack::Edit3Change() {
+    const int v = ParseInt(text(Edit3));
+    if (v > 1 && v < 1000) {
+        UpDown3->setPosition(v);
+        RefreshStatistics();
+    }
 }
 
 }  // namespace nuvak

@@ -41,8 +41,10 @@ struct GraphScene {
 inline constexpr int kGraphWidth = 360;
 inline constexpr int kGraphHeight = 300;
 
-// The graph of the current state: refreshes PlotX/PlotY (N >= 2). Parameter checks as the
-// statistics make them; on a failure the scene is the background and carries the message.
+// The graph of the current state, as the statistics last left it: the window calls
+// RefreshStatistics first (and shows its message), then this. Refreshes PlotX/PlotY (N >= 2).
+// Parameter checks as the statistics make them; on a failure the scene is the background and
+// carries the message. A parameter text that is not a number throws ConversionError.
 GraphScene BuildGraph(TrackingState& state, const TrackingParameters& parameters, const GraphOptions& options);
 
 // The magenta mark of frame i (2 pixels wide) added to a scene built for the same options.

@@ -44,6 +44,9 @@ signals:
     void mousePressedOnImage(nuvak::TChild* child, Qt::MouseButton button, int x, int y);
 
 private:
+    // The star pick's circle on the display raster.
+    void drawCircle(int x, int y, int r);
+
     TMainForm* mainForm_;
     QScrollArea* scroll_;
     ImageDocument document_;

@@ -23,6 +23,7 @@
 #include "platform/controls.h"
 #include "platform/image_files.h"
 #include "platform/services.h"
+#include "tracking/Tracking.h"
 #include "workspace/Child.h"
 #include "workspace/viewing.h"
 #include "resources/messages.h"

@@ -25,6 +25,8 @@ namespace platform {
 class UpDown;
 }
 class TChild;
+class TTrack;
+class TTrackAd;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -41,7 +43,8 @@ public:
     QMdiArea* mdiArea() const { return mdi_; }
 
     // The long-lived windows the menu commands show (set at start-up).
-    QWidget* trackWindow = nullptr;     // TTrack
+    TTrack* trackWindow = nullptr;
+    TTrackAd* trackAdWindow = nullptr;
     QWidget* rgbWindow = nullptr;       // TRGBComp
     QWidget* helpWindow = nullptr;      // THLP
 

@@ -51,8 +51,13 @@ std::unique_ptr<TMainForm> CreateWindows() {
     hidden(new TImgPanel(m));
     hidden(new TSpDraw(m));
     hidden(new TMscomp(m));
-    m->trackWindow = hidden(new TTrack(m));
-    hidden(new TTrackAd(m));
+    auto* track = new TTrack(m);
+    track->hide();
+    auto* trackAd = new TTrackAd(m);
+    trackAd->hide();
+    track->connectWindows(m, trackAd);
+    m->trackWindow = track;
+    m->trackAdWindow = trackAd;
     m->helpWindow = hidden(new THLP(m));
     return main;
 }

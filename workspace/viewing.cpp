@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <charconv>
 #include <cstdio>
 
 namespace nuvak {
@@ -17,9 +18,10 @@ std::optional<double> ZoomOut(double z) {
 }
 
 std::string ZoomPercentText(double z) {
+    // One decimal, locale-independent (a decimal comma must not appear).
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%2.1f%%", z * 100);
-    return buf;
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf - 1, z * 100, std::chars_format::fixed, 1);
+    return std::string(buf, end) + "%";
 }
 
 int SteppedUpperLevel(int hi, int lo, bool raise) {

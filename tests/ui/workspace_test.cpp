@@ -17,6 +17,7 @@
 #include "tests/support/ui/scripted_services.h"
 #include "workspace/Child.h"
 #include "workspace/Morvel2.h"
+#include "tracking/Tracking.h"
 #include "workspace/Startup.h"
 
 using namespace nuvak;

@@ -1,0 +1,202 @@
+#include "cli/track.h"
+
+#include <cmath>
+#include <charconv>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <optional>
+
+#include "cli/json.h"
+#include "core/error.h"
+#include "core/fileio.h"
+#include "core/format.h"
+#include "platform/text.h"
+#include "tracking/measure.h"
+#include "tracking/results.h"
+#include "tracking/statistics.h"
+
+namespace nuvak::cli {
+
+namespace {
+
+const char kTrackUsage[] =
+    "usage: nuvak-cli track [options] FRAME...   (2 to 200 FITS frames in time order)\n"
+    "  --focal MM  --pixel UM  --interval S  --multiplier C  --psf R  --star X,Y  --range N\n"
+    "  --dark FILE (repeatable)  --noise-cut  --flatten-x  --flatten-y  --arcsec\n"
+    "  --results FILE  --json\n";
+
+struct Usage {
+    std::string message;
+};
+
+int wholeNumber(const std::string& option, const std::string& value) {
+    try {
+        return ParseInt(value);
+    } catch (const ConversionError&) {
+        throw Usage{option + " takes a whole number, not '" + value + "'"};
+    }
+}
+
+std::string realNumber(const std::string& option, const std::string& value) {
+    try {
+        ParseReal(value);
+        return value;
+    } catch (const ConversionError&) {
+        throw Usage{option + " takes a number, not '" + value + "'"};
+    }
+}
+
+struct Options {
+    std::vector<std::string> frames;
+    TrackingParameters parameters;
+    MeasureSettings settings;
+    std::optional<std::string> results;
+    bool json = false;
+};
+
+Options parse(const std::vector<std::string>& args) {
+    Options o;
+    o.parameters.multiplier = "1.000";
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size()) throw Usage{a + " needs a value"};
+            return args[++i];
+        };
+        if (a == "--focal") {
+            o.parameters.focalLength = std::to_string(wholeNumber(a, value()));
+        } else if (a == "--pixel") {
+            o.parameters.pixelSize = realNumber(a, value());
+        } else if (a == "--interval") {
+            o.parameters.interval = std::to_string(wholeNumber(a, value()));
+        } else if (a == "--multiplier") {
+            o.parameters.multiplier = realNumber(a, value());
+        } else if (a == "--psf") {
+            o.settings.psfRadius = wholeNumber(a, value());
+        } else if (a == "--star") {
+            const std::string v = value();
+            const auto comma = v.find(',');
+            if (comma == std::string::npos) throw Usage{"--star takes X,Y, not '" + v + "'"};
+            o.settings.starSpecified = true;
+            o.settings.starX = wholeNumber(a, v.substr(0, comma));
+            o.settings.starY = wholeNumber(a, v.substr(comma + 1));
+        } else if (a == "--range") {
+            o.settings.searchRange = wholeNumber(a, value());
+        } else if (a == "--dark") {
+            o.settings.darkProcessing = true;
+            o.settings.darks.push_back(value());
+        } else if (a == "--noise-cut") {
+            o.settings.noiseCut = true;
+        } else if (a == "--flatten-x") {
+            o.parameters.flattenX = true;
+        } else if (a == "--flatten-y") {
+            o.parameters.flattenY = true;
+        } else if (a == "--arcsec") {
+            o.parameters.arcsec = true;
+        } else if (a == "--results") {
+            o.results = value();
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw Usage{"unknown option: " + a};
+        } else {
+            o.frames.push_back(a);
+        }
+    }
+    if (o.frames.size() < 2) throw Usage{"track needs at least 2 frames"};
+    if (o.frames.size() > std::size_t(kMaxFrames)) throw Usage{"track takes at most 200 frames"};
+    return o;
+}
+
+std::string number(double v) {
+    if (!std::isfinite(v)) return "null";
+    char buf[40];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17);
+    return std::string(buf, end);
+}
+
+std::string series(const TrackingState::Series& s, int n) {
+    std::string out = "[";
+    for (int i = 0; i < n; ++i) out += (i ? "," : "") + number(s[i]);
+    return out + "]";
+}
+
+std::string json(const Options& o, const TrackingState& st, const ResultLabels& labels) {
+    const int n = st.FrameCount;
+    std::string frames = "[";
+    for (int i = 0; i < n; ++i) frames += (i ? "," : "") + JsonString(o.frames[i]);
+    frames += "]";
+    // The arc-second scale with the multiplier as the statistics apply it.
+    double focal = ParseInt(o.parameters.focalLength);
+    const double c = ParseReal(o.parameters.multiplier);
+    if (c > 0.001 && c <= 3) focal *= c;
+    JsonObject labelObject;
+    const char* names[] = {"Label7", "Label8", "Label9", "Label10", "Label11", "Label12", "Label13", "Label14"};
+    for (int i = 0; i < 8; ++i) labelObject.add(names[i], labels[i]);
+    JsonObject j;
+    j.addRaw("frames", frames)
+        .addRaw("centroid_x", series(st.CentroidX, n))
+        .addRaw("centroid_y", series(st.CentroidY, n))
+        .addRaw("fwhm_radius", series(st.FwhmRadius, n))
+        .add("first_peak_x", st.FirstPeakX)
+        .add("first_peak_y", st.FirstPeakY)
+        .add("search_radius", st.SearchRadius)
+        .addRaw("mean_x", number(st.MeanX))
+        .addRaw("mean_y", number(st.MeanY))
+        .addRaw("mean_fwhm", number(st.MeanFwhm))
+        .addRaw("deviation_x", series(st.DeviationX, n))
+        .addRaw("deviation_y", series(st.DeviationY, n))
+        .addRaw("rms_all", number(st.RmsAll))
+        .addRaw("rms_x", number(st.RmsX))
+        .addRaw("rms_y", number(st.RmsY))
+        .addRaw("max_dev_x", number(st.MaxDevX))
+        .addRaw("min_dev_x", number(st.MinDevX))
+        .addRaw("max_dev_y", number(st.MaxDevY))
+        .addRaw("min_dev_y", number(st.MinDevY))
+        .addRaw("pv_x", number(st.PeakToValleyX))
+        .addRaw("pv_y", number(st.PeakToValleyY))
+        .addRaw("drift_x", number(st.DriftX))
+        .addRaw("drift_y", number(st.DriftY))
+        .addRaw("arcsec_per_pixel", number(ArcsecPerPixel(ParseReal(o.parameters.pixelSize), focal)))
+        .addRaw("labels", labelObject.str());
+    return j.str();
+}
+
+}  // namespace
+
+int Track(const std::vector<std::string>& args) {
+    Options o;
+    try {
+        o = parse(args);
+    } catch (const Usage& u) {
+        std::cerr << "nuvak-cli: " << u.message << "\n" << kTrackUsage;
+        return 2;
+    }
+    try {
+        TrackingState st;
+        st.FrameCount = int(o.frames.size());
+        // The start command takes the PSF radius as the search radius when it is plausible.
+        if (o.settings.psfRadius > 0 && o.settings.psfRadius < 200) st.SearchRadius = o.settings.psfRadius;
+        RunMeasurement(o.frames, o.settings, st);
+        const ResultLabels labels = RefreshStatistics(st, o.parameters);
+        if (o.results) {
+            std::vector<std::string> names;
+            for (const auto& f : o.frames) names.push_back(FileNameOf(f));
+            const std::string bytes = platform::ToCodePage932(ResultsFileText(st, names, o.frames.front()));
+            WriteFileAtomically(ChangeFileExt(*o.results, ".txt"),
+                                std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        }
+        if (o.json) {
+            std::cout << json(o, st, labels) << "\n";
+        } else {
+            for (const std::string& l : labels) std::cout << l << "\n";
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::cerr << "nuvak-cli: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace nuvak::cli

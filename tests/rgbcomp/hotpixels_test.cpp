@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "rgbcomp/hotpixels.h"
+
+namespace nuvak {
+namespace {
+
+// A w x h field of one value.
+IntArray2D Field(int w, int h, std::int32_t value) {
+    IntArray2D a(w, h);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) a[x][y] = value;
+    return a;
+}
+
+bool Same(const IntArray2D& a, const IntArray2D& b, int w, int h) {
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y)
+            if (a[x][y] != b[x][y]) return false;
+    return true;
+}
+
+// The removal pixel by pixel, each of the four ratios tested on its own.
+IntArray2D Obvious(double ratio, int w, int h, const IntArray2D& c) {
+    IntArray2D out = Field(w, h, 0);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) out[x][y] = c[x][y];
+    for (int x = 1; x <= w - 2; ++x)
+        for (int y = 1; y <= h - 2; ++y) {
+            int m = 65536;
+            for (int i = -1; i <= 1; ++i)
+                for (int j = -1; j <= 1; ++j) m = std::min(m, c[x + i][y + j]);
+            const double b = m - 1;
+            const double centre = c[x][y] - b;
+            const int nb[4] = {c[x - 1][y], c[x][y - 1], c[x + 1][y], c[x][y + 1]};
+            bool hot = false;
+            for (int v : nb) hot = hot || centre / (v - b) > ratio;
+            if (hot) out[x][y] = int(std::trunc((nb[0] + nb[1] + nb[2] + nb[3]) * 0.25));
+        }
+    return out;
+}
+
+TEST(RemoveHotPixels, CentreAgainstAnEvenField) {
+    // In a field of 100, m = 100 and b = 99: a centre v gives (v - 99) / 1, replaced when above 2.
+    struct Row {
+        const char* what;
+        int centre;
+        int expected;
+    } rows[] = {{"101 is twice, not more: stays", 101, 101},
+                {"102 is three times: replaced", 102, 100},
+                {"150", 150, 100},
+                {"1000", 1000, 100},
+                {"a darker pixel always stays", 40, 40}};
+    for (const Row& r : rows) {
+        IntArray2D a = Field(5, 5, 100);
+        a[2][2] = r.centre;
+        EXPECT_EQ(RemoveHotPixels(2.0, 5, 5, a), 0);
+        EXPECT_EQ(a[2][2], r.expected) << r.what;
+        if (r.centre < 100) continue;  // next to a dark pixel b falls, and its neighbours look hot
+        a[2][2] = 100;
+        EXPECT_TRUE(Same(a, Field(5, 5, 100), 5, 5)) << r.what << ": a neighbour changed";
+    }
+}
+
+TEST(RemoveHotPixels, MeanOfTheFourNeighboursIsTruncated) {
+    // Neighbours 100, 100, 100, 103 and centre 110: b = 99, 11 / 1 > 2; (403) x 0.25 = 100.75 -> 100.
+    IntArray2D a = Field(5, 5, 100);
+    a[2][2] = 110;
+    a[3][2] = 103;
+    RemoveHotPixels(2.0, 5, 5, a);
+    EXPECT_EQ(a[2][2], 100);
+    // 103 is itself 4 / 1 over b = 99 against its right neighbour: replaced by the mean of its
+    // neighbours as they were, the centre counting as 110 (not as the 100 it became).
+    EXPECT_EQ(a[3][2], (110 + 100 + 100 + 100) / 4);
+}
+
+TEST(RemoveHotPixels, DecisionsReadTheUnchangedCopy) {
+    // Two hot pixels side by side: against each other the ratio is 1, against the other three
+    // neighbours 901, so both are replaced, each by a mean holding the other's original 1000.
+    IntArray2D a = Field(6, 5, 100);
+    a[2][2] = 1000;
+    a[3][2] = 1000;
+    RemoveHotPixels(2.0, 6, 5, a);
+    EXPECT_EQ(a[2][2], (100 + 100 + 1000 + 100) / 4);
+    EXPECT_EQ(a[3][2], (1000 + 100 + 100 + 100) / 4);
+}
+
+TEST(RemoveHotPixels, TinyArraysChangeOnlyInside) {
+    IntArray2D three = Field(3, 3, 5000);
+    three[1][1] = 60000;
+    for (int x : {0, 2}) three[x][0] = 60000;  // hot-looking borders stay
+    RemoveHotPixels(2.0, 3, 3, three);
+    EXPECT_EQ(three[1][1], 5000);
+    EXPECT_EQ(three[0][0], 60000);
+    EXPECT_EQ(three[2][0], 60000);
+
+    IntArray2D two = Field(2, 2, 100);
+    two[0][0] = 65535;
+    RemoveHotPixels(2.0, 2, 2, two);
+    EXPECT_EQ(two[0][0], 65535);
+
+    for (auto [w, h] : {std::pair{1, 7}, std::pair{7, 1}, std::pair{2, 9}}) {
+        IntArray2D a = Field(w, h, 10);
+        a[w / 2][h / 2] = 9999;
+        RemoveHotPixels(2.0, w, h, a);
+        EXPECT_EQ(a[w / 2][h / 2], 9999) << w << " x " << h;
+    }
+}
+
+TEST(RemoveHotPixels, ValuesBeyondSixteenBitsMeasureFrom65535) {
+    // Every value above 65536: m stays 65536, b = 65535. Centre 70000 gives 4465, the
+    // neighbours 66000 give 465 each: ratio 9.6, replaced.
+    IntArray2D a = Field(3, 3, 66000);
+    a[1][1] = 70000;
+    RemoveHotPixels(2.0, 3, 3, a);
+    EXPECT_EQ(a[1][1], 66000);
+}
+
+TEST(RemoveHotPixels, AgreesWithThePixelByPixelRule) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        const int w = 1 + int(rng() % 9), h = 1 + int(rng() % 9);
+        const bool eightBit = round % 2 == 0;
+        IntArray2D a(w, h);
+        for (int x = 0; x < w; ++x)
+            for (int y = 0; y < h; ++y) {
+                // Sparse bright pixels over a low sky, so that both decisions occur often.
+                const int sky = eightBit ? int(rng() % 20) : int(rng() % 2000);
+                a[x][y] = rng() % 5 == 0 ? (eightBit ? int(rng() % 256) : int(rng() % 65536)) : sky;
+            }
+        const double ratio = round % 3 == 0 ? 2.0 : 1.0 + (rng() % 40) / 10.0;
+        const IntArray2D expected = Obvious(ratio, w, h, a);
+        RemoveHotPixels(ratio, w, h, a);
+        ASSERT_TRUE(Same(a, expected, w, h)) << "round " << round << ", " << w << " x " << h << ", ratio " << ratio;
+    }
+}
+
+TEST(RemoveHotPixelsRows, ABandGivesTheRowsOfTheWholeImage) {
+    std::mt19937 rng(11);
+    const int w = 12, h = 10;
+    IntArray2D p(w, h);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) p[x][y] = rng() % 4 == 0 ? int(rng() % 60000) : int(1000 + rng() % 50);
+    IntArray2D whole = Field(w, h, 0);
+    RemoveHotPixelsRows(2.0, w, h, p, whole, 0, h);
+    for (auto [y0, y1] : {std::pair{0, 1}, std::pair{0, 3}, std::pair{4, 6}, std::pair{7, 10}, std::pair{9, 10}}) {
+        IntArray2D band = Field(w, h, -7);
+        RemoveHotPixelsRows(2.0, w, h, p, band, y0, y1);
+        for (int x = 0; x < w; ++x)
+            for (int y = 0; y < h; ++y) {
+                const int want = y >= y0 && y < y1 ? whole[x][y] : -7;
+                ASSERT_EQ(band[x][y], want) << "band " << y0 << ".." << y1 << " at " << x << ", " << y;
+            }
+    }
+}
+
+}  // namespace
+}  // namespace nuvak

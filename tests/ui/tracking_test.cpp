@@ -1,0 +1,217 @@
+// The tracking measurement end to end through its windows, with scripted dialogs.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <memory>
+
+#include "core/samples.h"
+#include "platform/controls.h"
+#include "tests/support/files.h"
+#include "tests/support/run.h"
+#include "tests/support/ui/scripted_services.h"
+#include "tracking/Trackadvance.h"
+#include "tracking/Tracking.h"
+#include "workspace/Child.h"
+#include "workspace/Morvel2.h"
+#include "workspace/Startup.h"
+
+using namespace nuvak;
+using nuvak::test::ScriptedServices;
+
+namespace {
+
+QString u8(const char* s) { return QString::fromUtf8(s); }
+
+}  // namespace
+
+class TrackingTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<ScriptedServices> dialogs;
+    std::unique_ptr<test::TempDir> dir;
+    QStringList frames;
+    TTrack* track = nullptr;
+    TTrackAd* settings = nullptr;
+
+    void listFrames(const QStringList& files) {
+        dialogs->openFiles(files, 1);
+        track->Button1Click();
+    }
+    // Start, preview, a click on the star of the first frame and Yes: the whole road.
+    void measureWithPick(int x, int y) {
+        listFrames(frames);
+        dialogs->acknowledge(u8("恒星を指定してください。"));
+        track->Button4Click();
+        TChild* preview = form->activeChild();
+        QVERIFY(preview);
+        dialogs->answer(true, QStringLiteral("X = %1, Y = %2 を指定しました。　よろしいですか？").arg(x).arg(y))
+            .acknowledge(u8("計測開始します。"));
+        preview->ImageMouseDown(Qt::LeftButton, x, y);
+    }
+
+private slots:
+    void initTestCase() {
+        dir = std::make_unique<test::TempDir>();
+        SampleSeries series;
+        series.frames = 6;
+        for (const std::string& f : WriteSampleSeries(dir->file("night"), series)) frames << QString::fromStdString(f);
+    }
+
+    void init() {
+        dialogs = std::make_unique<ScriptedServices>();
+        form = CreateWindows();
+        track = form->trackWindow;
+        settings = form->trackAdWindow;
+    }
+
+    void cleanup() {
+        QVERIFY2(dialogs->done(), "a scripted dialog was not shown");
+        form.reset();
+        dialogs.reset();
+    }
+
+    void cleanupTestCase() { dir.reset(); }
+
+    void builtWithItsDefaultsAndHiddenParts() {
+        QCOMPARE(track->windowTitle(), u8("追尾計測"));
+        QCOMPARE(track->Edit1->text(), QStringLiteral("7800"));
+        QCOMPARE(track->Edit2->text(), QStringLiteral("7.4"));
+        QCOMPARE(track->Edit3->text(), QStringLiteral("15"));
+        QCOMPARE(track->UpDown2->position(), 74);
+        QVERIFY(track->GroupBox1->isHidden());
+        QVERIFY(track->Button7->isHidden());
+        QVERIFY(track->CheckBox4->isHidden());
+        QCOMPARE(track->Label13->text(), QStringLiteral("Vx = "));
+        QCOMPARE(track->Label15->text(), QStringLiteral("100 %"));
+        QCOMPARE(settings->Edit1->text(), QStringLiteral("10"));
+        QCOMPARE(settings->Edit2->text(), QStringLiteral("1.000"));
+        QCOMPARE(settings->Edit5->text(), QStringLiteral("20"));
+        // The empty graph: navy background with the grid.
+        QCOMPARE(track->Image1->raster().colour(5, 5), 128u << 16);  // navy (blue 128) as blue*65536+...
+    }
+
+    void frameListRules() {
+        listFrames(frames.mid(0, 2));
+        QCOMPARE(track->Label18->text(), u8("ファイル数 2"));
+        QCOMPARE(track->ListBox1->item(1)->text(), QStringLiteral("frame02.fits"));
+        dialogs->openFiles({frames[0]}, 1).acknowledge(u8("ファイル数は２つ以上必要です"));
+        track->Button1Click();
+        QCOMPARE(track->Label18->text(), u8("ファイル数 0"));
+        QCOMPARE(track->ListBox1->count(), 0);
+        QCOMPARE(track->state.FrameCount, 0);
+        dialogs->acknowledge(u8("ファイルをリストアップしてください。"));
+        track->Button4Click();
+    }
+
+    void parametersStayInStep() {
+        track->Edit2->setText(QStringLiteral("50"));
+        QCOMPARE(track->UpDown2->position(), 500);
+        track->Edit2->setText(QStringLiteral("100"));
+        QCOMPARE(track->UpDown2->position(), 500);
+        track->UpDown2->press(platform::UpDown::Button::Up);
+        QCOMPARE(track->Edit2->text(), QStringLiteral("50.1"));
+        track->UpDown1->press(platform::UpDown::Button::Down);
+        QCOMPARE(track->Edit1->text(), QStringLiteral("7799"));
+    }
+
+    void previewPickAndMeasure() {
+        measureWithPick(150, 110);
+        QCOMPARE(track->state.StarPickState, 0);
+        QVERIFY(settings->CheckBox2->isChecked());
+        QCOMPARE(settings->Edit3->text(), QStringLiteral("150"));
+        QCOMPARE(track->state.FrameCount, 6);
+        QVERIFY(track->Label13->text().startsWith(QStringLiteral("Vx = ")));
+        QVERIFY(track->Label13->text().endsWith(QStringLiteral(" p/min.")));
+        // The sample star starts near (150.3, 110.6) and drifts 0.35 px per frame in x.
+        QVERIFY(std::abs(track->state.CentroidX[0] - 150.3) < 0.2);
+        QVERIFY(std::abs(track->state.CentroidY[0] - 110.6) < 0.2);
+        QVERIFY(form->Button1->isEnabled());
+
+        // The window and the command line give the same figures.
+        QStringList args{QStringLiteral("track"), QStringLiteral("--star"), QStringLiteral("150,110"), QStringLiteral("--json")};
+        args << frames;
+        std::vector<std::string> a;
+        for (const QString& s : args) a.push_back(s.toStdString());
+        const test::RunResult r = test::Run(NUVAK_CLI_PATH, a);
+        QCOMPARE(r.status, 0);
+        const QString out = QString::fromStdString(r.out);
+        QVERIFY2(out.contains(QStringLiteral("\"Label13\":\"") + track->Label13->text() + QLatin1Char('"')), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("\"Label14\":\"") + track->Label14->text() + QLatin1Char('"')), qPrintable(out));
+    }
+
+    void noRemovesTheMarksAndKeepsWaiting() {
+        listFrames(frames);
+        dialogs->acknowledge(u8("恒星を指定してください。"));
+        track->Button4Click();
+        TChild* preview = form->activeChild();
+        const Raster shown = preview->document().Image;
+        QCOMPARE(preview->document().Image1, shown);
+        // Levels four times the mean's distance above the minimum.
+        QCOMPARE(form->Edit3->text().toInt(), preview->document().MIN);
+        QVERIFY(!form->Button1->isEnabled());
+        dialogs->answer(false);
+        preview->ImageMouseDown(Qt::LeftButton, 40, 40);
+        QCOMPARE(preview->document().Image, shown);
+        QCOMPARE(track->state.StarPickState, -1);
+        // A right click asks nothing.
+        preview->ImageMouseDown(Qt::RightButton, 40, 40);
+        dialogs->answer(false);
+        preview->ImageMouseDown(Qt::LeftButton, 41, 40);
+        QCOMPARE(track->state.StarPickState, -1);
+    }
+
+    void aClickWhileIdleOnlyMarks() {
+        listFrames(frames.mid(0, 2));
+        ImageDocument d;
+        d.FilterI = ImageKind::Colour;
+        d.DemX = d.DemY = 100;
+        d.Image = Raster(100, 100);
+        for (auto& b : d.Image.bytes) b = 0;
+        TChild* c = form->addChild(d);
+        c->ImageMouseDown(Qt::LeftButton, 50, 50);
+        QCOMPARE(settings->Edit3->text(), QStringLiteral("50"));
+        // Square half-size 20: its top side runs along y = 30 from x = 30.
+        QCOMPARE(c->document().Image.colour(30, 30), 0xFFFF00u);  // cyan as blue*65536+green*256+red
+        QCOMPARE(c->document().Image.colour(50, 50), 0u);
+    }
+
+    void deletingAFrameRecomputesFromTheStoredResults() {
+        measureWithPick(150, 110);
+        const double third = track->state.CentroidX[2];
+        track->ListBox1->setCurrentRow(1);
+        track->Button2Click();
+        QCOMPARE(track->state.FrameCount, 5);
+        QCOMPARE(track->state.CentroidX[1], third);
+        QCOMPARE(track->Label18->text(), u8("ファイル数 5"));
+    }
+
+    void graphZoomAndScale() {
+        track->Button5Click();
+        QCOMPARE(track->Label15->text(), QStringLiteral("200 %"));
+        for (int i = 0; i < 5; ++i) track->Button6Click();
+        QCOMPARE(track->Label15->text(), QStringLiteral("6 %"));
+        track->Button6Click();
+        QCOMPARE(track->state.GraphZoom, 0.0625);
+    }
+
+    void resultsFileInShiftJis() {
+        measureWithPick(150, 110);
+        const QString chosen = QString::fromStdString(dir->file("result.dat"));
+        dialogs->saveAs(chosen, 1);
+        track->Button3Click();
+        const test::Bytes bytes = test::ReadBytes(dir->file("result.txt"));
+        const std::string text(bytes.begin(), bytes.end());
+        QVERIFY(text.rfind("MORVEL-3 Tracking Data\r\n", 0) == 0);
+        QVERIFY(text.find("\x83\x74\x83\x48\x83\x8B\x83\x5F ") != std::string::npos);  // "フォルダ " in Shift-JIS
+        QVERIFY(text.find("frame06.fits      ") != std::string::npos);
+    }
+};
+
+QTEST_MAIN(TrackingTest)
+#include "tracking_test.moc"

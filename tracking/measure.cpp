@@ -1,0 +1,267 @@
+#include "tracking/measure.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+
+#include "core/error.h"
+#include "core/fileio.h"
+#include "core/fits.h"
+#include "resources/messages.h"
+#include "rgbcomp/hotpixels.h"
+
+namespace nuvak {
+
+namespace {
+
+// Where the minimum of the peak scan starts: any sample of a real frame is below it.
+constexpr std::int32_t kMinimumStart = 1410065408;
+// 1 / 3.1415926: the width is the radius of a circle with the half-maximum count as area.
+constexpr double kInversePi = 0.318309891613572;
+// Frames are stored as signed 16-bit samples: this offset turns them into 0 ... 65535.
+constexpr std::int32_t kFrameZero = 32768;
+// Ratio of the noise cut.
+constexpr double kNoiseCutRatio = 2.0;
+
+// Half-open ranges [x0, x1) x [y0, y1) of pixels, in 64 bits so that far-off centres and
+// large radii cannot overflow before they are clipped to the frame.
+struct Box {
+    long long x0, x1, y0, y1;
+
+    Box clipped(int w, int h) const {
+        return {std::max(x0, 0LL), std::min(x1, (long long)w), std::max(y0, 0LL), std::min(y1, (long long)h)};
+    }
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+};
+
+// The search window before clipping. Around a given centre it is 2r x 2r, one pixel more on
+// the low side than on the high side; over the whole frame it leaves a border of r.
+Box searchWindow(int w, int h, bool starSpecified, long long cx, long long cy, int r) {
+    if (starSpecified) return {cx - r, cx + r, cy - r, cy + r};
+    return {r, (long long)w - r, r, (long long)h - r};
+}
+
+[[noreturn]] void psfZero() { throw TrackingError(msg::kTrackPsfZero); }
+
+// trunc() of a centroid as a search centre; centroids far outside any frame are held at a
+// distance that still lies outside it without overflowing.
+long long truncatedCentre(double c) {
+    constexpr double kFar = 1e12;
+    if (!(c > -kFar)) return -(long long)kFar;
+    if (c > kFar) return (long long)kFar;
+    return (long long)std::trunc(c);
+}
+
+// The rows a frame must provide so that the measurement gives what a full read gives: the
+// search window's rows and r more on each side for the centroid square. Empty when the
+// window holds no pixel of the frame.
+std::pair<int, int> rowsReached(int w, int h, bool starSpecified, long long cx, long long cy, int r) {
+    const Box win = searchWindow(w, h, starSpecified, cx, cy, r).clipped(w, h);
+    if (win.empty()) return {0, 0};
+    const Box reach = Box{win.x0, win.x1, win.y0 - r, win.y1 + r}.clipped(w, h);
+    return {int(reach.y0), int(reach.y1)};
+}
+
+// Allocates a zeroed w x h array or reports the failure as the readers do.
+IntArray2D allocate(int w, int h, const std::string& name) {
+    IntArray2D a;
+    if (AllocIntArray2D(w, h, a) != 0) throw FileError(name, "not enough memory for the frame");
+    return a;
+}
+
+// The header of a dark or measured frame, refused beyond the measurement's size limit
+// before any sample is read.
+FitsHeader readCheckedHeader(ByteSource& source) {
+    FitsHeader h = ReadFitsHeader(source);
+    if (h.width > kTrackMaxSide || h.height > kTrackMaxSide) throw TrackingError(msg::kTrackTooLarge);
+    return h;
+}
+
+// The master dark: trunc(sum / n) of the darks, each read with its own zero offset. All
+// darks must have one size. The sums wrap as 32-bit integers would, without undefined
+// behaviour, should odd zero offsets push them that far.
+IntArray2D masterDark(const std::vector<std::string>& darks) {
+    IntArray2D sum, read;
+    int w = 0, h = 0;
+    for (std::size_t k = 0; k < darks.size(); ++k) {
+        FileSource source(darks[k]);
+        const FitsHeader hd = readCheckedHeader(source);
+        if (k == 0) {
+            w = hd.width;
+            h = hd.height;
+            sum = allocate(w, h, darks[k]);
+            read = allocate(w, h, darks[k]);
+        } else if (hd.width != w || hd.height != h) {
+            throw TrackingError(msg::kTrackSizeDiffers);
+        }
+        LoadFitsInto(source, read);
+        std::uint32_t* s = reinterpret_cast<std::uint32_t*>(sum.data());
+        const std::int32_t* v = read.data();
+        for (std::size_t i = 0, n = sum.size(); i < n; ++i) s[i] += static_cast<std::uint32_t>(v[i]);
+    }
+    const std::int32_t n = static_cast<std::int32_t>(darks.size());
+    std::int32_t* s = sum.data();
+    for (std::size_t i = 0, count = sum.size(); i < count; ++i) s[i] /= n;
+    return sum;
+}
+
+// v := v - dark over rows y0 .. y1 - 1; a negative result becomes 0 (and one beyond 32 bits,
+// possible only with a dark read under an odd zero offset, the largest value).
+void subtractDark(const IntArray2D& dark, int w, int y0, int y1, IntArray2D& frame) {
+    for (int x = 0; x < w; ++x) {
+        std::int32_t* v = frame[x];
+        const std::int32_t* d = dark[x];
+        for (int y = y0; y < y1; ++y) {
+            const std::int64_t r = std::int64_t(v[y]) - d[y];
+            v[y] = static_cast<std::int32_t>(std::clamp<std::int64_t>(r, 0, std::numeric_limits<std::int32_t>::max()));
+        }
+    }
+}
+
+}  // namespace
+
+StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpecified, int cx, int cy, int r) {
+    const Box win = searchWindow(w, h, starSpecified, cx, cy, r).clipped(w, h);
+    if (win.empty()) psfZero();
+
+    // Peak: x outer, y inner; the maximum moves only to a strictly greater value, so the
+    // first position in scan order wins a tie. Each column's extremes are found first (a
+    // loop the compiler vectorises); the position is looked up only in a column that beats
+    // the maximum so far.
+    StarMeasurement m;
+    std::int32_t minimum = kMinimumStart, maximum = 0;
+    bool found = false;
+    const int y0 = int(win.y0), y1 = int(win.y1);
+    for (int x = int(win.x0); x < int(win.x1); ++x) {
+        const std::int32_t* col = frame[x];
+        std::int32_t lo = col[y0], hi = col[y0];
+        for (int y = y0 + 1; y < y1; ++y) {
+            lo = std::min(lo, col[y]);
+            hi = std::max(hi, col[y]);
+        }
+        minimum = std::min(minimum, lo);
+        if (hi > maximum) {
+            maximum = hi;
+            m.px = x;
+            m.py = int(std::find(col + y0, col + y1, hi) - col);
+            found = true;
+        }
+    }
+    if (!found) psfZero();  // no pixel above 0: no peak position
+    m.minimum = minimum;
+    m.maximum = maximum;
+
+    // Centroid over the (2r + 1)^2 square about the peak, clipped to the frame: the
+    // half-maximum count over the whole square, the weighted sums inside the circle only.
+    const Box sq = Box{(long long)m.px - r, (long long)m.px + r + 1, (long long)m.py - r, (long long)m.py + r + 1}
+                       .clipped(w, h);
+    const double half = (double(maximum) - double(minimum)) * 0.5;
+    const long long r2 = (long long)r * r;
+    double sx = 0, sy = 0, s = 0;
+    int count = 0;
+    for (long long x = sq.x0; x < sq.x1; ++x) {
+        const std::int32_t* col = frame[int(x)];
+        const long long dx2 = (x - m.px) * (x - m.px);
+        for (long long y = sq.y0; y < sq.y1; ++y) {
+            const double d = double(col[y]) - double(minimum);
+            if (d >= half) ++count;
+            if (dx2 + (y - m.py) * (y - m.py) <= r2) {
+                sx += (double(x) + 0.5) * d;
+                sy += (double(y) + 0.5) * d;
+                s += d;
+            }
+        }
+    }
+    if (s == 0) psfZero();
+    m.cx = sx / s;
+    m.cy = sy / s;
+    m.halfMaxCount = count;
+    m.fwhmRadius = std::sqrt(count * kInversePi);
+    return m;
+}
+
+void RunMeasurement(const std::vector<std::string>& frames, const MeasureSettings& settings, TrackingState& state,
+                    MeasureProgress* progress) {
+    MeasureProgress silent;
+    MeasureProgress& report = progress ? *progress : silent;
+    const int n = int(frames.size());
+    if (n > kMaxFrames) throw std::invalid_argument("more frames than the tracking state holds");
+    state.MeanX = state.MeanY = 0.0;
+
+    const bool withDark = settings.darkProcessing && !settings.darks.empty();
+    IntArray2D dark;
+    if (withDark) dark = masterDark(settings.darks);
+
+    report.setMaximum(n);
+    // Buffers for the whole run, sized to frame 0: every later frame must have its size.
+    IntArray2D frame, raw;  // raw: the converted samples the noise cut reads
+    int w0 = 0, h0 = 0;
+    // The radius is fixed for the run: the given search range with a star specified (no lower
+    // limit), otherwise the PSF radius, at least 10.
+    const int r = settings.starSpecified ? settings.searchRange : std::max(settings.psfRadius, 10);
+    for (int i = 0; i < n; ++i) {
+        report.setPosition(i + 1);
+        FileSource source(frames[i]);
+        const FitsHeader hd = readCheckedHeader(source);
+        const int w = hd.width, h = hd.height;
+        if (i == 0) {
+            w0 = w;
+            h0 = h;
+            if (withDark && (dark.width() != w || dark.height() != h)) throw TrackingError(msg::kTrackSizeDiffers);
+            frame = allocate(w, h, frames[i]);
+            if (settings.noiseCut) raw = allocate(w, h, frames[i]);
+        } else if (w != w0 || h != h0) {
+            throw TrackingError(msg::kTrackSizeDiffers);
+        }
+        state.SearchRadius = r;
+
+        // The search follows the star: frame 0 searches around the picked position, every
+        // later frame around the previous frame's centroid.
+        long long cx = 0, cy = 0;
+        if (settings.starSpecified) {
+            cx = i == 0 ? settings.starX : truncatedCentre(state.CentroidX[i - 1]);
+            cy = i == 0 ? settings.starY : truncatedCentre(state.CentroidY[i - 1]);
+        }
+
+        // Only the rows the measurement can reach are read and corrected (all of them in the
+        // whole-frame search); the noise cut also reads one neighbouring row on each side.
+        const auto [y0, y1] = settings.starSpecified ? rowsReached(w, h, true, cx, cy, r) : std::pair{0, h};
+        if (y0 < y1) {
+            if (settings.noiseCut) {
+                ReadFitsRows(source, hd, kFrameZero, raw, std::max(y0 - 1, 0), std::min(y1 + 1, h));
+                RemoveHotPixelsRows(kNoiseCutRatio, w, h, raw, frame, y0, y1);
+            } else {
+                ReadFitsRows(source, hd, kFrameZero, frame, y0, y1);
+            }
+            if (withDark) subtractDark(dark, w, y0, y1, frame);
+        }
+
+        StarMeasurement m;
+        try {
+            // A window with no pixel in the frame ends the run here, so that a centre far
+            // outside never has to be represented as an int.
+            if (y0 >= y1) psfZero();
+            const auto asInt = [](long long c) {
+                return int(std::clamp<long long>(c, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+            };
+            m = MeasureStar(frame, w, h, settings.starSpecified, asInt(cx), asInt(cy), r);
+        } catch (const TrackingError&) {
+            report.setMaximum(0);
+            throw;
+        }
+        if (i == 0) {
+            state.FirstPeakX = m.px;
+            state.FirstPeakY = m.py;
+        }
+        state.CentroidX[i] = m.cx;
+        state.CentroidY[i] = m.cy;
+        state.FwhmRadius[i] = m.fwhmRadius;
+        state.MeanX += m.cx / n;
+        state.MeanY += m.cy / n;
+    }
+    report.setPosition(0);
+}
+
+}  // namespace nuvak
