@@ -120,6 +120,32 @@ void subtractDark(const IntArray2D& dark, int w, int y0, int y1, IntArray2D& fra
     }
 }
 
+// The smallest and largest of n > 0 values. Sixteen independent running extremes let the
+// compiler keep several vector registers busy instead of waiting on one chain.
+std::pair<std::int32_t, std::int32_t> columnExtremes(const std::int32_t* v, int n) {
+    constexpr int kLanes = 16;
+    std::int32_t lo = v[0], hi = v[0];
+    int y = 0;
+    if (n >= kLanes) {
+        std::int32_t los[kLanes], his[kLanes];
+        for (int k = 0; k < kLanes; ++k) los[k] = his[k] = v[k];
+        for (y = kLanes; y + kLanes <= n; y += kLanes)
+            for (int k = 0; k < kLanes; ++k) {
+                los[k] = std::min(los[k], v[y + k]);
+                his[k] = std::max(his[k], v[y + k]);
+            }
+        for (int k = 0; k < kLanes; ++k) {
+            lo = std::min(lo, los[k]);
+            hi = std::max(hi, his[k]);
+        }
+    }
+    for (; y < n; ++y) {
+        lo = std::min(lo, v[y]);
+        hi = std::max(hi, v[y]);
+    }
+    return {lo, hi};
+}
+
 }  // namespace
 
 StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpecified, int cx, int cy, int r) {
@@ -136,11 +162,7 @@ StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpec
     const int y0 = int(win.y0), y1 = int(win.y1);
     for (int x = int(win.x0); x < int(win.x1); ++x) {
         const std::int32_t* col = frame[x];
-        std::int32_t lo = col[y0], hi = col[y0];
-        for (int y = y0 + 1; y < y1; ++y) {
-            lo = std::min(lo, col[y]);
-            hi = std::max(hi, col[y]);
-        }
+        const auto [lo, hi] = columnExtremes(col + y0, y1 - y0);
         minimum = std::min(minimum, lo);
         if (hi > maximum) {
             maximum = hi;

@@ -200,6 +200,55 @@ private slots:
         QCOMPARE(track->state.GraphZoom, 0.0625);
     }
 
+    void advancedSettingsCheckOnClose() {
+        auto close = [&](const char* r, const char* c) {
+            settings->Edit1->setText(QString::fromLatin1(r));
+            settings->Edit2->setText(QString::fromLatin1(c));
+            settings->setResult(-1);
+            settings->Button2Click();
+            return settings->result() == QDialog::Accepted;
+        };
+        QVERIFY(close("49", "2.999"));
+        dialogs->acknowledge(u8("PSF半径には1～50間の数字を入力してください。"));
+        QVERIFY(!close("50", "1.0"));
+        dialogs->acknowledge(u8("膨張係数には0.001～3.000間の数値を入力してください。"));
+        QVERIFY(!close("10", "3"));
+        dialogs->acknowledge(u8("PSF半径")).acknowledge(u8("膨張係数"));
+        QVERIFY(!close("0", "0.0001"));
+
+        dialogs->openFiles({frames[0], frames[1], frames[2]}, 1);
+        settings->Button1Click();
+        QVERIFY(settings->CheckBox1->isChecked());
+        QVERIFY(settings->ListBox1->isEnabled());
+        QCOMPARE(settings->ListBox1->count(), 3);
+        settings->CheckBox1->setChecked(false);
+        settings->CheckBox1Click();
+        QVERIFY(!settings->ListBox1->isEnabled());
+        QCOMPARE(settings->ListBox1->count(), 3);
+
+        track->state.StarPickState = -1;
+        settings->CheckBox2->setChecked(false);
+        settings->CheckBox2Click();
+        QCOMPARE(track->state.StarPickState, 0);
+    }
+
+    void graphMarksSitWhereTheDeviationsPutThem() {
+        // Two frames with centroids (10, 20) and (12, 20): deviations x = -1 and +1.
+        track->state.FrameCount = 2;
+        track->state.CentroidX[0] = 10;
+        track->state.CentroidY[0] = 20;
+        track->state.CentroidX[1] = 12;
+        track->state.CentroidY[1] = 20;
+        track->RefreshGraph();
+        QCOMPARE(track->Label13->text(), QStringLiteral("Vx = 8.00 p/min."));
+        const Raster& g = track->Image1->raster();
+        // The frame with +1 is drawn left of the centre: diamonds around (179, 150) and (181, 150),
+        // whose top corners are (179, 145) and (181, 145).
+        QCOMPARE(g.colour(179, 145), 0xFFFF00u);
+        QCOMPARE(g.colour(181, 145), 0xFFFF00u);
+        QCOMPARE(g.colour(180, 20), 128u * 65793);  // grey vertical axis
+    }
+
     void resultsFileInShiftJis() {
         measureWithPick(150, 110);
         const QString chosen = QString::fromStdString(dir->file("result.dat"));

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/samples.h"
+#include "tests/support/fits_files.h"
+#include "tests/support/run.h"
+
+namespace nuvak {
+namespace {
+
+using test::RunResult;
+
+class CliTrack : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new test::TempDir;
+        SampleSeries s;
+        s.frames = 5;
+        frames_ = WriteSampleSeries(dir_->file("night"), s);
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static RunResult track(std::vector<std::string> args, bool withFrames = true) {
+        args.insert(args.begin(), "track");
+        if (withFrames) args.insert(args.end(), frames_.begin(), frames_.end());
+        return test::Run(NUVAK_CLI_PATH, args);
+    }
+    static test::TempDir* dir_;
+    static std::vector<std::string> frames_;
+};
+
+test::TempDir* CliTrack::dir_ = nullptr;
+std::vector<std::string> CliTrack::frames_;
+
+TEST_F(CliTrack, PrintsTheEightLabels) {
+    const RunResult r = track({"--star", "150,110"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> prefixes = {"RMS = ", "RMS_X = ", "RMS_Y = ", "PV_X = ", "PV_Y = ", "FWHM = ", "Vx = ", "Vy = "};
+    std::size_t pos = 0;
+    for (const auto& p : prefixes) {
+        const std::size_t at = r.out.find(p, pos);
+        ASSERT_EQ(at, pos) << r.out;
+        pos = r.out.find('\n', at) + 1;
+    }
+    EXPECT_EQ(pos, r.out.size());
+    EXPECT_NE(r.out.find(" p/min.\n"), std::string::npos);
+}
+
+TEST_F(CliTrack, JsonHasEveryFigureAndArcsecondsOnlyChangeTheLabels) {
+    const RunResult px = track({"--json"});
+    const RunResult as = track({"--json", "--arcsec"});
+    ASSERT_EQ(px.status, 0) << px.err;
+    for (const char* key : {"\"frames\":", "\"centroid_x\":", "\"centroid_y\":", "\"fwhm_radius\":", "\"first_peak_x\":",
+                            "\"first_peak_y\":", "\"search_radius\":", "\"mean_x\":", "\"mean_y\":", "\"mean_fwhm\":",
+                            "\"deviation_x\":", "\"deviation_y\":", "\"rms_all\":", "\"rms_x\":", "\"rms_y\":",
+                            "\"max_dev_x\":", "\"min_dev_x\":", "\"max_dev_y\":", "\"min_dev_y\":", "\"pv_x\":", "\"pv_y\":",
+                            "\"drift_x\":", "\"drift_y\":", "\"arcsec_per_pixel\":", "\"labels\":{\"Label7\":"})
+        EXPECT_NE(px.out.find(key), std::string::npos) << key;
+    // The numbers are the same in both; only the label texts follow the scale.
+    EXPECT_EQ(px.out.substr(0, px.out.find("\"labels\"")), as.out.substr(0, as.out.find("\"labels\"")));
+    EXPECT_NE(as.out.find("秒角"), std::string::npos);
+    EXPECT_NE(px.out.find("\"arcsec_per_pixel\":0.1956"), std::string::npos);
+    // A multiplier of 2 halves the arc-second scale.
+    const RunResult doubled = track({"--json", "--multiplier", "2"});
+    EXPECT_NE(doubled.out.find("\"arcsec_per_pixel\":0.0978"), std::string::npos) << doubled.out;
+}
+
+TEST_F(CliTrack, UsageErrorsExitWithTwo) {
+    const std::vector<std::vector<std::string>> rows = {
+        {"--focal", "abc"}, {"--pixel", "nan"}, {"--psf", "99999999999"}, {"--star", "12"},
+        {"--bogus"},        {"--range"},
+    };
+    for (const auto& args : rows) {
+        const RunResult r = track(args);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_EQ(r.out, "") << args[0];
+    }
+    EXPECT_EQ(track({frames_[0]}, false).status, 2);  // one frame
+    std::vector<std::string> many(201, frames_[0]);
+    EXPECT_EQ(track(many, false).status, 2);
+}
+
+TEST_F(CliTrack, RunFailuresExitWithOneAndTheMessage) {
+    // A frame of another size: the measurement stops with its message.
+    const std::string small = dir_->file("small.fits");
+    test::WriteBytes(small, test::LevelExampleFrame());
+    const RunResult size = track({frames_[0], small}, false);
+    EXPECT_EQ(size.status, 1);
+    EXPECT_NE(size.err.find("画像のサイズが違うので、処理を中断します。"), std::string::npos) << size.err;
+    // A parameter out of range: the statistics refuse it.
+    const RunResult focal = track({"--focal", "30001"});
+    EXPECT_EQ(focal.status, 1);
+    EXPECT_NE(focal.err.find("焦点距離を正しく入力してください。"), std::string::npos);
+    // A missing frame names the file.
+    const RunResult missing = track({frames_[0], dir_->file("nothing.fits")}, false);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("nothing.fits"), std::string::npos);
+}
+
+TEST_F(CliTrack, ResultsFileTakesTheTxtExtension) {
+    const std::string out = dir_->file("report.csv");
+    const RunResult r = track({"--results", out, "--dark", dir_->file("night/dark1.fits"), "--noise-cut"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const test::Bytes bytes = test::ReadBytes(dir_->file("report.txt"));
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(text.rfind("MORVEL-3 Tracking Data\r\n", 0), 0u);
+    EXPECT_NE(text.find("frame05.fits      "), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+}  // namespace
+}  // namespace nuvak
