@@ -353,9 +353,11 @@ void TTrack::Button4Click() {
 }
 
 void TTrack::showFirstFramePreview() {
-    hide();
+    // The frame is read before anything changes: a frame that cannot be shown leaves the
+    // window as it was, with the reader's message.
     const std::string path = ListBox2->item(0)->text().toStdString();
     OpenedFits f = OpenFitsDocument(path, nullptr, 4);
+    hide();
     f.document.Image1 = f.document.Image;
     const int max = f.document.MAX, min = f.document.MIN;
     if (mainForm_) {

@@ -359,7 +359,10 @@ void TMainForm::A1Click() { mdi_->closeAllSubWindows(); }
 void TMainForm::V1Click() { platform::ui().message(this, VersionMessage()); }
 
 void TMainForm::T3Click() {
-    if (trackWindow) trackWindow->show();
+    if (!trackWindow) return;
+    // Opened centred on the main window.
+    if (!trackWindow->isVisible()) trackWindow->move(geometry().center() - trackWindow->rect().center());
+    trackWindow->show();
 }
 
 void TMainForm::RGB1Click() {

@@ -12,6 +12,7 @@
 #include "core/samples.h"
 #include "platform/controls.h"
 #include "tests/support/files.h"
+#include "tests/support/fits_files.h"
 #include "tests/support/run.h"
 #include "tests/support/ui/scripted_services.h"
 #include "tracking/Trackadvance.h"
@@ -164,6 +165,19 @@ private slots:
         dialogs->answer(false);
         preview->ImageMouseDown(Qt::LeftButton, 41, 40);
         QCOMPARE(track->state.StarPickState, -1);
+    }
+
+    void aFrameThatCannotBePreviewedLeavesTheWindowAsItWas() {
+        const std::string tiny = dir->file("tiny.fits");
+        test::WriteBytes(tiny, test::FitsBuilder::Image16(20, 20).bytes());
+        listFrames({QString::fromStdString(tiny), frames[1]});
+        track->show();
+        dialogs->expectError(QStringLiteral("a side of 20 pixels or less"));
+        platform::Guarded([&] { track->Button4Click(); });
+        QVERIFY(track->isVisible());
+        QCOMPARE(track->state.StarPickState, 0);
+        QCOMPARE(form->children().size(), 0);
+        track->hide();
     }
 
     void aClickWhileIdleOnlyMarks() {
