@@ -72,6 +72,16 @@ private:
     Raster raster_;
 };
 
+// Names a control (its objectName, by which tests find it) and places it at (x, y) with the
+// given size; a negative width keeps the control's own size.
+template <class W>
+W* Place(W* w, const char* name, int x, int y, int width = -1, int height = -1) {
+    w->setObjectName(QString::fromLatin1(name));
+    w->move(x, y);
+    if (width >= 0) w->resize(width, height);
+    return w;
+}
+
 // A QImage that shares nothing with the raster (a copy of its pixels).
 QImage ToQImage(const Raster& raster);
 // The raster of a QImage, converted to 24 bits.

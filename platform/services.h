@@ -70,6 +70,12 @@ void ReportUnknownError();
 // to signals go through this, so an error never crosses Qt's own code.
 void Guarded(const std::function<void()>& command);
 
+// A slot for any signal that runs the command through Guarded.
+template <class F>
+auto GuardedSlot(F command) {
+    return [command](auto&&...) { Guarded(command); };
+}
+
 // The filter text of a dialog as Qt writes it ("name (pattern pattern);;...").
 QString QtFilterOf(const QString& filter);
 

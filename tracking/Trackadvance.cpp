@@ -8,22 +8,12 @@
 #include <QPushButton>
 
 #include "core/format.h"
+#include "platform/controls.h"
 #include "platform/services.h"
 #include "resources/messages.h"
 #include "tracking/state.h"
 
 namespace nuvak {
-
-namespace {
-
-template <class W>
-W* place(W* w, const char* name, int x, int y, int width, int height) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(x, y, width, height);
-    return w;
-}
-
-}  // namespace
 
 TTrackAd::TTrackAd(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TTrackAd"));
@@ -33,30 +23,29 @@ TTrackAd::TTrackAd(QWidget* parent) : QDialog(parent) {
     setFont(f);
     setFixedSize(340, 320);
 
-    CheckBox1 = place(new QCheckBox(QStringLiteral("ダーク処理"), this), "CheckBox1", 12, 10, 120, 20);
-    Button1 = place(new QPushButton(QStringLiteral("開く"), this), "Button1", 250, 8, 75, 24);
-    ListBox1 = place(new QListWidget(this), "ListBox1", 12, 36, 313, 80);
+    CheckBox1 = platform::Place(new QCheckBox(QStringLiteral("ダーク処理"), this), "CheckBox1", 12, 10, 120, 20);
+    Button1 = platform::Place(new QPushButton(QStringLiteral("開く"), this), "Button1", 250, 8, 75, 24);
+    ListBox1 = platform::Place(new QListWidget(this), "ListBox1", 12, 36, 313, 80);
     ListBox1->setEnabled(false);
-    Label1 = place(new QLabel(QStringLiteral("膨張係数"), this), "Label1", 12, 128, 90, 20);
-    Edit2 = place(new QLineEdit(QStringLiteral("1.000"), this), "Edit2", 110, 126, 70, 22);
-    Label2 = place(new QLabel(QStringLiteral("PSF半径　"), this), "Label2", 12, 156, 90, 20);
-    Edit1 = place(new QLineEdit(QStringLiteral("10"), this), "Edit1", 110, 154, 70, 22);
-    CheckBox3 = place(new QCheckBox(QStringLiteral("ノイズカット"), this), "CheckBox3", 200, 154, 120, 22);
-    GroupBox1 = place(new QGroupBox(QStringLiteral("恒星指定"), this), "GroupBox1", 12, 184, 313, 90);
-    CheckBox2 = place(new QCheckBox(QStringLiteral("有効にする"), GroupBox1), "CheckBox2", 10, 20, 120, 20);
-    Label3 = place(new QLabel(QStringLiteral("X = "), GroupBox1), "Label3", 10, 52, 30, 20);
-    Edit3 = place(new QLineEdit(QStringLiteral("0"), GroupBox1), "Edit3", 40, 50, 55, 22);
-    Label4 = place(new QLabel(QStringLiteral("Y = "), GroupBox1), "Label4", 105, 52, 30, 20);
-    Edit4 = place(new QLineEdit(QStringLiteral("0"), GroupBox1), "Edit4", 135, 50, 55, 22);
-    Label5 = place(new QLabel(QStringLiteral("Range = "), GroupBox1), "Label5", 200, 52, 55, 20);
-    Edit5 = place(new QLineEdit(QStringLiteral("20"), GroupBox1), "Edit5", 255, 50, 45, 22);
-    Button2 = place(new QPushButton(QStringLiteral("閉じる"), this), "Button2", 250, 284, 75, 26);
+    Label1 = platform::Place(new QLabel(QStringLiteral("膨張係数"), this), "Label1", 12, 128, 90, 20);
+    Edit2 = platform::Place(new QLineEdit(QStringLiteral("1.000"), this), "Edit2", 110, 126, 70, 22);
+    Label2 = platform::Place(new QLabel(QStringLiteral("PSF半径　"), this), "Label2", 12, 156, 90, 20);
+    Edit1 = platform::Place(new QLineEdit(QStringLiteral("10"), this), "Edit1", 110, 154, 70, 22);
+    CheckBox3 = platform::Place(new QCheckBox(QStringLiteral("ノイズカット"), this), "CheckBox3", 200, 154, 120, 22);
+    GroupBox1 = platform::Place(new QGroupBox(QStringLiteral("恒星指定"), this), "GroupBox1", 12, 184, 313, 90);
+    CheckBox2 = platform::Place(new QCheckBox(QStringLiteral("有効にする"), GroupBox1), "CheckBox2", 10, 20, 120, 20);
+    Label3 = platform::Place(new QLabel(QStringLiteral("X = "), GroupBox1), "Label3", 10, 52, 30, 20);
+    Edit3 = platform::Place(new QLineEdit(QStringLiteral("0"), GroupBox1), "Edit3", 40, 50, 55, 22);
+    Label4 = platform::Place(new QLabel(QStringLiteral("Y = "), GroupBox1), "Label4", 105, 52, 30, 20);
+    Edit4 = platform::Place(new QLineEdit(QStringLiteral("0"), GroupBox1), "Edit4", 135, 50, 55, 22);
+    Label5 = platform::Place(new QLabel(QStringLiteral("Range = "), GroupBox1), "Label5", 200, 52, 55, 20);
+    Edit5 = platform::Place(new QLineEdit(QStringLiteral("20"), GroupBox1), "Edit5", 255, 50, 45, 22);
+    Button2 = platform::Place(new QPushButton(QStringLiteral("閉じる"), this), "Button2", 250, 284, 75, 26);
 
-    auto guarded = [](auto f) { return [f](auto&&...) { platform::Guarded(f); }; };
-    connect(Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
-    connect(CheckBox1, &QCheckBox::clicked, this, guarded([this] { CheckBox1Click(); }));
-    connect(CheckBox2, &QCheckBox::clicked, this, guarded([this] { CheckBox2Click(); }));
-    connect(Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
+    connect(Button1, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button1Click(); }));
+    connect(CheckBox1, &QCheckBox::clicked, this, platform::GuardedSlot([this] { CheckBox1Click(); }));
+    connect(CheckBox2, &QCheckBox::clicked, this, platform::GuardedSlot([this] { CheckBox2Click(); }));
+    connect(Button2, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button2Click(); }));
 }
 
 void TTrackAd::Button1Click() {

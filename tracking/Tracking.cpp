@@ -30,17 +30,7 @@ namespace nuvak {
 
 namespace {
 
-template <class W>
-W* place(W* w, const char* name, int x, int y, int width, int height) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(x, y, width, height);
-    return w;
-}
 
-template <class F>
-auto guarded(F f) {
-    return [f](auto&&...) { platform::Guarded(f); };
-}
 
 QString u8(const char* s) { return QString::fromUtf8(s); }
 std::string text(const QLineEdit* e) { return e->text().toStdString(); }
@@ -69,115 +59,115 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
     setFont(f);
     setFixedSize(529, 465);
 
-    Image1 = place(new platform::Picture(this), "Image1", 160, 16, kGraphWidth, kGraphHeight);
-    Label15 = place(new QLabel(QStringLiteral("100 %"), this), "Label15", 472, 320, 50, 16);
+    Image1 = platform::Place(new platform::Picture(this), "Image1", 160, 16, kGraphWidth, kGraphHeight);
+    Label15 = platform::Place(new QLabel(QStringLiteral("100 %"), this), "Label15", 472, 320, 50, 16);
 
-    GroupBox1 = place(new QGroupBox(QStringLiteral("結果 "), this), "GroupBox1", 320, 8, 169, 321);
-    Label16 = place(new QLabel(QStringLiteral("RMS"), GroupBox1), "Label16", 8, 20, 150, 16);
-    Label7 = place(new QLabel(QStringLiteral("RMS = "), GroupBox1), "Label7", 8, 40, 150, 16);
-    Label8 = place(new QLabel(QStringLiteral("RMS_X = "), GroupBox1), "Label8", 8, 60, 150, 16);
-    Label9 = place(new QLabel(QStringLiteral("RMS_Y = "), GroupBox1), "Label9", 8, 80, 150, 16);
-    Label17 = place(new QLabel(QStringLiteral("P-V 値"), GroupBox1), "Label17", 8, 110, 150, 16);
-    Label10 = place(new QLabel(QStringLiteral("PVx = "), GroupBox1), "Label10", 8, 130, 150, 16);
-    Label11 = place(new QLabel(QStringLiteral("PVy = "), GroupBox1), "Label11", 8, 150, 150, 16);
-    Label12 = place(new QLabel(QStringLiteral("FWHM = "), GroupBox1), "Label12", 8, 180, 150, 18);
+    GroupBox1 = platform::Place(new QGroupBox(QStringLiteral("結果 "), this), "GroupBox1", 320, 8, 169, 321);
+    Label16 = platform::Place(new QLabel(QStringLiteral("RMS"), GroupBox1), "Label16", 8, 20, 150, 16);
+    Label7 = platform::Place(new QLabel(QStringLiteral("RMS = "), GroupBox1), "Label7", 8, 40, 150, 16);
+    Label8 = platform::Place(new QLabel(QStringLiteral("RMS_X = "), GroupBox1), "Label8", 8, 60, 150, 16);
+    Label9 = platform::Place(new QLabel(QStringLiteral("RMS_Y = "), GroupBox1), "Label9", 8, 80, 150, 16);
+    Label17 = platform::Place(new QLabel(QStringLiteral("P-V 値"), GroupBox1), "Label17", 8, 110, 150, 16);
+    Label10 = platform::Place(new QLabel(QStringLiteral("PVx = "), GroupBox1), "Label10", 8, 130, 150, 16);
+    Label11 = platform::Place(new QLabel(QStringLiteral("PVy = "), GroupBox1), "Label11", 8, 150, 150, 16);
+    Label12 = platform::Place(new QLabel(QStringLiteral("FWHM = "), GroupBox1), "Label12", 8, 180, 150, 18);
     QFont bold = Label12->font();
     bold.setBold(true);
     bold.setPixelSize(15);
     Label12->setFont(bold);
-    Button3 = place(new QPushButton(QStringLiteral("保存"), GroupBox1), "Button3", 8, 280, 75, 25);
+    Button3 = platform::Place(new QPushButton(QStringLiteral("保存"), GroupBox1), "Button3", 8, 280, 75, 25);
     GroupBox1->hide();
 
-    GroupBox2 = place(new QGroupBox(QStringLiteral("パラメータ設定"), this), "GroupBox2", 8, 336, 513, 121);
-    Label1 = place(new QLabel(QStringLiteral("焦点距離"), GroupBox2), "Label1", 8, 24, 60, 18);
-    Edit1 = place(new QLineEdit(QStringLiteral("7800"), GroupBox2), "Edit1", 70, 22, 55, 22);
-    UpDown1 = place(new platform::UpDown(GroupBox2), "UpDown1", 125, 20, 15, 26);
-    Label4 = place(new QLabel(QStringLiteral("mm "), GroupBox2), "Label4", 144, 24, 30, 18);
-    Label2 = place(new QLabel(QStringLiteral("画素サイズ"), GroupBox2), "Label2", 8, 54, 60, 18);
-    Edit2 = place(new QLineEdit(QStringLiteral("7.4"), GroupBox2), "Edit2", 70, 52, 55, 22);
-    UpDown2 = place(new platform::UpDown(GroupBox2), "UpDown2", 125, 50, 15, 26);
-    Label5 = place(new QLabel(QStringLiteral("μm "), GroupBox2), "Label5", 144, 54, 30, 18);
-    Label3 = place(new QLabel(QStringLiteral("時間間隔"), GroupBox2), "Label3", 8, 84, 60, 18);
-    Edit3 = place(new QLineEdit(QStringLiteral("15"), GroupBox2), "Edit3", 70, 82, 55, 22);
-    UpDown3 = place(new platform::UpDown(GroupBox2), "UpDown3", 125, 80, 15, 26);
-    Label6 = place(new QLabel(QStringLiteral("秒"), GroupBox2), "Label6", 144, 84, 30, 18);
+    GroupBox2 = platform::Place(new QGroupBox(QStringLiteral("パラメータ設定"), this), "GroupBox2", 8, 336, 513, 121);
+    Label1 = platform::Place(new QLabel(QStringLiteral("焦点距離"), GroupBox2), "Label1", 8, 24, 60, 18);
+    Edit1 = platform::Place(new QLineEdit(QStringLiteral("7800"), GroupBox2), "Edit1", 70, 22, 55, 22);
+    UpDown1 = platform::Place(new platform::UpDown(GroupBox2), "UpDown1", 125, 20, 15, 26);
+    Label4 = platform::Place(new QLabel(QStringLiteral("mm "), GroupBox2), "Label4", 144, 24, 30, 18);
+    Label2 = platform::Place(new QLabel(QStringLiteral("画素サイズ"), GroupBox2), "Label2", 8, 54, 60, 18);
+    Edit2 = platform::Place(new QLineEdit(QStringLiteral("7.4"), GroupBox2), "Edit2", 70, 52, 55, 22);
+    UpDown2 = platform::Place(new platform::UpDown(GroupBox2), "UpDown2", 125, 50, 15, 26);
+    Label5 = platform::Place(new QLabel(QStringLiteral("μm "), GroupBox2), "Label5", 144, 54, 30, 18);
+    Label3 = platform::Place(new QLabel(QStringLiteral("時間間隔"), GroupBox2), "Label3", 8, 84, 60, 18);
+    Edit3 = platform::Place(new QLineEdit(QStringLiteral("15"), GroupBox2), "Edit3", 70, 82, 55, 22);
+    UpDown3 = platform::Place(new platform::UpDown(GroupBox2), "UpDown3", 125, 80, 15, 26);
+    Label6 = platform::Place(new QLabel(QStringLiteral("秒"), GroupBox2), "Label6", 144, 84, 30, 18);
     UpDown1->setRange(10, 30000);
     UpDown1->setPosition(7800);
     UpDown2->setRange(1, 1000);
     UpDown2->setPosition(74);
     UpDown3->setRange(1, 1000);
     UpDown3->setPosition(15);
-    Label19 = place(new QLabel(QStringLiteral("移動速度"), GroupBox2), "Label19", 180, 24, 70, 18);
-    Label13 = place(new QLabel(QStringLiteral("Vx = "), GroupBox2), "Label13", 180, 50, 140, 18);
-    Label14 = place(new QLabel(QStringLiteral("Vy = "), GroupBox2), "Label14", 180, 76, 140, 18);
+    Label19 = platform::Place(new QLabel(QStringLiteral("移動速度"), GroupBox2), "Label19", 180, 24, 70, 18);
+    Label13 = platform::Place(new QLabel(QStringLiteral("Vx = "), GroupBox2), "Label13", 180, 50, 140, 18);
+    Label14 = platform::Place(new QLabel(QStringLiteral("Vy = "), GroupBox2), "Label14", 180, 76, 140, 18);
 
-    GroupBox3 = place(new QGroupBox(QStringLiteral("グラフ種類"), this), "GroupBox3", 320, 200, 169, 110);
-    CheckBox1 = place(new QCheckBox(QStringLiteral("折れ線グラフ"), GroupBox3), "CheckBox1", 8, 20, 150, 18);
-    CheckBox2 = place(new QCheckBox(QStringLiteral("ポイント表示"), GroupBox3), "CheckBox2", 8, 40, 150, 18);
-    CheckBox3 = place(new QCheckBox(QStringLiteral("RMS表示"), GroupBox3), "CheckBox3", 8, 60, 150, 18);
-    CheckBox6 = place(new QCheckBox(QStringLiteral("P-V値表示"), GroupBox3), "CheckBox6", 8, 80, 150, 18);
+    GroupBox3 = platform::Place(new QGroupBox(QStringLiteral("グラフ種類"), this), "GroupBox3", 320, 200, 169, 110);
+    CheckBox1 = platform::Place(new QCheckBox(QStringLiteral("折れ線グラフ"), GroupBox3), "CheckBox1", 8, 20, 150, 18);
+    CheckBox2 = platform::Place(new QCheckBox(QStringLiteral("ポイント表示"), GroupBox3), "CheckBox2", 8, 40, 150, 18);
+    CheckBox3 = platform::Place(new QCheckBox(QStringLiteral("RMS表示"), GroupBox3), "CheckBox3", 8, 60, 150, 18);
+    CheckBox6 = platform::Place(new QCheckBox(QStringLiteral("P-V値表示"), GroupBox3), "CheckBox6", 8, 80, 150, 18);
     CheckBox1->setChecked(true);
     CheckBox2->setChecked(true);
     CheckBox3->hide();
     CheckBox6->hide();
     GroupBox3->hide();
 
-    GroupBox4 = place(new QGroupBox(QStringLiteral("スケール"), GroupBox2), "GroupBox4", 330, 12, 80, 100);
-    Button5 = place(new QPushButton(QStringLiteral("+"), GroupBox4), "Button5", 8, 18, 28, 22);
-    Button6 = place(new QPushButton(QStringLiteral("-"), GroupBox4), "Button6", 40, 18, 28, 22);
-    RadioButton3 = place(new QRadioButton(QStringLiteral("ピクセル"), GroupBox4), "RadioButton3", 8, 46, 70, 18);
-    RadioButton4 = place(new QRadioButton(QStringLiteral("秒角"), GroupBox4), "RadioButton4", 8, 70, 70, 18);
+    GroupBox4 = platform::Place(new QGroupBox(QStringLiteral("スケール"), GroupBox2), "GroupBox4", 330, 12, 80, 100);
+    Button5 = platform::Place(new QPushButton(QStringLiteral("+"), GroupBox4), "Button5", 8, 18, 28, 22);
+    Button6 = platform::Place(new QPushButton(QStringLiteral("-"), GroupBox4), "Button6", 40, 18, 28, 22);
+    RadioButton3 = platform::Place(new QRadioButton(QStringLiteral("ピクセル"), GroupBox4), "RadioButton3", 8, 46, 70, 18);
+    RadioButton4 = platform::Place(new QRadioButton(QStringLiteral("秒角"), GroupBox4), "RadioButton4", 8, 70, 70, 18);
     RadioButton3->setChecked(true);
 
-    GroupBox5 = place(new QGroupBox(QStringLiteral("座標"), GroupBox2), "GroupBox5", 416, 12, 90, 100);
-    RadioButton5 = place(new QRadioButton(QStringLiteral("X-Y座標"), GroupBox5), "RadioButton5", 8, 20, 80, 18);
-    RadioButton6 = place(new QRadioButton(QStringLiteral("X方向"), GroupBox5), "RadioButton6", 8, 44, 80, 18);
-    RadioButton7 = place(new QRadioButton(QStringLiteral("Y方向"), GroupBox5), "RadioButton7", 8, 68, 80, 18);
+    GroupBox5 = platform::Place(new QGroupBox(QStringLiteral("座標"), GroupBox2), "GroupBox5", 416, 12, 90, 100);
+    RadioButton5 = platform::Place(new QRadioButton(QStringLiteral("X-Y座標"), GroupBox5), "RadioButton5", 8, 20, 80, 18);
+    RadioButton6 = platform::Place(new QRadioButton(QStringLiteral("X方向"), GroupBox5), "RadioButton6", 8, 44, 80, 18);
+    RadioButton7 = platform::Place(new QRadioButton(QStringLiteral("Y方向"), GroupBox5), "RadioButton7", 8, 68, 80, 18);
     RadioButton5->setChecked(true);
-    CheckBox4 = place(new QCheckBox(QStringLiteral("X フラット化"), GroupBox5), "CheckBox4", 8, 86, 80, 14);
-    CheckBox5 = place(new QCheckBox(QStringLiteral("Y フラット化"), GroupBox5), "CheckBox5", 8, 86, 80, 14);
+    CheckBox4 = platform::Place(new QCheckBox(QStringLiteral("X フラット化"), GroupBox5), "CheckBox4", 8, 86, 80, 14);
+    CheckBox5 = platform::Place(new QCheckBox(QStringLiteral("Y フラット化"), GroupBox5), "CheckBox5", 8, 86, 80, 14);
     CheckBox4->hide();
     CheckBox5->hide();
 
-    Button7 = place(new QPushButton(QStringLiteral("高度な設定"), GroupBox2), "Button7", 250, 84, 75, 24);
+    Button7 = platform::Place(new QPushButton(QStringLiteral("高度な設定"), GroupBox2), "Button7", 250, 84, 75, 24);
     Button7->hide();
-    ListBox2 = place(new QListWidget(this), "ListBox2", 0, 0, 10, 10);
+    ListBox2 = platform::Place(new QListWidget(this), "ListBox2", 0, 0, 10, 10);
     ListBox2->hide();
 
-    GroupBox6 = place(new QGroupBox(QStringLiteral("ファイル"), this), "GroupBox6", 8, 8, 145, 321);
-    Label18 = place(new QLabel(QStringLiteral("ファイル数 0 "), GroupBox6), "Label18", 8, 18, 130, 16);
-    ListBox1 = place(new QListWidget(GroupBox6), "ListBox1", 8, 38, 129, 180);
+    GroupBox6 = platform::Place(new QGroupBox(QStringLiteral("ファイル"), this), "GroupBox6", 8, 8, 145, 321);
+    Label18 = platform::Place(new QLabel(QStringLiteral("ファイル数 0 "), GroupBox6), "Label18", 8, 18, 130, 16);
+    ListBox1 = platform::Place(new QListWidget(GroupBox6), "ListBox1", 8, 38, 129, 180);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    Button1 = place(new QPushButton(QStringLiteral("開く"), GroupBox6), "Button1", 8, 226, 60, 25);
-    Button2 = place(new QPushButton(QStringLiteral("削除"), GroupBox6), "Button2", 77, 226, 60, 25);
-    Button4 = place(new QPushButton(QStringLiteral("計測開始"), GroupBox6), "Button4", 8, 258, 129, 28);
-    ProgressBar1 = place(new QProgressBar(GroupBox6), "ProgressBar1", 8, 294, 129, 16);
+    Button1 = platform::Place(new QPushButton(QStringLiteral("開く"), GroupBox6), "Button1", 8, 226, 60, 25);
+    Button2 = platform::Place(new QPushButton(QStringLiteral("削除"), GroupBox6), "Button2", 77, 226, 60, 25);
+    Button4 = platform::Place(new QPushButton(QStringLiteral("計測開始"), GroupBox6), "Button4", 8, 258, 129, 28);
+    ProgressBar1 = platform::Place(new QProgressBar(GroupBox6), "ProgressBar1", 8, 294, 129, 16);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
 
-    connect(Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
-    connect(Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
-    connect(Button3, &QPushButton::clicked, this, guarded([this] { Button3Click(); }));
-    connect(Button4, &QPushButton::clicked, this, guarded([this] { Button4Click(); }));
-    connect(Button5, &QPushButton::clicked, this, guarded([this] { Button5Click(); }));
-    connect(Button6, &QPushButton::clicked, this, guarded([this] { Button6Click(); }));
-    connect(Button7, &QPushButton::clicked, this, guarded([this] { Button7Click(); }));
-    connect(ListBox1, &QListWidget::itemClicked, this, guarded([this] { ListBox1Click(); }));
-    connect(UpDown1, &platform::UpDown::clicked, this, guarded([this] { UpDown1Click(); }));
-    connect(UpDown2, &platform::UpDown::clicked, this, guarded([this] { UpDown2Click(); }));
-    connect(UpDown3, &platform::UpDown::clicked, this, guarded([this] { UpDown3Click(); }));
-    connect(Edit1, &QLineEdit::textChanged, this, guarded([this] { Edit1Change(); }));
-    connect(Edit2, &QLineEdit::textChanged, this, guarded([this] { Edit2Change(); }));
-    connect(Edit3, &QLineEdit::textChanged, this, guarded([this] { Edit3Change(); }));
+    connect(Button1, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button4Click(); }));
+    connect(Button5, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button5Click(); }));
+    connect(Button6, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button6Click(); }));
+    connect(Button7, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button7Click(); }));
+    connect(ListBox1, &QListWidget::itemClicked, this, platform::GuardedSlot([this] { ListBox1Click(); }));
+    connect(UpDown1, &platform::UpDown::clicked, this, platform::GuardedSlot([this] { UpDown1Click(); }));
+    connect(UpDown2, &platform::UpDown::clicked, this, platform::GuardedSlot([this] { UpDown2Click(); }));
+    connect(UpDown3, &platform::UpDown::clicked, this, platform::GuardedSlot([this] { UpDown3Click(); }));
+    connect(Edit1, &QLineEdit::textChanged, this, platform::GuardedSlot([this] { Edit1Change(); }));
+    connect(Edit2, &QLineEdit::textChanged, this, platform::GuardedSlot([this] { Edit2Change(); }));
+    connect(Edit3, &QLineEdit::textChanged, this, platform::GuardedSlot([this] { Edit3Change(); }));
     for (QRadioButton* scale : {RadioButton3, RadioButton4})
-        connect(scale, &QRadioButton::clicked, this, guarded([this] {
+        connect(scale, &QRadioButton::clicked, this, platform::GuardedSlot([this] {
                     RefreshStatistics();
                     RefreshGraph();
                 }));
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{RadioButton5, RadioButton6, RadioButton7, CheckBox1,
                                                                       CheckBox2, CheckBox3, CheckBox4, CheckBox5, CheckBox6})
-        connect(b, &QAbstractButton::clicked, this, guarded([this] { RefreshGraph(); }));
+        connect(b, &QAbstractButton::clicked, this, platform::GuardedSlot([this] { RefreshGraph(); }));
 
     platform::Guarded([this] { RefreshGraph(); });
 }

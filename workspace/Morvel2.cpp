@@ -39,21 +39,8 @@ const QString kSaveTitle = QStringLiteral("Save an Image");
 const QString kSaveFilter =
     QStringLiteral("ビットマップ(*.bmp)|*.bmp|フィッツ(*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits|JPEG|*.jpg");
 
-// Wraps a command for a signal: errors go to the standard error box.
-template <class F>
-auto guarded(F f) {
-    return [f](auto&&...) { platform::Guarded(f); };
-}
-
 QString fromStd(const std::string& s) { return QString::fromStdString(s); }
 
-template <class W>
-W* place(W* w, const char* name, int x, int y, int width = -1, int height = -1) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->move(x, y);
-    if (width >= 0) w->resize(width, height);
-    return w;
-}
 
 }  // namespace
 
@@ -99,11 +86,11 @@ void TMainForm::buildToolBar() {
     SpeedBar->setFixedHeight(33);
     QWidget* bar = SpeedBar;
 
-    OpenButton = place(new QToolButton(bar), "OpenButton", 8, 5, 22, 23);
+    OpenButton = platform::Place(new QToolButton(bar), "OpenButton", 8, 5, 22, 23);
     OpenButton->setAutoRaise(true);
     OpenButton->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     OpenButton->setToolTip(QStringLiteral("Open|"));
-    SaveButton = place(new QToolButton(bar), "SaveButton", 30, 5, 24, 23);
+    SaveButton = platform::Place(new QToolButton(bar), "SaveButton", 30, 5, 24, 23);
     SaveButton->setAutoRaise(true);
     SaveButton->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     SaveButton->setToolTip(QStringLiteral("Save|"));
@@ -111,22 +98,22 @@ void TMainForm::buildToolBar() {
     QFont bold = font();
     bold.setBold(true);
     bold.setPointSize(12);
-    Button1 = place(new QPushButton(QStringLiteral("+"), bar), "Button1", 72, 5, 24, 24);
-    Button2 = place(new QPushButton(QStringLiteral("-"), bar), "Button2", 96, 5, 24, 24);
+    Button1 = platform::Place(new QPushButton(QStringLiteral("+"), bar), "Button1", 72, 5, 24, 24);
+    Button2 = platform::Place(new QPushButton(QStringLiteral("-"), bar), "Button2", 96, 5, 24, 24);
     Button1->setFont(bold);
     Button2->setFont(bold);
-    Edit1 = place(new QLineEdit(bar), "Edit1", 120, 6, 57, 21);
-    Button3 = place(new QPushButton(QStringLiteral("H"), bar), "Button3", 200, 2, 30, 15);
-    Button4 = place(new QPushButton(QStringLiteral("L"), bar), "Button4", 200, 17, 30, 15);
-    Label5 = place(new QLabel(QStringLiteral("Min.="), bar), "Label5", 234, 8);
-    Edit3 = place(new QLineEdit(QStringLiteral("0"), bar), "Edit3", 264, 6, 57, 21);
-    UpDown2 = place(new platform::UpDown(bar), "UpDown2", 320, 2, 15, 30);
-    Label6 = place(new QLabel(QStringLiteral("Max.="), bar), "Label6", 344, 8);
-    Edit2 = place(new QLineEdit(QStringLiteral("0"), bar), "Edit2", 376, 6, 57, 21);
-    UpDown1 = place(new platform::UpDown(bar), "UpDown1", 432, 2, 15, 30);
-    Label2 = place(new QLabel(QStringLiteral("( 0 , 0 ) "), bar), "Label2", 480, 10);
+    Edit1 = platform::Place(new QLineEdit(bar), "Edit1", 120, 6, 57, 21);
+    Button3 = platform::Place(new QPushButton(QStringLiteral("H"), bar), "Button3", 200, 2, 30, 15);
+    Button4 = platform::Place(new QPushButton(QStringLiteral("L"), bar), "Button4", 200, 17, 30, 15);
+    Label5 = platform::Place(new QLabel(QStringLiteral("Min.="), bar), "Label5", 234, 8);
+    Edit3 = platform::Place(new QLineEdit(QStringLiteral("0"), bar), "Edit3", 264, 6, 57, 21);
+    UpDown2 = platform::Place(new platform::UpDown(bar), "UpDown2", 320, 2, 15, 30);
+    Label6 = platform::Place(new QLabel(QStringLiteral("Max.="), bar), "Label6", 344, 8);
+    Edit2 = platform::Place(new QLineEdit(QStringLiteral("0"), bar), "Edit2", 376, 6, 57, 21);
+    UpDown1 = platform::Place(new platform::UpDown(bar), "UpDown1", 432, 2, 15, 30);
+    Label2 = platform::Place(new QLabel(QStringLiteral("( 0 , 0 ) "), bar), "Label2", 480, 10);
     Label2->setMinimumWidth(200);
-    Label1 = place(new QLabel(QStringLiteral("R = , G = , B = "), bar), "Label1", 696, 10);
+    Label1 = platform::Place(new QLabel(QStringLiteral("R = , G = , B = "), bar), "Label1", 696, 10);
     Label1->hide();
 
     // The arrow pairs cover every level a 16-bit image can have, so applying a level never
@@ -136,16 +123,16 @@ void TMainForm::buildToolBar() {
     UpDown1->setIncrement(10);
     UpDown2->setIncrement(10);
 
-    connect(OpenButton, &QToolButton::clicked, this, guarded([this] { Open1Click(); }));
-    connect(SaveButton, &QToolButton::clicked, this, guarded([this] { SaveButtonClick(); }));
-    connect(Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
-    connect(Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
-    connect(Button3, &QPushButton::clicked, this, guarded([this] { Button33Click(); }));
-    connect(Button4, &QPushButton::clicked, this, guarded([this] { Button44Click(); }));
-    connect(Edit2, &QLineEdit::textChanged, this, guarded([this] { Edit2Change(); }));
-    connect(Edit3, &QLineEdit::textChanged, this, guarded([this] { Edit3Change(); }));
-    connect(UpDown1, &platform::UpDown::clicked, this, guarded([this] { UpDown1Click(); }));
-    connect(UpDown2, &platform::UpDown::clicked, this, guarded([this] { UpDown2Click(); }));
+    connect(OpenButton, &QToolButton::clicked, this, platform::GuardedSlot([this] { Open1Click(); }));
+    connect(SaveButton, &QToolButton::clicked, this, platform::GuardedSlot([this] { SaveButtonClick(); }));
+    connect(Button1, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button33Click(); }));
+    connect(Button4, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button44Click(); }));
+    connect(Edit2, &QLineEdit::textChanged, this, platform::GuardedSlot([this] { Edit2Change(); }));
+    connect(Edit3, &QLineEdit::textChanged, this, platform::GuardedSlot([this] { Edit3Change(); }));
+    connect(UpDown1, &platform::UpDown::clicked, this, platform::GuardedSlot([this] { UpDown1Click(); }));
+    connect(UpDown2, &platform::UpDown::clicked, this, platform::GuardedSlot([this] { UpDown2Click(); }));
 }
 
 void TMainForm::buildStatusStrip() {
@@ -154,27 +141,27 @@ void TMainForm::buildStatusStrip() {
     Panel1->setFixedHeight(27);
     QFont gothic(QStringLiteral("ＭＳ ゴシック"));
     Panel1->setFont(gothic);
-    ProgressBar1 = place(new QProgressBar(Panel1), "ProgressBar1", 48, 7, 200, 15);
+    ProgressBar1 = platform::Place(new QProgressBar(Panel1), "ProgressBar1", 48, 7, 200, 15);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    Label4 = place(new QLabel(QStringLiteral("Memory"), Panel1), "Label4", 304, 8);
-    ProgressBar2 = place(new QProgressBar(Panel1), "ProgressBar2", 352, 7, 100, 15);
+    Label4 = platform::Place(new QLabel(QStringLiteral("Memory"), Panel1), "Label4", 304, 8);
+    ProgressBar2 = platform::Place(new QProgressBar(Panel1), "ProgressBar2", 352, 7, 100, 15);
     ProgressBar2->setRange(0, 100);
     ProgressBar2->setValue(0);
     ProgressBar2->setTextVisible(false);
-    Label3 = place(new QLabel(QStringLiteral("    %"), Panel1), "Label3", 464, 8);
+    Label3 = platform::Place(new QLabel(QStringLiteral("    %"), Panel1), "Label3", 464, 8);
     Label3->setMinimumWidth(60);
     Label3->setStyleSheet(QStringLiteral("color: green"));
-    Label7 = place(new QLabel(QStringLiteral("Image Depth = "), Panel1), "Label7", 560, 8);
-    Label8 = place(new QLabel(QStringLiteral("Image Size = "), Panel1), "Label8", 712, 8);
+    Label7 = platform::Place(new QLabel(QStringLiteral("Image Depth = "), Panel1), "Label7", 560, 8);
+    Label8 = platform::Place(new QLabel(QStringLiteral("Image Size = "), Panel1), "Label8", 712, 8);
     Label7->hide();
     Label8->hide();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
+    connect(Timer1, &QTimer::timeout, this, platform::GuardedSlot([this] { Timer1Timer(); }));
 }
 
 void TMainForm::buildMenus() {
@@ -263,15 +250,15 @@ void TMainForm::buildMenus() {
     OstrelH1 = item(Help1, "OstrelH1", QStringLiteral("Ostrelヘルプ(&H)"));
     Help1->menuAction()->setVisible(false);
 
-    connect(Open1, &QAction::triggered, this, guarded([this] { Open1Click(); }));
-    connect(Save1, &QAction::triggered, this, guarded([this] { Save1Click(); }));
-    connect(Exit1, &QAction::triggered, this, guarded([this] { Exit1Click(); }));
-    connect(T3, &QAction::triggered, this, guarded([this] { T3Click(); }));
-    connect(A1, &QAction::triggered, this, guarded([this] { A1Click(); }));
-    connect(V1, &QAction::triggered, this, guarded([this] { V1Click(); }));
-    connect(OstrelH1, &QAction::triggered, this, guarded([this] { OstrelH1Click(); }));
+    connect(Open1, &QAction::triggered, this, platform::GuardedSlot([this] { Open1Click(); }));
+    connect(Save1, &QAction::triggered, this, platform::GuardedSlot([this] { Save1Click(); }));
+    connect(Exit1, &QAction::triggered, this, platform::GuardedSlot([this] { Exit1Click(); }));
+    connect(T3, &QAction::triggered, this, platform::GuardedSlot([this] { T3Click(); }));
+    connect(A1, &QAction::triggered, this, platform::GuardedSlot([this] { A1Click(); }));
+    connect(V1, &QAction::triggered, this, platform::GuardedSlot([this] { V1Click(); }));
+    connect(OstrelH1, &QAction::triggered, this, platform::GuardedSlot([this] { OstrelH1Click(); }));
     if (QAction* rgb = findChild<QAction*>(QStringLiteral("RGB1")))
-        connect(rgb, &QAction::triggered, this, guarded([this] { RGB1Click(); }));
+        connect(rgb, &QAction::triggered, this, platform::GuardedSlot([this] { RGB1Click(); }));
 }
 
 TChild* TMainForm::activeChild() const {

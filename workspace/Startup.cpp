@@ -16,7 +16,7 @@
 #include "rgbcomp/Rgbcomp1.h"
 #include "stacking/Comp1.h"
 #include "stacking/Mozaiccomp.h"
-#include "stacking/Spectrum.h"
+#include "stacking/SpDraw.h"
 #include "tracking/Trackadvance.h"
 #include "tracking/Tracking.h"
 #include "workspace/About.h"

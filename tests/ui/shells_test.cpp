@@ -18,7 +18,7 @@
 #include "rgbcomp/Rgbcomp1.h"
 #include "stacking/Comp1.h"
 #include "stacking/Mozaiccomp.h"
-#include "stacking/Spectrum.h"
+#include "stacking/SpDraw.h"
 #include "tests/support/ui/scripted_services.h"
 #include "tracking/Trackadvance.h"
 #include "tracking/Tracking.h"

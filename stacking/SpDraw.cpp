@@ -1,4 +1,4 @@
-#include "stacking/Spectrum.h"
+#include "stacking/SpDraw.h"
 
 namespace nuvak {
 
