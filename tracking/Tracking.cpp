@@ -30,8 +30,6 @@ namespace nuvak {
 
 namespace {
 
-
-
 QString u8(const char* s) { return QString::fromUtf8(s); }
 std::string text(const QLineEdit* e) { return e->text().toStdString(); }
 
