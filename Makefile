@@ -15,13 +15,15 @@ build: deps
 demo: build
 	@bash scripts/demo $(BUILD)
 
-# Builds and runs every test; then proves that the Qt-free layer and its tests build and
-# pass without Qt.
+# Builds and runs every test; then builds the Qt-free layer with its tests (and the fuzz
+# corpus replays) without Qt and with AddressSanitizer and UndefinedBehaviorSanitizer, which
+# stop at the first report, and runs them again.
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	@cmake -S . -B $(BUILD)-noqt -G Ninja -DCMAKE_BUILD_TYPE=Release -DNUVAK_WITH_QT=OFF >/dev/null
-	@cmake --build $(BUILD)-noqt -j $(JOBS)
-	@cd $(BUILD)-noqt && ctest --output-on-failure -j $(JOBS)
+	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUVAK_WITH_QT=OFF -DNUVAK_SANITIZE=ON >/dev/null
+	@cmake --build $(BUILD)-asan -j $(JOBS)
+	@cd $(BUILD)-asan && ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
 
 # Speed benchmarks; not part of the tests.
 bench: deps
@@ -30,4 +32,4 @@ bench: deps
 	@bash scripts/bench $(BUILD)-bench
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-noqt
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-fuzz

@@ -32,9 +32,15 @@ std::string slurp(const std::string& path) {
 }  // namespace
 
 RunResult Run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd) {
+    return RunLimited(program, args, RunLimits{cwd, 0, 0});
+}
+
+RunResult RunLimited(const std::string& program, const std::vector<std::string>& args, const RunLimits& limits) {
     TempDir io;
     std::string cmd;
-    if (!cwd.empty()) cmd += "cd " + quote(cwd) + " && ";
+    if (!limits.cwd.empty()) cmd += "cd " + quote(limits.cwd) + " && ";
+    if (limits.addressSpaceKiB) cmd += "ulimit -v " + std::to_string(limits.addressSpaceKiB) + " && ";
+    if (limits.seconds) cmd += "timeout -k 2 " + std::to_string(limits.seconds) + " ";
     cmd += quote(program);
     for (const auto& a : args) cmd += " " + quote(a);
     cmd += " >" + quote(io.file("out")) + " 2>" + quote(io.file("err")) + " </dev/null";
