@@ -49,7 +49,14 @@ std::string FormatGeneral(double v) {
     return out;
 }
 
-double GeneralDecimal(double v) { return std::isfinite(v) ? std::strtod(FormatGeneral(v).c_str(), nullptr) : v; }
+double GeneralDecimal(double v) {
+    if (!std::isfinite(v)) return v;
+    // from_chars reads a period whatever the C locale says.
+    const std::string text = FormatGeneral(v);
+    double back = v;
+    std::from_chars(text.data(), text.data() + text.size(), back);
+    return back;
+}
 
 int ParseInt(std::string_view text) {
     std::string_view t = text;
