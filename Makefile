@@ -31,5 +31,11 @@ bench: deps
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	@bash scripts/bench $(BUILD)-bench
 
+# Every fuzz target under libFuzzer with the sanitizers, FUZZ_SECONDS each (default 60);
+# fails on any finding and keeps the input in tests/fuzz/corpus/.
+.PHONY: fuzz
+fuzz: deps
+	@JOBS=$(JOBS) bash scripts/fuzz $(BUILD)-fuzz
+
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-fuzz

@@ -21,6 +21,8 @@ namespace {
 
 // The library's own limit on either side of an image.
 constexpr JDIMENSION kMaxSide = 65500;
+// The most the decoder reserves for the pixels before rows decode: a 4600 x 4600 colour image.
+constexpr std::size_t kFirstReserve = std::size_t(64) << 20;
 
 // The library reports errors by calling error_exit, which by default ends the process. Ours
 // keeps the message and jumps back to the Guarded call that started the library work.
@@ -182,22 +184,34 @@ Raster DecodeJpeg(std::span<const std::uint8_t> bytes, const std::string& name) 
     // The library refuses larger images itself; checked again because the sides become ints.
     if (cinfo->output_width > kMaxSide || cinfo->output_height > kMaxSide) throw FileError(name, msg::kJpegTooLarge);
 
-    // The block is reserved once but filled row by row as rows decode, so a header that
-    // promises a huge image in a short file touches little memory before the data runs out.
+    // A header may promise 65500 x 65500 pixels (12 GB) in a few hundred bytes, so the block
+    // is not taken whole up front: it starts at the whole image or kFirstReserve bytes,
+    // whichever is less, and doubles (up to the whole image) only as decoded rows fill it.
+    // Memory beyond kFirstReserve thus follows data that really decodes; the rows that are not
+    // there end the decoding first.
     Raster raster;
     raster.width = static_cast<int>(cinfo->output_width);
     raster.height = static_cast<int>(cinfo->output_height);
     const std::size_t stride = raster.stride();
-    try {
-        raster.bytes.reserve(stride * std::size_t(raster.height));
-    } catch (const std::bad_alloc&) {
-        throw FileError(name, msg::kJpegNoMemory);
-    }
+    const std::size_t total = stride * std::size_t(raster.height);
+    const auto reserve = [&](std::size_t bytes) {
+        try {
+            raster.bytes.reserve(std::min(total, bytes));
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    };
+    if (!reserve(std::max(kFirstReserve, stride))) throw FileError(name, msg::kJpegNoMemory);
 
-    bool stalled = false;
+    bool stalled = false, outOfMemory = false;
     const bool done = Guarded(d.err, [&] {
         while (cinfo->output_scanline < cinfo->output_height) {
             const std::size_t y = cinfo->output_scanline;
+            if ((y + 1) * stride > raster.bytes.capacity() && !reserve(2 * raster.bytes.capacity())) {
+                outOfMemory = true;
+                return;
+            }
             raster.bytes.resize((y + 1) * stride);  // within the reserved block: no allocation
             JSAMPROW row = raster.bytes.data() + y * stride;
             if (jpeg_read_scanlines(cinfo, &row, 1) != 1) {
@@ -208,6 +222,7 @@ Raster DecodeJpeg(std::span<const std::uint8_t> bytes, const std::string& name) 
         jpeg_finish_decompress(cinfo);  // reads on to the end marker: damage there counts too
     });
     if (!done) throw LibraryFailure(name, d.err);
+    if (outOfMemory) throw FileError(name, msg::kJpegNoMemory);
     if (stalled) throw FileError(name, msg::kTruncated);
     return raster;
 }

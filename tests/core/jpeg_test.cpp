@@ -7,6 +7,9 @@
 #include <string>
 
 #include <jpeglib.h>
+#if defined(__linux__)
+#include <sys/resource.h>
+#endif
 
 #include "core/error.h"
 #include "core/jpeg.h"
@@ -240,6 +243,42 @@ TEST(JpegDecoder, HeaderPromisingAHugeImageFailsFast) {
     DecodeFailure(setSize(65535, 8), "wide.jpg");
     DecodeFailure(setSize(8, 0), "flat.jpg");
 }
+
+// Address-space limits and AddressSanitizer's shadow memory exclude each other, so this check
+// is built only without it (and only where setrlimit exists).
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+// In a child process: limits the address space to 4 GB, decodes, and exits with 0 after
+// writing the error message, or with 2 when the decoder accepts the input.
+[[noreturn]] void DecodeUnderFourGigabytes(const Bytes& jpeg, const std::string& name) {
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = rlim_t(4) << 30;
+    if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+    try {
+        DecodeJpeg(jpeg, name);
+    } catch (const FileError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        std::_Exit(0);
+    }
+    std::_Exit(2);
+}
+
+// Found by fuzzing: a 430-byte file whose header promised 65496 x 65281 pixels made the decoder
+// reserve all 12.8 GB before decoding a row, so that under an address-space limit a damaged file
+// was reported as a want of memory (and elsewhere tied up gigabytes for nothing). In a child
+// process limited to 4 GB, a header promising 65000 x 65000 pixels (12.7 GB) in a short file
+// must still be reported as damaged data.
+TEST(JpegDecoderDeathTest, HugeHeaderInShortFileIsReportedAsDamagedUnderAMemoryLimit) {
+    Bytes huge = EncodeJpeg(Gradient(8, 8));
+    const long sof = FindHeaderMarker(huge, 0xC0);
+    ASSERT_GE(sof, 0);
+    for (int k : {5, 7}) {  // height, then width, after marker, length and precision
+        huge[std::size_t(sof) + k] = std::uint8_t(65000 >> 8);
+        huge[std::size_t(sof) + k + 1] = std::uint8_t(65000 & 0xFF);
+    }
+    EXPECT_EXIT(DecodeUnderFourGigabytes(huge, "huge.jpg"),
+                testing::ExitedWithCode(0), "huge.jpg: .*damaged");
+}
+#endif
 
 TEST(JpegFile, ReadsFromDiskAndNamesTheFileInErrors) {
     test::TempDir dir;
