@@ -339,14 +339,14 @@ void TrackSeeds() {
 
     Put("track", "whole-frame-two.bin", TrackInput(0, 10, 0, 0, {f1, f2}));
     Put("track", "whole-frame-three-small-radius.bin", TrackInput(8, 3, 0, 0, {f1, f2, f3}));
-    Put("track", "star-specified.bin", TrackInput(1, 5, 11, 12, {f1, f2}));
-    Put("track", "star-specified-three.bin", TrackInput(1 | 8, 4, 12, 12, {f1, f2, f3}));
+    Put("track", "given-star.bin", TrackInput(1, 5, 11, 12, {f1, f2}));
+    Put("track", "given-star-three.bin", TrackInput(1 | 8, 4, 12, 12, {f1, f2, f3}));
     Put("track", "star-near-edge.bin", TrackInput(1, 6, 1, 22, {f1, f2}));
     Put("track", "star-off-frame.bin", TrackInput(1, 5, -20, 200, {f1, f2}));
     Put("track", "search-range-zero.bin", TrackInput(1, 0, 11, 12, {f1, f2}));
     Put("track", "negative-radius.bin", TrackInput(1, -7, 11, 12, {f1, f2}));
     Put("track", "noise-cut.bin", TrackInput(2, 10, 0, 0, {withHotPixel, f2}));
-    Put("track", "noise-cut-star-specified.bin", TrackInput(1 | 2, 5, 11, 12, {withHotPixel, f2}));
+    Put("track", "noise-cut-given-star.bin", TrackInput(1 | 2, 5, 11, 12, {withHotPixel, f2}));
     Put("track", "dark.bin", TrackInput(4, 10, 0, 0, {f1, f2, dark}));
     Put("track", "dark-noise-cut-star-three.bin", TrackInput(1 | 2 | 4 | 8, 5, 11, 12, {f1, f2, f3, dark}));
     Put("track", "dark-size-differs.bin", TrackInput(4, 10, 0, 0, {f1, f2, bigger}));
