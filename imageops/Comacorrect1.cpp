@@ -4,38 +4,22 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/controls.h"
+
 namespace nuvak {
-
-namespace {
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(x, y, w, 20);
-    return label;
-}
-
-QLineEdit* makeEdit(QWidget* parent, const char* name, int x, int y, int w) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->setGeometry(x, y, w, 22);
-    return edit;
-}
-
-}  // namespace
 
 TComaCorrect::TComaCorrect(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TComaCorrect"));
     setWindowTitle(QStringLiteral("ComaCorrect"));
     setFixedSize(280, 130);
 
-    Label1 = makeLabel(this, "Label1", QStringLiteral("光軸座標"), 16, 18, 64);
-    Label2 = makeLabel(this, "Label2", QStringLiteral("X = "), 84, 18, 28);
-    Edit1 = makeEdit(this, "Edit1", 112, 16, 56);
-    Label3 = makeLabel(this, "Label3", QStringLiteral("Y = "), 180, 18, 28);
-    Edit2 = makeEdit(this, "Edit2", 208, 16, 56);
-    Label4 = makeLabel(this, "Label4", QStringLiteral("コマ量"), 16, 52, 64);
-    Edit3 = makeEdit(this, "Edit3", 112, 50, 56);
+    Label1 = platform::Place(new QLabel(QStringLiteral("光軸座標"), this), "Label1", 16, 18, 64, 20);
+    Label2 = platform::Place(new QLabel(QStringLiteral("X = "), this), "Label2", 84, 18, 28, 20);
+    Edit1 = platform::Place(new QLineEdit(this), "Edit1", 112, 16, 56, 22);
+    Label3 = platform::Place(new QLabel(QStringLiteral("Y = "), this), "Label3", 180, 18, 28, 20);
+    Edit2 = platform::Place(new QLineEdit(this), "Edit2", 208, 16, 56, 22);
+    Label4 = platform::Place(new QLabel(QStringLiteral("コマ量"), this), "Label4", 16, 52, 64, 20);
+    Edit3 = platform::Place(new QLineEdit(this), "Edit3", 112, 50, 56, 22);
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));

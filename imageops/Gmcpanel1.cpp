@@ -5,24 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/controls.h"
+
 namespace nuvak {
-
-namespace {
-
-void addLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(x, y, w, 20);
-}
-
-QLineEdit* makeEdit(QWidget* parent, const char* name, const QString& text, int x, int y) {
-    auto* edit = new QLineEdit(text, parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->setGeometry(x, y, 60, 22);
-    return edit;
-}
-
-}  // namespace
 
 TGMCPanel::TGMCPanel(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TGMCPanel"));
@@ -32,21 +17,21 @@ TGMCPanel::TGMCPanel(QWidget* parent) : QDialog(parent) {
     GroupBox1 = new QGroupBox(QStringLiteral("GMC"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(8, 8, 224, 84);
-    addLabel(GroupBox1, "Label1", QStringLiteral("流れ量"), 12, 24, 60);
-    Edit2 = makeEdit(GroupBox1, "Edit2", QStringLiteral("1"), 80, 22);
-    addLabel(GroupBox1, "Label2", QStringLiteral("ピクセル"), 148, 24, 64);
-    addLabel(GroupBox1, "Label3", QStringLiteral("向き"), 12, 54, 60);
-    Edit1 = makeEdit(GroupBox1, "Edit1", QStringLiteral("0"), 80, 52);
-    addLabel(GroupBox1, "Label4", QStringLiteral("度"), 148, 54, 64);
+    platform::Place(new QLabel(QStringLiteral("流れ量"), GroupBox1), "Label1", 12, 24, 60, 20);
+    Edit2 = platform::Place(new QLineEdit(QStringLiteral("1"), GroupBox1), "Edit2", 80, 22, 60, 22);
+    platform::Place(new QLabel(QStringLiteral("ピクセル"), GroupBox1), "Label2", 148, 24, 64, 20);
+    platform::Place(new QLabel(QStringLiteral("向き"), GroupBox1), "Label3", 12, 54, 60, 20);
+    Edit1 = platform::Place(new QLineEdit(QStringLiteral("0"), GroupBox1), "Edit1", 80, 52, 60, 22);
+    platform::Place(new QLabel(QStringLiteral("度"), GroupBox1), "Label4", 148, 54, 64, 20);
 
     GroupBox2 = new QGroupBox(QStringLiteral("Blur"), this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2->setGeometry(8, 100, 224, 84);
-    addLabel(GroupBox2, "Label5", QStringLiteral("ぼけ量"), 12, 24, 60);
-    Edit3 = makeEdit(GroupBox2, "Edit3", QStringLiteral("0.2"), 80, 22);
-    addLabel(GroupBox2, "Label6", QStringLiteral("ピクセル"), 148, 24, 64);
-    addLabel(GroupBox2, "Label7", QStringLiteral("閾値"), 12, 54, 60);
-    Edit4 = makeEdit(GroupBox2, "Edit4", QStringLiteral("0"), 80, 52);
+    platform::Place(new QLabel(QStringLiteral("ぼけ量"), GroupBox2), "Label5", 12, 24, 60, 20);
+    Edit3 = platform::Place(new QLineEdit(QStringLiteral("0.2"), GroupBox2), "Edit3", 80, 22, 60, 22);
+    platform::Place(new QLabel(QStringLiteral("ピクセル"), GroupBox2), "Label6", 148, 24, 64, 20);
+    platform::Place(new QLabel(QStringLiteral("閾値"), GroupBox2), "Label7", 12, 54, 60, 20);
+    Edit4 = platform::Place(new QLineEdit(QStringLiteral("0"), GroupBox2), "Edit4", 80, 52, 60, 22);
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));

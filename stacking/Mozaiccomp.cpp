@@ -5,51 +5,28 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "platform/controls.h"
+
 namespace nuvak {
-
-namespace {
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(x, y, w, 20);
-    return label;
-}
-
-QLineEdit* makeEdit(QWidget* parent, const char* name, const QString& text, int x, int y) {
-    auto* edit = new QLineEdit(text, parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->setGeometry(x, y, 48, 22);
-    return edit;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, int x, int y) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(x, y, 75, 25);
-    return button;
-}
-
-}  // namespace
 
 TMscomp::TMscomp(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TMscomp"));
     setWindowTitle(QStringLiteral("Mscomp"));
     setFixedSize(260, 250);
 
-    Label1 = makeLabel(this, "Label1", QStringLiteral("合成する画像"), 8, 8, 120);
+    Label1 = platform::Place(new QLabel(QStringLiteral("合成する画像"), this), "Label1", 8, 8, 120, 20);
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setGeometry(8, 30, 244, 120);
 
-    Label2 = makeLabel(this, "Label2", QStringLiteral("行"), 8, 162, 20);
-    Edit1 = makeEdit(this, "Edit1", QStringLiteral("1"), 30, 160);
-    Label3 = makeLabel(this, "Label3", QStringLiteral("by"), 86, 162, 20);
-    Label4 = makeLabel(this, "Label4", QStringLiteral("列"), 112, 162, 20);
-    Edit2 = makeEdit(this, "Edit2", QStringLiteral("1"), 134, 160);
+    Label2 = platform::Place(new QLabel(QStringLiteral("行"), this), "Label2", 8, 162, 20, 20);
+    Edit1 = platform::Place(new QLineEdit(QStringLiteral("1"), this), "Edit1", 30, 160, 48, 22);
+    Label3 = platform::Place(new QLabel(QStringLiteral("by"), this), "Label3", 86, 162, 20, 20);
+    Label4 = platform::Place(new QLabel(QStringLiteral("列"), this), "Label4", 112, 162, 20, 20);
+    Edit2 = platform::Place(new QLineEdit(QStringLiteral("1"), this), "Edit2", 134, 160, 48, 22);
 
-    Button1 = makeButton(this, "Button1", QStringLiteral("OK"), 90, 208);
-    Button2 = makeButton(this, "Button2", QStringLiteral("ｷｬﾝｾﾙ"), 176, 208);
+    Button1 = platform::Place(new QPushButton(QStringLiteral("OK"), this), "Button1", 90, 208, 75, 25);
+    Button2 = platform::Place(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this), "Button2", 176, 208, 75, 25);
     connect(Button1, &QPushButton::clicked, this, &TMscomp::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TMscomp::Button2Click);
 }
