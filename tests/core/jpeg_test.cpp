@@ -14,6 +14,7 @@
 #include "core/error.h"
 #include "core/jpeg.h"
 #include "tests/support/files.h"
+#include "tests/support/jpeg_files.h"
 
 namespace nuvak {
 namespace {
@@ -38,35 +39,6 @@ double MeanAbsoluteError(const Raster& a, const Raster& b) {
     double sum = 0;
     for (std::size_t i = 0; i < a.bytes.size(); ++i) sum += std::abs(int(a.bytes[i]) - int(b.bytes[i]));
     return sum / double(a.bytes.size());
-}
-
-// A JPEG written by the library directly, for inputs our encoder never makes (grey, CMYK).
-// The inputs are valid, so the library's default error handling never fires.
-Bytes LibraryJpeg(int w, int h, int components, J_COLOR_SPACE in, const std::uint8_t* samples,
-                  J_COLOR_SPACE stored) {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr err{};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(w);
-    cinfo.image_height = JDIMENSION(h);
-    cinfo.input_components = components;
-    cinfo.in_color_space = in;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, stored);
-    jpeg_start_compress(&cinfo, TRUE);
-    for (int y = 0; y < h; ++y) {
-        JSAMPROW row = const_cast<JSAMPROW>(samples + std::size_t(y) * std::size_t(w * components));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    Bytes out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return out;
 }
 
 // Offset of the first marker `code` among the header segments (before the scan data), or -1.
@@ -146,7 +118,7 @@ TEST(JpegDecoder, GreyImageGivesThreeEqualBytes) {
     const int w = 5, h = 3;
     std::uint8_t grey[w * h];
     for (int i = 0; i < w * h; ++i) grey[i] = std::uint8_t(60 + 10 * i);
-    const Raster r = DecodeJpeg(LibraryJpeg(w, h, 1, JCS_GRAYSCALE, grey, JCS_GRAYSCALE), "grey.jpg");
+    const Raster r = DecodeJpeg(test::LibraryJpeg(w, h, 1, JCS_GRAYSCALE, grey, JCS_GRAYSCALE), "grey.jpg");
     ASSERT_EQ(r.width, w);
     ASSERT_EQ(r.height, h);
     for (int y = 0; y < h; ++y)
@@ -162,7 +134,7 @@ TEST(JpegDecoder, RefusesCmykAndYcck) {
     std::uint8_t cmyk[4 * 4 * 4];
     std::memset(cmyk, 100, sizeof cmyk);
     for (J_COLOR_SPACE stored : {JCS_CMYK, JCS_YCCK}) {
-        const FileError e = DecodeFailure(LibraryJpeg(4, 4, 4, JCS_CMYK, cmyk, stored), "print.jpg");
+        const FileError e = DecodeFailure(test::LibraryJpeg(4, 4, 4, JCS_CMYK, cmyk, stored), "print.jpg");
         EXPECT_NE(std::string(e.what()).find("print.jpg"), std::string::npos) << e.what();
         EXPECT_NE(e.problem().find("CMYK"), std::string::npos) << e.what();
     }

@@ -22,6 +22,7 @@
 #include "core/raster.h"
 #include "core/samples.h"
 #include "tests/support/files.h"
+#include "tests/support/jpeg_files.h"
 #include "tests/support/fits_files.h"
 #ifdef NUVAK_SEEDS_WITH_QT
 #include "platform/bmp.h"
@@ -185,35 +186,12 @@ void PgmSeeds() {
 // ---------------------------------------------------------------------------------- JPEG
 
 // Encodes with settings the save command never uses (grey, progressive, CMYK), for the
-// decoder's other paths. The input here is always valid, so the library's default error
-// handling (which ends the program) never runs.
+// decoder's other paths.
 Bytes EncodeJpegWith(int w, int h, J_COLOR_SPACE space, int components, bool progressive, int quality) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = components;
-    c.in_color_space = space;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, quality, TRUE);
-    if (progressive) jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(std::size_t(w) * components);
-    while (c.next_scanline < c.image_height) {
-        for (int i = 0; i < int(row.size()); ++i) row[i] = JSAMPLE((i * 5 + c.next_scanline * 3) & 0xFF);
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes bytes(out, out + size);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return bytes;
+    std::vector<std::uint8_t> samples(std::size_t(w) * h * components);
+    for (int y = 0; y < h; ++y)
+        for (int i = 0; i < w * components; ++i) samples[std::size_t(y) * w * components + i] = std::uint8_t((i * 5 + y * 3) & 0xFF);
+    return test::LibraryJpeg(w, h, components, space, samples.data(), JCS_UNKNOWN, progressive, quality);
 }
 
 void JpegSeeds() {
