@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "core/format.h"
 #include "core/raster.h"
 
 namespace nuvak {
@@ -40,7 +41,7 @@ struct ImageDocument {
 
     // The kind; a document that was never filled has none, which reads as a conversion error.
     ImageKind kind() const {
-        if (!FilterI) throw ConversionError("'' is not a valid integer value");
+        if (!FilterI) throw ConversionError(FillMessage(msg::kNotInteger, ""));
         return *FilterI;
     }
 

@@ -4,6 +4,9 @@
 
 #include <stdexcept>
 #include <string>
+#include <system_error>
+
+#include "resources/messages.h"
 
 namespace nuvak {
 
@@ -31,5 +34,28 @@ class ImageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The cause of a failed system call as the user reads it: the commonest causes have a
+// Japanese text, any other keeps the system's own text.
+inline std::string ReasonOf(const std::error_code& ec) {
+    if (!ec) return msg::kUnknownReason;
+    const std::error_condition c = ec.default_error_condition();
+    if (c.category() == std::generic_category()) {
+        switch (static_cast<std::errc>(c.value())) {
+            case std::errc::no_such_file_or_directory: return msg::kReasonNotFound;
+            case std::errc::permission_denied:
+            case std::errc::operation_not_permitted: return msg::kReasonDenied;
+            case std::errc::not_a_directory: return msg::kReasonNotFolder;
+            case std::errc::filename_too_long: return msg::kReasonNameTooLong;
+            case std::errc::no_space_on_device: return msg::kReasonNoSpace;
+            case std::errc::read_only_file_system: return msg::kReasonReadOnly;
+            case std::errc::too_many_files_open:
+            case std::errc::too_many_files_open_in_system: return msg::kReasonTooManyFiles;
+            case std::errc::io_error: return msg::kReasonIo;
+            default: break;
+        }
+    }
+    return ec.message();
+}
 
 }  // namespace nuvak

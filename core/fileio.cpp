@@ -18,9 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string systemReason(int err) {
-    return err ? std::string(std::strerror(err)) : std::string(msg::kUnknownReason);
-}
+// errno after a failed C library call: 0 when the call set none.
+std::string systemReason(int err) { return ReasonOf(std::error_code(err, std::generic_category())); }
 
 fs::path pathOf(const std::string& utf8) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
@@ -42,7 +41,7 @@ FileSource::FileSource(const std::string& path) : path_(path) {
     const auto n = fs::file_size(p, ec);
     if (ec) {
         std::fclose(file_);
-        throw FileError(path, FillMessage(msg::kCannotOpen, ec.message()));
+        throw FileError(path, FillMessage(msg::kCannotOpen, ReasonOf(ec)));
     }
     size_ = n;
 }
@@ -109,25 +108,23 @@ void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
 #endif
     if (!f) throw FileError(path, FillMessage(msg::kCannotWrite, systemReason(errno)));
     bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    int err = ok ? 0 : errno;
+    std::error_code err;
+    if (!ok) err = std::error_code(errno, std::generic_category());
     if (std::fflush(f) != 0 && ok) {
         ok = false;
-        err = errno;
+        err = std::error_code(errno, std::generic_category());
     }
     if (std::fclose(f) != 0 && ok) {
         ok = false;
-        err = errno;
+        err = std::error_code(errno, std::generic_category());
     }
     if (ok) {
-        fs::rename(temp, target, ec);
-        if (ec) {
-            ok = false;
-            err = ec.value();
-        }
+        fs::rename(temp, target, err);
+        ok = !err;
     }
     if (!ok) {
         fs::remove(temp, ec);
-        throw FileError(path, FillMessage(msg::kCannotWrite, systemReason(err)));
+        throw FileError(path, FillMessage(msg::kCannotWrite, ReasonOf(err)));
     }
 }
 

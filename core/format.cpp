@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "core/error.h"
+#include "resources/messages.h"
 
 namespace nuvak {
 
@@ -70,7 +71,7 @@ int ParseInt(std::string_view text) {
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (t.empty() || t.front() == '-' || end != t.data() + t.size() || ec != std::errc() ||
         (negative ? -v : v) < std::numeric_limits<int>::min() || (negative ? -v : v) > std::numeric_limits<int>::max()) {
-        throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
+        throw ConversionError(FillMessage(msg::kNotInteger, std::string(text)));
     }
     return static_cast<int>(negative ? -v : v);
 }
@@ -85,7 +86,7 @@ double ParseReal(std::string_view text) {
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
     if (digits.empty() || digits.front() == '+' || end != digits.data() + digits.size() || ec != std::errc() ||
         !std::isfinite(v)) {
-        throw ConversionError("'" + std::string(text) + "' is not a valid floating point value");
+        throw ConversionError(FillMessage(msg::kNotReal, std::string(text)));
     }
     return v;
 }

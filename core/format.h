@@ -16,9 +16,9 @@ std::string FormatGeneral(double v);
 double GeneralDecimal(double v);
 
 // Strict integer: optional leading blanks, optional sign, digits, nothing after; in 32 bits.
-// Throws ConversionError ("'abc' is not a valid integer value").
+// Throws ConversionError (msg::kNotInteger).
 int ParseInt(std::string_view text);
-// Real number with a period; throws ConversionError ("'x' is not a valid floating point value").
+// Real number with a period; throws ConversionError (msg::kNotReal).
 double ParseReal(std::string_view text);
 
 // A message with its "{}" marks replaced by the arguments, in order (numbers in decimal).

@@ -7,6 +7,8 @@
 
 #include "core/error.h"
 #include "core/fileio.h"
+#include "core/format.h"
+#include "resources/messages.h"
 
 namespace nuvak {
 
@@ -51,7 +53,7 @@ std::vector<std::string> WriteSampleSeries(const std::string& folder, const Samp
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::create_directories(fs::path(folder), ec);
-    if (ec) throw FileError(folder, "cannot create the folder: " + ec.message());
+    if (ec) throw FileError(folder, FillMessage(msg::kCannotCreateFolder, ReasonOf(ec)));
 
     // mt19937's sequence is fixed by the language; the normal deviates are made here
     // (Box-Muller) so that every platform writes the same files.

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "resources/messages.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -22,7 +24,7 @@ std::string ToCodePage932(const std::string& utf8) {
     return out;
 #else
     iconv_t cd = iconv_open("CP932", "UTF-8");
-    if (cd == iconv_t(-1)) throw std::runtime_error("the CP932 code page is not available");
+    if (cd == iconv_t(-1)) throw std::runtime_error(msg::kNoCodePage932);
     std::string out;
     char buffer[256];
     char* in = const_cast<char*>(utf8.data());

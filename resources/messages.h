@@ -1,87 +1,109 @@
 #pragma once
-// Every text the program shows or writes, in one place.
+// Every text the program shows or writes, in one place, as UTF-8. A "{}" marks where
+// FillMessage puts in a value; the values go in the order the caller gives them.
 
 namespace nuvak::msg {
 
 // File access.
-inline constexpr char kIsFolder[] = "is a folder, not a file";
-inline constexpr char kCannotOpen[] = "cannot open the file: {}";
-inline constexpr char kReadFailed[] = "reading failed: {}";
-inline constexpr char kTruncated[] = "the file ends before all its data";
-inline constexpr char kCannotWrite[] = "cannot write the file: {}";
-inline constexpr char kUnknownReason[] = "unknown reason";
+inline constexpr char kIsFolder[] = "ファイルではなくフォルダです。";
+inline constexpr char kCannotOpen[] = "ファイルを開けません: {}";
+inline constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました: {}";
+inline constexpr char kTruncated[] = "データの途中でファイルが終わっています。";
+inline constexpr char kCannotWrite[] = "ファイルに書き込めません: {}";
+inline constexpr char kUnknownReason[] = "原因不明";
+inline constexpr char kCannotCreateFolder[] = "フォルダを作成できません: {}";
+// Causes of the commonest system failures; other causes keep the system's own text.
+inline constexpr char kReasonNotFound[] = "ファイルまたはフォルダが見つかりません";
+inline constexpr char kReasonDenied[] = "アクセスが拒否されました";
+inline constexpr char kReasonNotFolder[] = "パスの途中にフォルダではないものがあります";
+inline constexpr char kReasonNameTooLong[] = "パス名が長すぎます";
+inline constexpr char kReasonNoSpace[] = "ディスクの空き容量が不足しています";
+inline constexpr char kReasonReadOnly[] = "書き込みが禁止された場所です";
+inline constexpr char kReasonTooManyFiles[] = "開いているファイルが多すぎます";
+inline constexpr char kReasonIo[] = "入出力エラーが発生しました";
+
+// Text that does not parse as the number a command needs.
+inline constexpr char kNotInteger[] = "「{}」は正しい整数値ではありません。";
+inline constexpr char kNotReal[] = "「{}」は正しい数値ではありません。";
 
 // Diagnostics of the readers, written to the caller's diagnostic stream.
 inline constexpr char kAllocError[] = "Alloc Error  !!\n";
 
 // FITS reading.
-inline constexpr char kFitsShorterThanBlock[] = "not a FITS file: shorter than one 2880-byte header block";
-inline constexpr char kFitsNoEnd[] = "not a FITS file: no END card ends the header";
-inline constexpr char kFitsNotFits[] = "not a FITS file: the first header card is not text";
-inline constexpr char kFitsNoSize[] = "the header has no NAXIS1 and NAXIS2 cards: it describes no image";
-inline constexpr char kFitsEmptySize[] = "the header describes no image: NAXIS1 x NAXIS2 = {} x {}";
-inline constexpr char kFitsTooLarge[] = "{} x {} pixels: a side is over {} pixels";
-inline constexpr char kFitsBitpix[] = "BITPIX = {}: only 16-bit integer samples (BITPIX = 16) can be read";
-inline constexpr char kFitsNotWhole[] = "{} value is not a whole number: '{}'";
-inline constexpr char kFitsValueTooLarge[] = "{} value is too large: '{}'";
-inline constexpr char kFitsBzeroNotNumber[] = "BZERO value is not a number: '{}'";
-inline constexpr char kFitsBzeroRange[] = "BZERO value is not a 32-bit integer: '{}'";
-inline constexpr char kFitsTruncated[] = "file truncated: {} of {} sample bytes";
-inline constexpr char kFitsNoMemory[] = "not enough memory for the image";
+inline constexpr char kFitsShorterThanBlock[] = "FITSファイルではありません: ヘッダブロック1つ分（2880バイト）に足りません。";
+inline constexpr char kFitsNoEnd[] = "FITSファイルではありません: ヘッダを終えるENDカードがありません。";
+inline constexpr char kFitsNotFits[] = "FITSファイルではありません: 最初のヘッダカードがテキストではありません。";
+inline constexpr char kFitsNoSize[] = "ヘッダにNAXIS1とNAXIS2のカードがなく、画像が記述されていません。";
+inline constexpr char kFitsEmptySize[] = "ヘッダに画像が記述されていません: NAXIS1 x NAXIS2 = {} x {}";
+inline constexpr char kFitsTooLarge[] = "画像が大きすぎます: {} x {} ピクセルで、一辺が {} ピクセルを超えています。";
+inline constexpr char kFitsBitpix[] = "BITPIX = {} の画像は読み込めません。読み込めるのは16ビット整数のデータ（BITPIX = 16）だけです。";
+inline constexpr char kFitsNotWhole[] = "{} の値が整数ではありません: 「{}」";
+inline constexpr char kFitsValueTooLarge[] = "{} の値が大きすぎます: 「{}」";
+inline constexpr char kFitsBzeroNotNumber[] = "BZERO の値が数値ではありません: 「{}」";
+inline constexpr char kFitsBzeroRange[] = "BZERO の値が32ビット整数の範囲を超えています: 「{}」";
+inline constexpr char kFitsTruncated[] = "ファイルが途中で切れています: 画素データが {} バイトしかありません（{} バイト必要です）。";
+inline constexpr char kFitsNoMemory[] = "画像を読み込むためのメモリが不足しています。";
 
 // Opening a FITS image as a document.
-inline constexpr char kOpenGridEmpty[] = "too small to compute display levels (a side of 20 pixels or less): {} x {}";
-inline constexpr char kOpenFlat[] = "no display levels: the sampled pixels are all equal, upper and lower level {}";
-inline constexpr char kOpenLevelsRange[] = "no display levels: the sample values are out of range";
+inline constexpr char kOpenGridEmpty[] = "画像が小さすぎて表示レベルを計算できません（一辺が20ピクセル以下）: {} x {}";
+inline constexpr char kOpenFlat[] = "表示レベルを決められません: 抽出した画素の値がすべて同じで、上限と下限がどちらも {} になります。";
+inline constexpr char kOpenLevelsRange[] = "表示レベルを決められません: 画素の値が範囲外です。";
+
+// Rendering a 16-bit image through its display levels.
+inline constexpr char kDisplayPlanesDiffer[] = "上位バイトと下位バイトの画像の大きさが違います。";
+inline constexpr char kDisplayLevelsEqual[] = "表示レベルの上限と下限が同じ値なので、表示できません。";
 
 // Netpbm entry reading.
 // "{}" marks where a number or word is put in, in order.
-inline constexpr char kPgmNoMagic[] = "no magic word at the start of the file";
-inline constexpr char kPgmBitmapText[] = "a black-and-white bitmap in text form (P1): not supported";
-inline constexpr char kPgmBitmapBinary[] = "a black-and-white bitmap (P4): not supported";
-inline constexpr char kPgmGreyText[] = "a grey image in text form (P2): not supported, only binary files are read";
-inline constexpr char kPgmColourText[] = "a colour image in text form (P3): not supported, only binary files are read";
-inline constexpr char kPgmTaggedHeader[] = "a Netpbm file with a tagged header (P7): not supported";
-inline constexpr char kPgmHeaderTooLong[] = "the header is longer than {} bytes";
-inline constexpr char kPgmWordTooLong[] = "a header word is longer than {} bytes";
-inline constexpr char kPgmWidth[] = "width";
-inline constexpr char kPgmHeight[] = "height";
-inline constexpr char kPgmMaxValue[] = "maximum value";
-inline constexpr char kPgmMissing[] = "the header ends before the {}";
-inline constexpr char kPgmNotNumber[] = "the {} \"{}\" is not a number";
-inline constexpr char kPgmSizeTooSmall[] = "the {} {} is not a size: it must be at least 1";
-inline constexpr char kPgmSizeTooLarge[] = "the {} {} is over the limit of {}";
-inline constexpr char kPgmMaxValueNegative[] = "the maximum value {} is negative";
-inline constexpr char kPgmMaxValueTooLarge[] = "the maximum value {} is above {}: two bytes per sample are not supported";
-inline constexpr char kPgmTruncated[] = "truncated: {} of {} sample bytes";
-inline constexpr char kPgmNoMemory[] = "not enough memory for a {} x {} image";
+inline constexpr char kPgmNoMagic[] = "ファイルの先頭に形式を示す識別子（マジックナンバー）がありません。";
+inline constexpr char kPgmBitmapText[] = "テキスト形式の白黒ビットマップ（P1）には対応していません。";
+inline constexpr char kPgmBitmapBinary[] = "白黒ビットマップ（P4）には対応していません。";
+inline constexpr char kPgmGreyText[] = "テキスト形式のグレー画像（P2）には対応していません。読み込めるのはバイナリ形式のファイルだけです。";
+inline constexpr char kPgmColourText[] = "テキスト形式のカラー画像（P3）には対応していません。読み込めるのはバイナリ形式のファイルだけです。";
+inline constexpr char kPgmTaggedHeader[] = "タグ付きヘッダのNetpbmファイル（P7）には対応していません。";
+inline constexpr char kPgmHeaderTooLong[] = "ヘッダが {} バイトを超えています。";
+inline constexpr char kPgmWordTooLong[] = "ヘッダ内の項目が {} バイトを超えています。";
+inline constexpr char kPgmWidth[] = "幅";
+inline constexpr char kPgmHeight[] = "高さ";
+inline constexpr char kPgmMaxValue[] = "最大値";
+inline constexpr char kPgmMissing[] = "ヘッダが{}の前で終わっています。";
+inline constexpr char kPgmNotNumber[] = "{}の値「{}」が数値ではありません。";
+inline constexpr char kPgmSizeTooSmall[] = "{}の値 {} は大きさとして正しくありません。1以上でなければなりません。";
+inline constexpr char kPgmSizeTooLarge[] = "{}の値 {} が上限の {} を超えています。";
+inline constexpr char kPgmMaxValueNegative[] = "最大値 {} が負の数です。";
+inline constexpr char kPgmMaxValueTooLarge[] = "最大値 {} が {} を超えています。1サンプルあたり2バイトのデータには対応していません。";
+inline constexpr char kPgmTruncated[] = "ファイルが途中で切れています: 画素データが {} バイトしかありません（{} バイト必要です）。";
+inline constexpr char kPgmNoMemory[] = "{} x {} の画像を読み込むためのメモリが不足しています。";
 
 // JPEG and BMP files.
-inline constexpr char kJpegEmpty[] = "the file is empty, not a JPEG image";
-inline constexpr char kJpegUnreadable[] = "cannot be read as a JPEG image: ";
-inline constexpr char kJpegDamaged[] = "the JPEG image data is damaged or cut short: ";
-inline constexpr char kJpegCmyk[] = "a CMYK JPEG image: not supported, only grey and colour (RGB) JPEG images are read";
-inline constexpr char kJpegTooLarge[] = "the JPEG image is larger than 65500 pixels on a side";
-inline constexpr char kJpegNoMemory[] = "not enough memory for the image of this size";
-inline constexpr char kJpegNothingToEncode[] = "cannot save an empty picture as JPEG";
-inline constexpr char kJpegEncodeFailed[] = "JPEG encoding failed: ";
-inline constexpr char kBmpEmpty[] = "the file is empty, not a BMP image";
-inline constexpr char kBmpNoSignature[] = "not a BMP image: the file does not start with \"BM\"";
-inline constexpr char kBmpHeaderCut[] = "the file ends inside the BMP header";
+inline constexpr char kJpegEmpty[] = "ファイルが空です。JPEG画像ではありません。";
+inline constexpr char kJpegUnreadable[] = "JPEG画像として読み込めません: ";
+inline constexpr char kJpegDamaged[] = "JPEG画像のデータが壊れているか、途中で切れています: ";
+inline constexpr char kJpegCmyk[] = "CMYKのJPEG画像には対応していません。読み込めるのはグレーとカラー（RGB）のJPEG画像だけです。";
+inline constexpr char kJpegTooLarge[] = "JPEG画像が大きすぎます。一辺が65500ピクセルを超えています。";
+inline constexpr char kJpegNoMemory[] = "この大きさの画像を読み込むためのメモリが不足しています。";
+inline constexpr char kJpegNothingToEncode[] = "空の画像はJPEGで保存できません。";
+inline constexpr char kJpegEncodeFailed[] = "JPEG形式での書き出しに失敗しました: ";
+inline constexpr char kBmpEmpty[] = "ファイルが空です。BMP画像ではありません。";
+inline constexpr char kBmpNoSignature[] = "BMP画像ではありません: ファイルが \"BM\" で始まっていません。";
+inline constexpr char kBmpHeaderCut[] = "BMPヘッダの途中でファイルが終わっています。";
 // "{}" marks where a number is put in, in order.
-inline constexpr char kBmpTruncated[] = "truncated: {} of {} pixel bytes";
-inline constexpr char kBmpRunsCut[] = "truncated: the run-length data ends after {} of {} rows";
-inline constexpr char kBmpTooLarge[] = "the BMP image of {} x {} pixels needs {} MB, over the reader's limit of {} MB";
-inline constexpr char kBmpUnreadable[] = "cannot be read as a BMP image: ";
-inline constexpr char kBmpNoMemory[] = "not enough memory for the image of this size";
-inline constexpr char kBmpNothingToEncode[] = "cannot save an empty picture as BMP";
-inline constexpr char kBmpEncodeFailed[] = "BMP encoding failed: ";
+inline constexpr char kBmpTruncated[] = "ファイルが途中で切れています: 画素データが {} バイトしかありません（{} バイト必要です）。";
+inline constexpr char kBmpRunsCut[] = "ファイルが途中で切れています: ランレングスデータが {} 行分で終わっています（全 {} 行）。";
+inline constexpr char kBmpTooLarge[] = "{} x {} ピクセルのBMP画像には {} MB が必要で、読み込みの上限 {} MB を超えています。";
+inline constexpr char kBmpUnreadable[] = "BMP画像として読み込めません: ";
+inline constexpr char kBmpNoMemory[] = "この大きさの画像を読み込むためのメモリが不足しています。";
+inline constexpr char kBmpNothingToEncode[] = "空の画像はBMPで保存できません。";
+inline constexpr char kBmpEncodeFailed[] = "BMP形式での書き出しに失敗しました: ";
+
+// Text conversion for the results file.
+inline constexpr char kNoCodePage932[] = "文字コードCP932（シフトJIS）への変換が使えません。";
 
 // Messages of the windows (UTF-8).
 inline constexpr char kOverwriteQuestion[] = "ファイルがすでに存在しています。　上書きしますか？";
 inline constexpr char kVersion[] = "Nuvak  ver. 3.01b\n\n追尾精度の計測と天体画像の表示のためのプログラム";
 inline constexpr char kOutOfMemory[] = "メモリが不足しています。";
-inline constexpr char kUnknownError[] = "Unknown error";
+inline constexpr char kUnknownError[] = "原因不明のエラーが発生しました。";
 inline constexpr char kGammaRange[] = "整数を入力してください";
 inline constexpr char kBlurRange[] = "正の数字を入力してください";
 inline constexpr char kEdgeRange[] = "1.0-5.0の数字を入力してください";

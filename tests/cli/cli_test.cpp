@@ -3,9 +3,11 @@
 #include <filesystem>
 
 #include "core/fileio.h"
+#include "core/format.h"
 #include "core/jpeg.h"
 #include "core/open.h"
 #include "platform/bmp.h"
+#include "resources/messages.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
 
@@ -101,6 +103,10 @@ TEST_F(CliTest, FileErrorsExitWithOneAndNameTheFile) {
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
     }
+    // The system's cause is put in the user's words.
+    const std::string missing = dir.file("missing.fits");
+    EXPECT_EQ(Cli({"info", missing}).err,
+              "nuvak-cli: " + missing + ": " + FillMessage(msg::kCannotOpen, msg::kReasonNotFound) + "\n");
 }
 
 TEST_F(CliTest, RenderWritesTheDisplayAsBmpOrJpeg) {

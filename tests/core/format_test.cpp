@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "core/format.h"
+#include "resources/messages.h"
 
 namespace nuvak {
 namespace {
@@ -28,13 +29,20 @@ TEST(StrictParses, IntegersAndRealsOrTheConversionError) {
             ParseInt(bad);
             ADD_FAILURE() << "parsed '" << bad << "'";
         } catch (const ConversionError& e) {
-            EXPECT_EQ(std::string(e.what()), "'" + std::string(bad) + "' is not a valid integer value");
+            EXPECT_EQ(std::string(e.what()), FillMessage(msg::kNotInteger, bad));
         }
     }
     EXPECT_EQ(ParseReal("7.4"), 7.4);
     EXPECT_EQ(ParseReal("-0.5"), -0.5);
     EXPECT_EQ(ParseReal("1e3"), 1000);
-    for (const char* bad : {"", "7,4", "nan", "inf", "1.0.0", "x"}) EXPECT_THROW(ParseReal(bad), ConversionError) << bad;
+    for (const char* bad : {"", "7,4", "nan", "inf", "1.0.0", "x"}) {
+        try {
+            ParseReal(bad);
+            ADD_FAILURE() << "parsed '" << bad << "'";
+        } catch (const ConversionError& e) {
+            EXPECT_EQ(std::string(e.what()), FillMessage(msg::kNotReal, bad));
+        }
+    }
 }
 
 TEST(FileNames, ExtensionsAreReplacedOrAdded) {

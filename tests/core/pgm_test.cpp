@@ -4,7 +4,9 @@
 #include <string>
 
 #include "core/error.h"
+#include "core/format.h"
 #include "core/pgm.h"
+#include "resources/messages.h"
 #include "tests/support/files.h"
 
 namespace nuvak {
@@ -119,26 +121,26 @@ TEST_P(PgmRefusal, NamesTheProblem) {
 INSTANTIATE_TEST_SUITE_P(
     Pgm, PgmRefusal,
     testing::Values(
-        Refusal{"text_grey", "P2 2 1 255\n1 2\n", "a grey image in text form (P2): not supported, only binary files are read"},
-        Refusal{"text_colour", "P3 1 1 255\n1 2 3\n", "a colour image in text form (P3): not supported, only binary files are read"},
-        Refusal{"text_bitmap", "P1 1 1\n1\n", "a black-and-white bitmap in text form (P1): not supported"},
-        Refusal{"binary_bitmap", "P4 8 1\n\x01", "a black-and-white bitmap (P4): not supported"},
-        Refusal{"tagged_header", "P7\nWIDTH 1\n", "a Netpbm file with a tagged header (P7): not supported"},
-        Refusal{"empty_file", "", "no magic word at the start of the file"},
-        Refusal{"zero_width", "P6 0 1 255\n", "the width 0 is not a size: it must be at least 1"},
-        Refusal{"negative_height", "P6 1 -3 255\n", "the height -3 is not a size: it must be at least 1"},
-        Refusal{"letters_after_digits", "P6 12abc 1 255\n", "the width \"12abc\" is not a number"},
-        Refusal{"width_16001", "P6 16001 1 255\n", "the width 16001 is over the limit of 16000"},
+        Refusal{"text_grey", "P2 2 1 255\n1 2\n", msg::kPgmGreyText},
+        Refusal{"text_colour", "P3 1 1 255\n1 2 3\n", msg::kPgmColourText},
+        Refusal{"text_bitmap", "P1 1 1\n1\n", msg::kPgmBitmapText},
+        Refusal{"binary_bitmap", "P4 8 1\n\x01", msg::kPgmBitmapBinary},
+        Refusal{"tagged_header", "P7\nWIDTH 1\n", msg::kPgmTaggedHeader},
+        Refusal{"empty_file", "", msg::kPgmNoMagic},
+        Refusal{"zero_width", "P6 0 1 255\n", FillMessage(msg::kPgmSizeTooSmall, msg::kPgmWidth, "0")},
+        Refusal{"negative_height", "P6 1 -3 255\n", FillMessage(msg::kPgmSizeTooSmall, msg::kPgmHeight, "-3")},
+        Refusal{"letters_after_digits", "P6 12abc 1 255\n", FillMessage(msg::kPgmNotNumber, msg::kPgmWidth, "12abc")},
+        Refusal{"width_16001", "P6 16001 1 255\n", FillMessage(msg::kPgmSizeTooLarge, msg::kPgmWidth, "16001", 16000)},
         Refusal{"digits_beyond_any_integer", "P6 1 99999999999999999999999 255\n",
-                "the height 99999999999999999999999 is over the limit of 16000"},
+                FillMessage(msg::kPgmSizeTooLarge, msg::kPgmHeight, "99999999999999999999999", 16000)},
         Refusal{"two_byte_samples", "P6 1 1 65535\n123456",
-                "the maximum value 65535 is above 255: two bytes per sample are not supported"},
-        Refusal{"no_maximum", "P6 2 1\n# only a comment", "the header ends before the maximum value"},
-        Refusal{"no_separator_no_samples", "P6 1 1 255", "truncated: 0 of 3 sample bytes"},
-        Refusal{"one_sample_short", "P6 2 1 255\n12345", "truncated: 5 of 6 sample bytes"},
-        Refusal{"grey_counts_one_byte", "P5 4 1 255\n12", "truncated: 2 of 4 sample bytes"},
+                FillMessage(msg::kPgmMaxValueTooLarge, 65535, 255)},
+        Refusal{"no_maximum", "P6 2 1\n# only a comment", FillMessage(msg::kPgmMissing, msg::kPgmMaxValue)},
+        Refusal{"no_separator_no_samples", "P6 1 1 255", FillMessage(msg::kPgmTruncated, 0, 3)},
+        Refusal{"one_sample_short", "P6 2 1 255\n12345", FillMessage(msg::kPgmTruncated, 5, 6)},
+        Refusal{"grey_counts_one_byte", "P5 4 1 255\n12", FillMessage(msg::kPgmTruncated, 2, 4)},
         // 16000 x 16000 x 3 promised by a 20-byte file: refused from the size, nothing allocated.
-        Refusal{"huge_header_tiny_file", "P6 16000 16000 255\nx", "truncated: 1 of 768000000 sample bytes"}),
+        Refusal{"huge_header_tiny_file", "P6 16000 16000 255\nx", FillMessage(msg::kPgmTruncated, 1, 768000000)}),
     [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST(PgmReader, FileErrorsNameTheFile) {
@@ -150,7 +152,7 @@ TEST(PgmReader, FileErrorsNameTheFile) {
         FAIL() << "a truncated file was read";
     } catch (const FileError& e) {
         EXPECT_EQ(e.path(), path);
-        EXPECT_EQ(std::string(e.what()), path + ": truncated: 3 of 6 sample bytes");
+        EXPECT_EQ(std::string(e.what()), path + ": " + FillMessage(msg::kPgmTruncated, 3, 6));
     }
     EXPECT_THROW(ReadPgmColour(dir.file("missing.pgm")), FileError);
 }
