@@ -1,13 +1,18 @@
 #include "workspace/Child.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QCheckBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+#include <cstdlib>
 
 #include "core/format.h"
 #include "platform/controls.h"
@@ -28,9 +33,14 @@ TChild::TChild(TMainForm* mainForm, ImageDocument document)
     setWindowTitle(QString::fromStdString(document_.caption));
     Image->setObjectName(QStringLiteral("Image"));
     Image->setCursor(Qt::CrossCursor);
+    // The picture keeps its size (the zoomed image size); a smaller window shows scroll bars.
     scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(false);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll_->setWidget(Image);
     scroll_->setBackgroundRole(QPalette::Dark);
+    scroll_->viewport()->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll_);
@@ -59,6 +69,34 @@ void TChild::fitToContent() {
     } else {
         resize(Image->size());
     }
+}
+
+void TChild::keepCaptionInView() {
+    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    QMdiArea* area = frame ? frame->mdiArea() : nullptr;
+    // A workspace not shown yet places its windows itself when it is shown.
+    if (!area || !area->isVisible()) return;
+    // Frame positions are in the workspace's viewport: (0, 0) is its visible top-left
+    // whatever the workspace is scrolled to.
+    const QSize visible = area->viewport()->size();
+    QPoint at = frame->pos();
+    if (at.x() < 0 || at.x() >= visible.width()) at.setX(0);
+    if (at.y() < 0 || at.y() >= visible.height()) at.setY(0);
+    if (at != frame->pos()) frame->move(at);
+}
+
+bool TChild::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != scroll_->viewport() || event->type() != QEvent::Wheel) return QWidget::eventFilter(watched, event);
+    auto* wheel = static_cast<QWheelEvent*>(event);
+    const QPoint delta = wheel->angleDelta();
+    const bool across = std::abs(delta.x()) > std::abs(delta.y());
+    const QScrollBar* own = across ? scroll_->horizontalScrollBar() : scroll_->verticalScrollBar();
+    if (own->maximum() > own->minimum()) return false;  // the picture scrolls: the scroll area takes it
+    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    QMdiArea* area = frame ? frame->mdiArea() : nullptr;
+    if (!area) return false;
+    QCoreApplication::sendEvent(across ? area->horizontalScrollBar() : area->verticalScrollBar(), wheel);
+    return true;
 }
 
 void TChild::FormActivate() { mainForm_->Edit1->setText(QString::fromStdString(ZoomPercentText(document_.ZomN))); }

@@ -1,5 +1,6 @@
 #pragma once
-// An image window: shows one image document, at its zoom, in the main window's frame.
+// An image window: shows one image document, at its zoom, in the main window's frame. A
+// picture larger than the window scrolls inside it.
 
 #include <QWidget>
 
@@ -31,6 +32,9 @@ public:
     void sizePictureToZoom();
     // Makes the frame window's client area exactly the picture's size.
     void fitToContent();
+    // Moves the frame window so that its top-left corner, and so its caption bar, lies in the
+    // workspace's visible area; a frame already there stays where it is.
+    void keepCaptionInView();
 
     // The window became the active child: the main window's zoom field follows it.
     void FormActivate();
@@ -42,6 +46,10 @@ public:
 
 signals:
     void mousePressedOnImage(nuvak::TChild* child, Qt::MouseButton button, int x, int y);
+
+protected:
+    // The wheel over a picture that does not scroll that way scrolls the workspace instead.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The star pick's circle on the display raster.

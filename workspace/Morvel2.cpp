@@ -15,16 +15,19 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <iostream>
 
 #include "core/display.h"
 #include "core/error.h"
 #include "core/format.h"
 #include "core/open.h"
 #include "platform/controls.h"
+#include "platform/icon.h"
 #include "platform/image_files.h"
 #include "platform/services.h"
 #include "tracking/Tracking.h"
 #include "workspace/Child.h"
+#include "workspace/Startup.h"
 #include "workspace/viewing.h"
 #include "resources/messages.h"
 
@@ -51,6 +54,7 @@ QString VersionMessage() {
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Nuvak"));
+    QApplication::setWindowIcon(platform::ProgramIcon());
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     resize(925, 712);
 
@@ -62,6 +66,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea) 
     buildStatusStrip();
     mdi_->setObjectName(QStringLiteral("ClientArea"));
     mdi_->setBackground(QColor(128, 128, 128));
+    // Image windows may be larger than the workspace: it scrolls to every part of them.
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     layout->addWidget(SpeedBar);
     layout->addWidget(mdi_, 1);
     layout->addWidget(Panel1);
@@ -89,11 +96,12 @@ void TMainForm::buildToolBar() {
     OpenButton = platform::Place(new QToolButton(bar), "OpenButton", 8, 5, 22, 23);
     OpenButton->setAutoRaise(true);
     OpenButton->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-    OpenButton->setToolTip(QStringLiteral("Open|"));
+    // Only the short hint before the bar of "Open|" is a tool tip.
+    OpenButton->setToolTip(QStringLiteral("Open"));
     SaveButton = platform::Place(new QToolButton(bar), "SaveButton", 30, 5, 24, 23);
     SaveButton->setAutoRaise(true);
     SaveButton->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    SaveButton->setToolTip(QStringLiteral("Save|"));
+    SaveButton->setToolTip(QStringLiteral("Save"));
 
     QFont bold = font();
     bold.setBold(true);
@@ -165,17 +173,21 @@ void TMainForm::buildStatusStrip() {
 }
 
 void TMainForm::buildMenus() {
+    const bool full = CurrentConfiguration() == Configuration::Full;
     QMenuBar* bar = menuBar();
-    auto item = [this](QMenu* menu, const char* name, const QString& caption, bool visible = true) {
+    // shown: visible as built; offered: visible in the full configuration too. An item without
+    // a command is never offered.
+    auto item = [this, full](QMenu* menu, const char* name, const QString& caption, bool shown = true,
+                             bool offered = true) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
-        a->setVisible(visible);
+        a->setVisible(shown || (full && offered));
         return a;
     };
-    auto separator = [](QMenu* menu, const char* name, bool visible = true) {
+    auto separator = [full](QMenu* menu, const char* name, bool shown = true) {
         QAction* a = menu->addSeparator();
         a->setObjectName(QString::fromLatin1(name));
-        a->setVisible(visible);
+        a->setVisible(shown || full);
         return a;
     };
     auto submenu = [bar](const char* name, const QString& caption) {
@@ -184,62 +196,63 @@ void TMainForm::buildMenus() {
         m->menuAction()->setObjectName(QString::fromLatin1(name));
         return m;
     };
+    constexpr bool kHidden = false, kNoCommand = false;
 
     File1 = submenu("File1", QStringLiteral("ファイル(&F)"));
-    item(File1, "N19", QStringLiteral("新規(&N)"), false);
-    separator(File1, "N20", false);
+    item(File1, "N19", QStringLiteral("新規(&N)"), kHidden, kNoCommand);
+    separator(File1, "N20", kHidden)->setVisible(false);  // it sets off N19 alone
     Open1 = item(File1, "Open1", QStringLiteral("開く(&O)"));
-    Save1 = item(File1, "Save1", QStringLiteral("保存(&A)"), false);
-    item(File1, "Save2", QStringLiteral("上書き保存(&S)"), false);
+    Save1 = item(File1, "Save1", QStringLiteral("保存(&A)"), kHidden);
+    item(File1, "Save2", QStringLiteral("上書き保存(&S)"), kHidden, kNoCommand);
     separator(File1, "N10");
     Exit1 = item(File1, "Exit1", QStringLiteral("終了(&X)"));
 
-    // Image editing and image processing: built, hidden and disabled.
+    // Image editing and image processing: built hidden and disabled; the full configuration
+    // shows and enables them, without the items that have no command.
     E1 = submenu("E1", QStringLiteral("画像編集(&E)"));
-    item(E1, "N1", QStringLiteral("ネガ反転(&N)"));
+    item(E1, "N1", QStringLiteral("ネガ反転(&N)"), !full, kNoCommand);
     separator(E1, "N2");
     item(E1, "M1", QStringLiteral("左右反転(&M)"));
     item(E1, "R1", QStringLiteral("上下反転(&U)"));
     item(E1, "R3", QStringLiteral("回転(&R)"));
-    item(E1, "R4", QStringLiteral("リサンプリング(&P)"));
+    item(E1, "R4", QStringLiteral("リサンプリング(&P)"), !full, kNoCommand);
     separator(E1, "N3");
     item(E1, "RGB1", QStringLiteral("RGB合成(&B)"));
     item(E1, "RGB2", QStringLiteral("RGB分解(&V)"));
     separator(E1, "N11");
     item(E1, "C1", QStringLiteral("コンポジット(&C)"));
     item(E1, "M2", QStringLiteral("モザイク合成(&S)"));
-    separator(E1, "N12");
-    item(E1, "T1", QStringLiteral("背景傾斜(&T)"));
-    E1->menuAction()->setVisible(false);
-    E1->setEnabled(false);
-    E1->menuAction()->setEnabled(false);
+    separator(E1, "N12")->setVisible(!full);  // it sets off T1 alone
+    item(E1, "T1", QStringLiteral("背景傾斜(&T)"), !full, kNoCommand);
 
     P2 = submenu("P2", QStringLiteral("画像処理(&P)"));
-    item(P2, "E2", QStringLiteral("エッジ強調(&E)"));
+    item(P2, "E2", QStringLiteral("エッジ強調(&E)"), !full, kNoCommand);
     item(P2, "N4", QStringLiteral("ぼかし(&B)"));
     item(P2, "H1", QStringLiteral("ハイパス効果(&H)"));
     item(P2, "L1", QStringLiteral("ローパス効果(&L)"));
     separator(P2, "N13");
     item(P2, "N5", QStringLiteral("ブルーミング除去(&R)"));
     separator(P2, "N14");
-    item(P2, "T2", QStringLiteral("トーンカーブ(&T)"));
+    item(P2, "T2", QStringLiteral("トーンカーブ(&T)"), !full, kNoCommand);
     item(P2, "N6", QStringLiteral("ガンマ(&M)"));
-    item(P2, "N15", QStringLiteral("画像処理パネル"));
+    item(P2, "N15", QStringLiteral("画像処理パネル"), !full, kNoCommand);
     separator(P2, "N16");
     item(P2, "N7", QStringLiteral("ソラリゼーション(&S)"));
     item(P2, "N8", QStringLiteral("サバチエ効果(&H)"));
     separator(P2, "N17");
     item(P2, "N9", QStringLiteral("コマコレクト処理(&K)"));
     item(P2, "P1", QStringLiteral("ガイドミスキャンセラ(&G)"));
-    item(P2, "C2", QStringLiteral("P.R.C.(&C)"));
-    P2->menuAction()->setVisible(false);
-    P2->setEnabled(false);
-    P2->menuAction()->setEnabled(false);
+    item(P2, "C2", QStringLiteral("P.R.C.(&C)"), !full, kNoCommand);
+    for (QMenu* m : {E1, P2}) {
+        m->menuAction()->setVisible(full);
+        m->setEnabled(full);
+        m->menuAction()->setEnabled(full);
+    }
 
     K1 = submenu("K1", QStringLiteral("計測(&K)"));
-    item(K1, "S1", QStringLiteral("測光（恒星）(&S)"), false);
-    item(K1, "R2", QStringLiteral("測光（流星）(&R)"), false);
-    P3 = item(K1, "P3", QStringLiteral("スペクトル(&P)"), false);
+    item(K1, "S1", QStringLiteral("測光（恒星）(&S)"), kHidden, kNoCommand);
+    item(K1, "R2", QStringLiteral("測光（流星）(&R)"), kHidden, kNoCommand);
+    P3 = item(K1, "P3", QStringLiteral("スペクトル(&P)"), kHidden);
     T3 = item(K1, "T3", QStringLiteral("追尾計測(&T)"));
 
     Window1 = submenu("Window1", QStringLiteral("ウィンドウ(&W)"));
@@ -248,17 +261,28 @@ void TMainForm::buildMenus() {
 
     Help1 = submenu("Help1", QStringLiteral("ヘルプ(&H)"));
     OstrelH1 = item(Help1, "OstrelH1", QStringLiteral("Ostrelヘルプ(&H)"));
-    Help1->menuAction()->setVisible(false);
+    Help1->menuAction()->setVisible(full);
 
-    connect(Open1, &QAction::triggered, this, platform::GuardedSlot([this] { Open1Click(); }));
-    connect(Save1, &QAction::triggered, this, platform::GuardedSlot([this] { Save1Click(); }));
-    connect(Exit1, &QAction::triggered, this, platform::GuardedSlot([this] { Exit1Click(); }));
-    connect(T3, &QAction::triggered, this, platform::GuardedSlot([this] { T3Click(); }));
-    connect(A1, &QAction::triggered, this, platform::GuardedSlot([this] { A1Click(); }));
-    connect(V1, &QAction::triggered, this, platform::GuardedSlot([this] { V1Click(); }));
-    connect(OstrelH1, &QAction::triggered, this, platform::GuardedSlot([this] { OstrelH1Click(); }));
-    if (QAction* rgb = findChild<QAction*>(QStringLiteral("RGB1")))
-        connect(rgb, &QAction::triggered, this, platform::GuardedSlot([this] { RGB1Click(); }));
+    // Every item bound to a command; in the full configuration an offered item whose command
+    // is not bound yet is shown greyed.
+    auto bind = [this](const char* name, void (TMainForm::*command)()) {
+        if (QAction* a = findChild<QAction*>(QString::fromLatin1(name))) {
+            connect(a, &QAction::triggered, this, platform::GuardedSlot([this, command] { (this->*command)(); }));
+            a->setProperty("bound", true);
+        }
+    };
+    bind("Open1", &TMainForm::Open1Click);
+    bind("Save1", &TMainForm::Save1Click);
+    bind("Exit1", &TMainForm::Exit1Click);
+    bind("T3", &TMainForm::T3Click);
+    bind("A1", &TMainForm::A1Click);
+    bind("V1", &TMainForm::V1Click);
+    bind("OstrelH1", &TMainForm::OstrelH1Click);
+    bind("RGB1", &TMainForm::RGB1Click);
+    if (full)
+        for (QMenu* m : {E1, P2, K1})
+            for (QAction* a : m->actions())
+                if (!a->isSeparator() && a->isVisible()) a->setEnabled(a->property("bound").toBool());
 }
 
 TChild* TMainForm::activeChild() const {
@@ -280,6 +304,7 @@ TChild* TMainForm::addChild(ImageDocument document) {
     connect(child, &QObject::destroyed, frame, [frame] { frame->close(); });
     child->show();
     child->fitToContent();
+    child->keepCaptionInView();
     mdi_->setActiveSubWindow(frame);
     return child;
 }
@@ -311,7 +336,7 @@ void TMainForm::Open1Click() {
     if (kind == FileKind::Pgm && files.size() > 1) files = files.mid(0, 1);
     for (const QString& file : files) {
         // The document is complete before a window exists: a refused file leaves no window.
-        platform::OpenedDocument opened = platform::OpenImageFile(file.toStdString(), kind, nullptr);
+        platform::OpenedDocument opened = platform::OpenImageFile(file.toStdString(), kind, &std::cout);
         const int max = opened.document.MAX, min = opened.document.MIN;
         addChild(std::move(opened.document));
         Edit1->setText(QStringLiteral("100.0%"));
@@ -377,6 +402,7 @@ void TMainForm::zoomTo(TChild* child, double z) {
     } else {
         child->fitToContent();
     }
+    child->keepCaptionInView();
     Edit1->setText(fromStd(ZoomPercentText(z)));
 }
 

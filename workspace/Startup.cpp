@@ -1,6 +1,7 @@
 #include "workspace/Startup.h"
 
 #include <exception>
+#include <string_view>
 
 #include "imageops/Blur1.h"
 #include "imageops/Comacorrect1.h"
@@ -26,6 +27,20 @@
 #include "workspace/Title1.h"
 
 namespace nuvak {
+
+namespace {
+Configuration configuration = Configuration::Standard;
+}
+
+Configuration CurrentConfiguration() { return configuration; }
+
+void SetConfiguration(Configuration c) { configuration = c; }
+
+Configuration ConfigurationOf(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--full") return Configuration::Full;
+    return Configuration::Standard;
+}
 
 std::unique_ptr<TMainForm> CreateWindows() {
     auto main = std::make_unique<TMainForm>();
@@ -64,8 +79,10 @@ std::unique_ptr<TMainForm> CreateWindows() {
 
 int RunProgram(int& argc, char** argv) {
     platform::Application app(argc, argv);
+    // The application name only: a display name would be appended to every window's caption.
     QApplication::setApplicationName(QStringLiteral("Nuvak"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Nuvak"));
+    platform::LoadToolkitTranslations();
+    SetConfiguration(ConfigurationOf(argc, argv));
     std::unique_ptr<TMainForm> main;
     try {
         main = CreateWindows();

@@ -8,11 +8,14 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 
+#include "core/format.h"
 #include "core/jpeg.h"
 #include "platform/bmp.h"
 #include "platform/controls.h"
+#include "resources/messages.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/ui/scripted_services.h"
 #include "workspace/Child.h"
@@ -206,7 +209,7 @@ private slots:
 
     void aLevelThatIsNotANumberShowsTheConversionError() {
         openFits();
-        dialogs->expectError(QStringLiteral("is not a valid integer value"));
+        dialogs->expectError(QString::fromStdString(FillMessage(msg::kNotInteger, "abc")));
         form->Edit2->setText(QStringLiteral("abc"));
     }
 
@@ -338,6 +341,44 @@ private slots:
         form->helpWindow->hide();
         form->Exit1Click();
         QVERIFY(!form->isVisible());
+    }
+
+    // The full configuration offers every command that exists: the workbench menus, save,
+    // spectrum and help appear; items without a command stay hidden; nothing else changes.
+    void fullConfigurationShowsEveryCommandThatExists() {
+        form.reset();
+        SetConfiguration(Configuration::Full);
+        form = CreateWindows();
+        SetConfiguration(Configuration::Standard);
+        auto action = [&](const char* name) { return form->findChild<QAction*>(QString::fromLatin1(name)); };
+        for (const char* shown : {"File1", "Open1", "Save1", "Exit1", "E1", "M1", "R1", "R3", "RGB1", "RGB2", "C1", "M2",
+                                  "P2", "N4", "H1", "L1", "N5", "N6", "N7", "N8", "N9", "P1", "K1", "P3", "T3", "Help1",
+                                  "OstrelH1"})
+            QVERIFY2(action(shown)->isVisible(), shown);
+        for (const char* none : {"N19", "N20", "Save2", "S1", "R2", "N1", "R4", "T1", "E2", "T2", "N15", "C2"})
+            QVERIFY2(!action(none)->isVisible(), none);
+        for (const char* enabled : {"E1", "P2", "Save1", "RGB1", "OstrelH1", "Help1"})
+            QVERIFY2(action(enabled)->isEnabled(), enabled);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Nuvak"));
+        QVERIFY(!form->trackWindow->findChild<QWidget*>(QStringLiteral("GroupBox1"))->isHidden());
+
+        // The shown "保存(&A)" runs the save command.
+        form->show();
+        openFits();
+        dialogs->saveAs(QString::fromStdString(dir->file("menu.bmp")), 1);
+        action("Save1")->trigger();
+        QCOMPARE(platform::LoadBmp(dir->file("menu.bmp")), form->activeChild()->document().Image);
+        form->helpWindow->hide();
+        action("OstrelH1")->trigger();
+        QVERIFY(form->helpWindow->isVisible());
+        form->helpWindow->hide();
+    }
+
+    void ownIconAndShortToolTips() {
+        QVERIFY(!QApplication::windowIcon().isNull());
+        QCOMPARE(form->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+        QCOMPARE(form->OpenButton->toolTip(), QStringLiteral("Open"));
+        QCOMPARE(form->SaveButton->toolTip(), QStringLiteral("Save"));
     }
 };
 
