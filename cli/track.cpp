@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <iostream>
+#include <new>
 #include <optional>
 
 #include "cli/json.h"
@@ -12,6 +14,7 @@
 #include "core/fileio.h"
 #include "core/format.h"
 #include "platform/text.h"
+#include "resources/messages.h"
 #include "tracking/measure.h"
 #include "tracking/results.h"
 #include "tracking/statistics.h"
@@ -29,6 +32,14 @@ const char kTrackUsage[] =
 struct Usage {
     std::string message;
 };
+
+// The path as the current folder makes it, without "." and ".." steps; unchanged when the
+// current folder cannot be had.
+std::string AbsolutePath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), ec);
+    return ec ? path : full.lexically_normal().string();
+}
 
 int wholeNumber(const std::string& option, const std::string& value) {
     try {
@@ -106,6 +117,10 @@ Options parse(const std::vector<std::string>& args) {
     }
     if (o.frames.size() < 2) throw Usage{"track needs at least 2 frames"};
     if (o.frames.size() > std::size_t(kMaxFrames)) throw Usage{"track takes at most 200 frames"};
+    // Frames and darks by their full paths, as the window lists them: the results file names
+    // the folder of the first frame, which a bare name would not give.
+    for (std::vector<std::string>* paths : {&o.frames, &o.settings.darks})
+        for (std::string& p : *paths) p = AbsolutePath(p);
     return o;
 }
 
@@ -118,14 +133,20 @@ std::string number(double v) {
 
 std::string series(const TrackingState::Series& s, int n) {
     std::string out = "[";
-    for (int i = 0; i < n; ++i) out += (i ? "," : "") + number(s[i]);
+    for (int i = 0; i < n; ++i) {
+        if (i) out += ',';
+        out += number(s[i]);
+    }
     return out + "]";
 }
 
 std::string json(const Options& o, const TrackingState& st, const ResultLabels& labels) {
     const int n = st.FrameCount;
     std::string frames = "[";
-    for (int i = 0; i < n; ++i) frames += (i ? "," : "") + JsonString(o.frames[i]);
+    for (int i = 0; i < n; ++i) {
+        if (i) frames += ',';
+        frames += JsonString(o.frames[i]);
+    }
     frames += "]";
     // The arc-second scale with the multiplier as the statistics apply it.
     double focal = ParseInt(o.parameters.focalLength);
@@ -193,6 +214,9 @@ int Track(const std::vector<std::string>& args) {
             for (const std::string& l : labels) std::cout << l << "\n";
         }
         return 0;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "nuvak-cli: " << msg::kOutOfMemory << "\n";
+        return 1;
     } catch (const std::exception& e) {
         std::cerr << "nuvak-cli: " << e.what() << "\n";
         return 1;

@@ -1,5 +1,7 @@
 #include "platform/application.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <exception>
 
 #include "platform/services.h"
@@ -17,6 +19,16 @@ bool Application::notify(QObject* receiver, QEvent* event) {
         ReportUnknownError();
     }
     return false;
+}
+
+bool LoadToolkitTranslations() {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 }  // namespace nuvak::platform

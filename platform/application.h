@@ -12,4 +12,9 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Loads the toolkit's Japanese texts (the buttons and labels of the file dialogs and message
+// boxes: "はい", "いいえ", "キャンセル"). Returns false when they are not installed; the
+// toolkit's English texts then stay.
+bool LoadToolkitTranslations();
+
 }  // namespace nuvak::platform

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProgressBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -86,6 +87,11 @@ Raster FromQImage(const QImage& image) {
     Raster r(bgr.width(), bgr.height());
     for (int y = 0; y < r.height; ++y) std::memcpy(r.row(y), bgr.constScanLine(y), r.stride());
     return r;
+}
+
+void EmptyProgress(QProgressBar* bar) {
+    bar->setRange(0, 100);
+    bar->setValue(0);
 }
 
 }  // namespace nuvak::platform

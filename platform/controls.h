@@ -7,6 +7,7 @@
 
 #include "core/raster.h"
 
+class QProgressBar;
 class QToolButton;
 
 namespace nuvak::platform {
@@ -81,6 +82,10 @@ W* Place(W* w, const char* name, int x, int y, int width = -1, int height = -1) 
     if (width >= 0) w->resize(width, height);
     return w;
 }
+
+// Empties a progress bar: position at the start of a range of 0 ... 100. (A maximum of 0,
+// as a stopped command might set it, would make the bar a running busy indicator.)
+void EmptyProgress(QProgressBar* bar);
 
 // A QImage that shares nothing with the raster (a copy of its pixels).
 QImage ToQImage(const Raster& raster);

@@ -44,25 +44,42 @@ QString QtFilterOf(const QString& filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
-namespace {
-
-FileDialogResult runFileDialog(QWidget* parent, const FileDialogRequest& r, bool save) {
-    QFileDialog dialog(parent, r.title);
+void SetUpFileDialog(QFileDialog& dialog, const FileDialogRequest& r, bool save) {
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile
                             : (r.multiple ? QFileDialog::ExistingFiles
                                           : (r.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile)));
     // The command asks about overwriting itself, after it has fixed the extension.
     if (save) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // Each entry is shown by its name alone ("ビットマップ(*.bmp)"), the patterns after it
+    // are not repeated; the full entries stay the dialog's filters, so the index maps both ways.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     const QStringList filters = QtFilterOf(r.filter).split(QStringLiteral(";;"));
     dialog.setNameFilters(filters);
     if (r.filterIndex >= 1 && r.filterIndex <= filters.size()) dialog.selectNameFilter(filters[r.filterIndex - 1]);
+}
+
+int SelectedFilterIndex(const QFileDialog& dialog) {
+    // With the patterns hidden the dialog may answer with the entry's name alone.
+    const QString chosen = dialog.selectedNameFilter();
+    const QStringList filters = dialog.nameFilters();
+    for (int i = 0; i < filters.size(); ++i) {
+        const QString& f = filters[i];
+        if (f == chosen || f.left(f.lastIndexOf(QStringLiteral(" ("))) == chosen) return i + 1;
+    }
+    return 1;
+}
+
+namespace {
+
+FileDialogResult runFileDialog(QWidget* parent, const FileDialogRequest& r, bool save) {
+    QFileDialog dialog(parent, r.title);
+    SetUpFileDialog(dialog, r, save);
     FileDialogResult result;
     if (dialog.exec() != QDialog::Accepted) return result;
     result.accepted = true;
     result.files = dialog.selectedFiles();
-    result.filterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
-    if (result.filterIndex < 1) result.filterIndex = 1;
+    result.filterIndex = SelectedFilterIndex(dialog);
     return result;
 }
 

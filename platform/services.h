@@ -9,6 +9,7 @@
 #include <functional>
 
 class QDialog;
+class QFileDialog;
 class QWidget;
 
 namespace nuvak::platform {
@@ -78,5 +79,11 @@ auto GuardedSlot(F command) {
 
 // The filter text of a dialog as Qt writes it ("name (pattern pattern);;...").
 QString QtFilterOf(const QString& filter);
+
+// A file dialog set up as a command asks: mode, filters shown by their names, the entry
+// of the request's filter index selected.
+void SetUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request, bool save);
+// The 1-based index of the entry chosen in a dialog set up so.
+int SelectedFilterIndex(const QFileDialog& dialog);
 
 }  // namespace nuvak::platform

@@ -1,5 +1,6 @@
 #include "tracking/Tracking.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <cmath>
+#include <iostream>
 
 #include "core/error.h"
 #include "core/fileio.h"
@@ -25,6 +27,7 @@
 #include "tracking/results.h"
 #include "workspace/Child.h"
 #include "workspace/Morvel2.h"
+#include "workspace/Startup.h"
 
 namespace nuvak {
 
@@ -37,10 +40,17 @@ const QString kOpenFilter = QStringLiteral("FITS (*.fts,*.fit,*.fits)|*.fts;*.fi
 const QString kSaveFilter = QStringLiteral("テキスト(*.txt)|*.txt|すべてのファイル|*.*");
 
 // Progress of a run on the window's own bar.
+// A maximum of 0 empties the bar: a range of 0 ... 0 would show a busy indicator instead.
 class BarProgress final : public MeasureProgress {
 public:
     explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
-    void setMaximum(int n) override { bar_->setMaximum(n); }
+    void setMaximum(int n) override {
+        if (n > 0) {
+            bar_->setMaximum(n);
+        } else {
+            platform::EmptyProgress(bar_);
+        }
+    }
     void setPosition(int i) override { bar_->setValue(i); }
 
 private:
@@ -56,6 +66,9 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
     f.setPixelSize(12);
     setFont(f);
     setFixedSize(529, 465);
+    // The full configuration also shows the results panel, the graph kinds, the flattening
+    // boxes and the advanced settings button.
+    const bool full = CurrentConfiguration() == Configuration::Full;
 
     Image1 = platform::Place(new platform::Picture(this), "Image1", 160, 16, kGraphWidth, kGraphHeight);
     Label15 = platform::Place(new QLabel(QStringLiteral("100 %"), this), "Label15", 472, 320, 50, 16);
@@ -74,7 +87,7 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
     bold.setPixelSize(15);
     Label12->setFont(bold);
     Button3 = platform::Place(new QPushButton(QStringLiteral("保存"), GroupBox1), "Button3", 8, 280, 75, 25);
-    GroupBox1->hide();
+    GroupBox1->setVisible(full);
 
     GroupBox2 = platform::Place(new QGroupBox(QStringLiteral("パラメータ設定"), this), "GroupBox2", 8, 336, 513, 121);
     Label1 = platform::Place(new QLabel(QStringLiteral("焦点距離"), GroupBox2), "Label1", 8, 24, 60, 18);
@@ -106,9 +119,9 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
     CheckBox6 = platform::Place(new QCheckBox(QStringLiteral("P-V値表示"), GroupBox3), "CheckBox6", 8, 80, 150, 18);
     CheckBox1->setChecked(true);
     CheckBox2->setChecked(true);
-    CheckBox3->hide();
-    CheckBox6->hide();
-    GroupBox3->hide();
+    CheckBox3->setVisible(full);
+    CheckBox6->setVisible(full);
+    GroupBox3->setVisible(full);
 
     GroupBox4 = platform::Place(new QGroupBox(QStringLiteral("スケール"), GroupBox2), "GroupBox4", 330, 12, 80, 100);
     Button5 = platform::Place(new QPushButton(QStringLiteral("+"), GroupBox4), "Button5", 8, 18, 28, 22);
@@ -124,11 +137,11 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
     RadioButton5->setChecked(true);
     CheckBox4 = platform::Place(new QCheckBox(QStringLiteral("X フラット化"), GroupBox5), "CheckBox4", 8, 86, 80, 14);
     CheckBox5 = platform::Place(new QCheckBox(QStringLiteral("Y フラット化"), GroupBox5), "CheckBox5", 8, 86, 80, 14);
-    CheckBox4->hide();
-    CheckBox5->hide();
+    CheckBox4->setVisible(full);
+    CheckBox5->setVisible(full);
 
     Button7 = platform::Place(new QPushButton(QStringLiteral("高度な設定"), GroupBox2), "Button7", 250, 84, 75, 24);
-    Button7->hide();
+    Button7->setVisible(full);
     ListBox2 = platform::Place(new QListWidget(this), "ListBox2", 0, 0, 10, 10);
     ListBox2->hide();
 
@@ -152,6 +165,11 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
     connect(Button6, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button6Click(); }));
     connect(Button7, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button7Click(); }));
     connect(ListBox1, &QListWidget::itemClicked, this, platform::GuardedSlot([this] { ListBox1Click(); }));
+    // The highlight also follows a selection moved by the keyboard; a mouse press is followed
+    // by its click.
+    connect(ListBox1, &QListWidget::currentRowChanged, this, platform::GuardedSlot([this] {
+                if (QApplication::mouseButtons() == Qt::NoButton) ListBox1Click();
+            }));
     connect(UpDown1, &platform::UpDown::clicked, this, platform::GuardedSlot([this] { UpDown1Click(); }));
     connect(UpDown2, &platform::UpDown::clicked, this, platform::GuardedSlot([this] { UpDown2Click(); }));
     connect(UpDown3, &platform::UpDown::clicked, this, platform::GuardedSlot([this] { UpDown3Click(); }));
@@ -167,7 +185,23 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
                                                                       CheckBox2, CheckBox3, CheckBox4, CheckBox5, CheckBox6})
         connect(b, &QAbstractButton::clicked, this, platform::GuardedSlot([this] { RefreshGraph(); }));
 
+    if (full) placeFullLayout();
     platform::Guarded([this] { RefreshGraph(); });
+}
+
+void TTrack::placeFullLayout() {
+    // The results panel and the graph kinds lie over the graph in the built layout, where
+    // they are hidden: here they go to the right of it and the window widens.
+    setFixedSize(705, 465);
+    GroupBox1->setGeometry(528, 8, 169, 321);
+    GroupBox3->setGeometry(528, 336, 169, 110);
+    // The coordinate box widens for the flattening boxes below its three choices.
+    GroupBox4->move(322, 12);
+    GroupBox5->setGeometry(406, 12, 106, 100);
+    for (auto [box, y] : {std::pair{RadioButton5, 16}, {RadioButton6, 34}, {RadioButton7, 52}}) box->move(8, y);
+    CheckBox4->setGeometry(8, 68, 96, 16);
+    CheckBox5->setGeometry(8, 84, 96, 16);
+    Button7->move(180, 95);
 }
 
 void TTrack::connectWindows(TMainForm* mainForm, TTrackAd* settings) {
@@ -207,7 +241,11 @@ QStringList TTrack::framePaths() const {
 
 bool TTrack::RefreshStatistics() {
     try {
-        const ResultLabels labels = nuvak::RefreshStatistics(state, parameters());
+        ResultLabels labels = nuvak::RefreshStatistics(state, parameters());
+        if (!measured()) {
+            TrackingState none;
+            labels = nuvak::RefreshStatistics(none, parameters());
+        }
         QLabel* targets[] = {Label7, Label8, Label9, Label10, Label11, Label12, Label13, Label14};
         for (int i = 0; i < 8; ++i) targets[i]->setText(QString::fromStdString(labels[i]));
         return true;
@@ -253,7 +291,9 @@ void TTrack::paint(const GraphScene& scene) {
 
 void TTrack::RefreshGraph() {
     RefreshStatistics();
-    lastScene_ = BuildGraph(state, parameters(), graphOptions());
+    TrackingState none;
+    none.GraphZoom = state.GraphZoom;
+    lastScene_ = BuildGraph(measured() ? state : none, parameters(), graphOptions());
     paint(lastScene_);
     if (lastScene_.message) platform::ui().message(this, QString::fromStdString(*lastScene_.message));
 }
@@ -275,7 +315,8 @@ void TTrack::Button1Click() {
         ListBox1->clear();
         ListBox2->clear();
         for (const QString& file : r.files) {
-            ListBox2->addItem(file);
+            // Full paths: the results file names the first frame's folder.
+            ListBox2->addItem(QFileInfo(file).absoluteFilePath());
             ListBox1->addItem(QFileInfo(file).fileName());
         }
     }
@@ -303,7 +344,7 @@ void TTrack::Button2Click() {
 }
 
 void TTrack::Button3Click() {
-    if (state.FrameCount == 0) {
+    if (state.FrameCount == 0 || !measured()) {
         platform::ui().message(this, u8(msg::kTrackMeasureFirst));
         return;
     }
@@ -344,7 +385,7 @@ void TTrack::showFirstFramePreview() {
     // The frame is read before anything changes: a frame that cannot be shown leaves the
     // window as it was, with the reader's message.
     const std::string path = ListBox2->item(0)->text().toStdString();
-    OpenedFits f = OpenFitsDocument(path, nullptr, 4);
+    OpenedFits f = OpenFitsDocument(path, &std::cout, 4);
     hide();
     f.document.Image1 = f.document.Image;
     const int max = f.document.MAX, min = f.document.MIN;
@@ -368,16 +409,23 @@ void TTrack::RunMeasurementNow() {
     frames.resize(std::min<std::size_t>(frames.size(), std::size_t(state.FrameCount)));
     const MeasureSettings settings = settings_ ? settings_->settings() : MeasureSettings{};
     BarProgress progress(ProgressBar1);
+    // Until the run completes, the entries do not all belong to the listed frames.
+    state.MeasuredCount = 0;
     try {
         RunMeasurement(frames, settings, state, &progress);
     } catch (const TrackingError& e) {
-        if (std::string(e.what()) == msg::kTrackPsfZero) ProgressBar1->setMaximum(0);
+        platform::EmptyProgress(ProgressBar1);
         platform::ui().message(this, QString::fromUtf8(e.what()));
         return;
     } catch (const FileError& e) {
+        platform::EmptyProgress(ProgressBar1);
         platform::ui().message(this, QString::fromUtf8(e.what()));
         return;
+    } catch (...) {
+        platform::EmptyProgress(ProgressBar1);
+        throw;
     }
+    state.MeasuredCount = state.FrameCount;
     ProgressBar1->setValue(0);
     RefreshStatistics();
     RefreshGraph();
@@ -405,7 +453,7 @@ void TTrack::ListBox1Click() {
     if (state.FrameCount == 0) return;
     RefreshGraph();
     const int i = ListBox1->currentRow();
-    if (i < 0 || i >= state.FrameCount) return;
+    if (i < 0 || i >= state.FrameCount || !measured()) return;
     AddFrameHighlight(lastScene_, state, graphOptions(), i);
     paint(lastScene_);
 }

@@ -122,6 +122,10 @@ private:
     void paint(const GraphScene& scene);
     void showFirstFramePreview();
     void clearFrameList();
+    void placeFullLayout();
+    // Until the entries cover the listed frames the labels and the graph stay empty, so that
+    // no figure comes from entries an earlier run left behind.
+    bool measured() const { return state.measured(); }
 
     TMainForm* mainForm_ = nullptr;
     TTrackAd* settings_ = nullptr;

@@ -29,17 +29,24 @@ struct TrackingState {
     double DriftX = 0, DriftY = 0;      // pixels per minute
     int FirstPeakX = 0, FirstPeakY = 0; // brightest pixel of frame 0
     double FocalLength = 0, PixelSize = 0, FrameInterval = 0;
+    // Entries of the listed frames that the last run produced. While they do not cover the
+    // list (no run yet, or a run that stopped), the entries hold nothing to show.
+    int MeasuredCount = 0;
+
+    bool measured() const { return FrameCount > 0 && MeasuredCount >= FrameCount; }
 
     // Every per-frame sequence back to 0 for all 200 entries, and no frames.
     void clearFrames() {
         for (Series* s : {&CentroidX, &CentroidY, &FwhmRadius, &DeviationX, &DeviationY, &PlotX, &PlotY}) s->fill(0.0);
         FrameCount = 0;
+        MeasuredCount = 0;
     }
     // Drops frame i: the later entries of every sequence move down by one.
     void deleteFrame(int i) {
         if (i < 0 || i >= FrameCount) return;
         for (Series* s : {&CentroidX, &CentroidY, &FwhmRadius, &DeviationX, &DeviationY, &PlotX, &PlotY})
             for (int k = i; k + 1 < FrameCount; ++k) (*s)[k] = (*s)[k + 1];
+        if (i < MeasuredCount) --MeasuredCount;
         --FrameCount;
     }
 };

@@ -111,5 +111,16 @@ TEST_F(CliTrack, ResultsFileTakesTheTxtExtension) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+// Frames named relative to the current folder: the folder line names the real folder.
+TEST_F(CliTrack, RelativeFramesGiveTheirFolder) {
+    const RunResult r = test::Run(NUVAK_CLI_PATH, {"track", "--results", "rel.txt", "frame01.fits", "frame02.fits"},
+                                  dir_->file("night"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const test::Bytes bytes = test::ReadBytes(dir_->file("night/rel.txt"));
+    const std::string text(bytes.begin(), bytes.end());
+    const std::string folder = std::filesystem::canonical(dir_->file("night")).string();
+    EXPECT_NE(text.find("\x83\x74\x83\x48\x83\x8B\x83\x5F " + folder + "\r\n"), std::string::npos) << text;  // "フォルダ "
+}
+
 }  // namespace
 }  // namespace nuvak

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QSignalSpy>
 
+#include "platform/application.h"
 #include "platform/controls.h"
 #include "platform/services.h"
 #include "platform/text.h"
@@ -86,6 +91,36 @@ TEST(ErrorReporting, GuardedCommandsShowTheirErrorAndGoOn) {
 TEST(DialogFilters, WrittenTheWayQtReadsThem) {
     EXPECT_EQ(QtFilterOf(QStringLiteral("ビットマップ(*.bmp)|*.bmp|フィッツ(*.fit,*.fts,*.fits)|*.fts;*.fit;*.fits")),
               QStringLiteral("ビットマップ(*.bmp) (*.bmp);;フィッツ(*.fit,*.fts,*.fits) (*.fts *.fit *.fits)"));
+}
+
+// The type list shows each entry once, by its own name, and the chosen entry's index comes
+// back whichever way it was chosen.
+TEST(DialogFilters, ShownByTheirNamesWithTheIndexBothWays) {
+    app();
+    const QString filter = QStringLiteral(
+        "ビットマップ(*.bmp)|*.bmp|フィッツ(*.fit,*.fts,*.fits)|*.fts;*.fit;*.fits|JPEG|*.jpg|すべてのファイル|*.*");
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    SetUpFileDialog(dialog, FileDialogRequest{QStringLiteral("t"), filter, 3, false, true}, true);
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QStringList shown;
+    for (int i = 0; i < types->count(); ++i) shown << types->itemText(i);
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("ビットマップ(*.bmp)"), QStringLiteral("フィッツ(*.fit,*.fts,*.fits)"),
+                                  QStringLiteral("JPEG"), QStringLiteral("すべてのファイル")}));
+    EXPECT_EQ(types->currentIndex(), 2);
+    EXPECT_EQ(SelectedFilterIndex(dialog), 3);
+    types->setCurrentIndex(1);
+    emit types->activated(1);
+    EXPECT_EQ(SelectedFilterIndex(dialog), 2);
+}
+
+TEST(ToolkitTexts, JapaneseButtons) {
+    app();
+    ASSERT_TRUE(LoadToolkitTranslations());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("?"), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(box.button(QMessageBox::Yes)->text().startsWith(QStringLiteral("はい")));
+    EXPECT_TRUE(box.button(QMessageBox::No)->text().startsWith(QStringLiteral("いいえ")));
 }
 
 }  // namespace

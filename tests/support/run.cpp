@@ -38,12 +38,17 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args, 
 RunResult RunLimited(const std::string& program, const std::vector<std::string>& args, const RunLimits& limits) {
     TempDir io;
     std::string cmd;
-    if (!limits.cwd.empty()) cmd += "cd " + quote(limits.cwd) + " && ";
-    if (limits.addressSpaceKiB) cmd += "ulimit -v " + std::to_string(limits.addressSpaceKiB) + " && ";
-    if (limits.seconds) cmd += "timeout -k 2 " + std::to_string(limits.seconds) + " ";
+    // Appended piece by piece: g++ 12 warns (wrongly) about overlapping copies in
+    // literal + string concatenations.
+    auto add = [&cmd](std::initializer_list<std::string> parts) {
+        for (const std::string& part : parts) cmd += part;
+    };
+    if (!limits.cwd.empty()) add({"cd ", quote(limits.cwd), " && "});
+    if (limits.addressSpaceKiB) add({"ulimit -v ", std::to_string(limits.addressSpaceKiB), " && "});
+    if (limits.seconds) add({"timeout -k 2 ", std::to_string(limits.seconds), " "});
     cmd += quote(program);
-    for (const auto& a : args) cmd += " " + quote(a);
-    cmd += " >" + quote(io.file("out")) + " 2>" + quote(io.file("err")) + " </dev/null";
+    for (const auto& a : args) add({" ", quote(a)});
+    add({" >", quote(io.file("out")), " 2>", quote(io.file("err")), " </dev/null"});
     RunResult r;
     const int raw = std::system(cmd.c_str());
 #ifdef _WIN32

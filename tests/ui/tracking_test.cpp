@@ -4,13 +4,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <memory>
 
+#include "core/format.h"
 #include "core/samples.h"
 #include "platform/controls.h"
+#include "resources/messages.h"
 #include "tests/support/files.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
@@ -45,8 +48,8 @@ class TrackingTest : public QObject {
         track->Button1Click();
     }
     // Start, preview, a click on the star of the first frame and Yes: the whole road.
-    void measureWithPick(int x, int y) {
-        listFrames(frames);
+    void measureWithPick(int x, int y, const QStringList& list = {}) {
+        listFrames(list.isEmpty() ? frames : list);
         dialogs->acknowledge(u8("恒星を指定してください。"));
         track->Button4Click();
         TChild* preview = form->activeChild();
@@ -172,7 +175,7 @@ private slots:
         test::WriteBytes(tiny, test::FitsBuilder::Image16(20, 20).bytes());
         listFrames({QString::fromStdString(tiny), frames[1]});
         track->show();
-        dialogs->expectError(QStringLiteral("a side of 20 pixels or less"));
+        dialogs->expectError(QString::fromStdString(FillMessage(msg::kOpenGridEmpty, 20, 20)));
         platform::Guarded([&] { track->Button4Click(); });
         QVERIFY(track->isVisible());
         QCOMPARE(track->state.StarPickState, 0);
@@ -253,6 +256,7 @@ private slots:
         track->state.CentroidY[0] = 20;
         track->state.CentroidX[1] = 12;
         track->state.CentroidY[1] = 20;
+        track->state.MeasuredCount = 2;
         track->RefreshGraph();
         QCOMPARE(track->Label13->text(), QStringLiteral("Vx = 8.00 p/min."));
         const Raster& g = track->Image1->raster();
@@ -273,6 +277,75 @@ private slots:
         QVERIFY(text.rfind("MORVEL-3 Tracking Data\r\n", 0) == 0);
         QVERIFY(text.find("\x83\x74\x83\x48\x83\x8B\x83\x5F ") != std::string::npos);  // "フォルダ " in Shift-JIS
         QVERIFY(text.find("frame06.fits      ") != std::string::npos);
+    }
+
+    // A run that stops leaves the entries of later frames from an earlier run: no figure may
+    // come from them, and the bar is emptied (not left full, nor a busy indicator).
+    void aStoppedRunShowsNoFiguresAndEmptiesTheBar_data() {
+        QTest::addColumn<bool>("unreadable");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("frame cut short") << true << QString();
+        QTest::newRow("no star in a frame") << false << u8(msg::kTrackPsfZero);
+    }
+    void aStoppedRunShowsNoFiguresAndEmptiesTheBar() {
+        QFETCH(bool, unreadable);
+        QFETCH(QString, message);
+        const std::string changing = dir->file("changing.fits");
+        const test::Bytes good = test::ReadBytes(frames[3].toStdString());
+        test::WriteBytes(changing, good);
+        QStringList list = frames;
+        list.replace(3, QString::fromStdString(changing));
+        measureWithPick(150, 110, list);  // complete: every entry filled
+        QVERIFY(track->Label13->text().contains(QStringLiteral("p/min.")));
+
+        test::Bytes bad(good.begin(), good.begin() + good.size() / 2);
+        if (!unreadable) bad = test::FitsBuilder::Image16(320, 240).samples(320, 240, [](int, int) { return test::Stored(0); }).bytes();
+        test::WriteBytes(changing, bad);
+        dialogs->acknowledge(u8("恒星を指定してください。"));
+        track->Button4Click();
+        dialogs->answer(true).acknowledge(u8("計測開始します。")).acknowledge(message);
+        form->activeChild()->ImageMouseDown(Qt::LeftButton, 150, 110);
+        QCOMPARE(track->ProgressBar1->minimum(), 0);
+        QVERIFY(track->ProgressBar1->maximum() > 0);
+        QCOMPARE(track->ProgressBar1->value(), 0);
+
+        track->ListBox1->setCurrentRow(0);
+        track->Button2Click();  // recomputes from the stored entries: none belong to this run
+        QCOMPARE(track->Label13->text(), QStringLiteral("Vx = "));
+        QCOMPARE(track->Label7->text(), QStringLiteral("RMS = "));
+        dialogs->acknowledge(u8(msg::kTrackMeasureFirst));
+        track->Button3Click();
+    }
+
+    void theHighlightFollowsTheKeyboard() {
+        measureWithPick(150, 110);
+        track->ListBox1->setCurrentRow(0);
+        track->ListBox1Click();
+        const Raster plain = [&] { track->RefreshGraph(); return track->Image1->raster(); }();
+        QTest::keyClick(track->ListBox1, Qt::Key_Down);
+        QCOMPARE(track->ListBox1->currentRow(), 1);
+        const Raster byKey = track->Image1->raster();
+        QVERIFY(byKey != plain);
+        track->ListBox1Click();
+        QCOMPARE(track->Image1->raster(), byKey);
+    }
+
+    // The full configuration shows the results panel; its "保存" writes the results file.
+    void fullConfigurationOffersTheResults() {
+        form.reset();
+        SetConfiguration(Configuration::Full);
+        form = CreateWindows();
+        SetConfiguration(Configuration::Standard);
+        track = form->trackWindow;
+        settings = form->trackAdWindow;
+        for (QWidget* w : std::initializer_list<QWidget*>{track->GroupBox1, track->Button3, track->GroupBox3, track->CheckBox3,
+                                                           track->CheckBox6, track->CheckBox4, track->CheckBox5, track->Button7})
+            QVERIFY2(w->isVisibleTo(track), qPrintable(w->objectName()));
+        measureWithPick(150, 110);
+        QVERIFY(track->Label7->text().endsWith(QStringLiteral(" pxls")));
+        dialogs->saveAs(QString::fromStdString(dir->file("full.txt")), 1);
+        track->Button3->click();
+        QVERIFY(!test::ReadBytes(dir->file("full.txt")).empty());
     }
 };
 
