@@ -25,8 +25,9 @@ test: build
 	@cd $(BUILD)-asan && ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
-# Speed benchmarks; not part of the tests.
+# Speed benchmarks, with the Python peer of the whole-process comparisons; not part of the tests.
 bench: deps
+	@bash scripts/install-deps bench
 	@cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNUVAK_TESTS=OFF -DNUVAK_BENCH=ON >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	@bash scripts/bench $(BUILD)-bench

@@ -4,11 +4,15 @@
 //   ReadFits         as the open command: a fresh array each time (its pages are touched anew)
 //   PlainLimit       the practical limit: large chunks, byte swap and widen into one buffer
 //   PeerRead         cfitsio's fits_read_img into 32-bit integers
+//   OpenDocument     the open command's FITS path: levels, display and byte planes painted
+//                    from the stored rows
+//   LoadThenBuild    the same through the [x][y] samples: LoadFits, the grid, BuildMono16Pictures
 //   RenderMono16     the display of a 4096 x 4096 kind 2 window through the level table
 //   CopyThreeRasters memcpy of the three rasters the render touches
 #include <benchmark/benchmark.h>
 #include <fitsio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +22,7 @@
 
 #include "core/display.h"
 #include "core/fits.h"
+#include "core/open.h"
 #include "core/samples.h"
 
 namespace {
@@ -108,6 +113,32 @@ void PeerRead(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * kDataBytes);
 }
 
+void OpenDocument(benchmark::State& state) {
+    const std::string& path = framePath();
+    for (auto _ : state) {
+        nuvak::OpenedFits f = nuvak::OpenFitsDocument(path);
+        benchmark::DoNotOptimize(f.document.Image.bytes.data());
+    }
+    state.SetBytesProcessed(state.iterations() * kDataBytes);
+}
+
+void LoadThenBuild(benchmark::State& state) {
+    const std::string& path = framePath();
+    for (auto _ : state) {
+        const nuvak::FitsImage img = nuvak::LoadFits(path);
+        std::int64_t sum = 0, count = 0, lowest = 65536;
+        for (int x = 10; x < kSide - 10; x += 4)
+            for (int y = 10; y < kSide - 10; y += 4, ++count) {
+                sum += img.samples[x][y];
+                lowest = std::min<std::int64_t>(lowest, img.samples[x][y]);
+            }
+        const int m = int(lowest), M = int((double(sum) / double(count) - double(lowest)) * 2 + double(lowest));
+        nuvak::Mono16Pictures p = nuvak::BuildMono16Pictures(img.samples, kSide, kSide, m, (M - m) / 255.0);
+        benchmark::DoNotOptimize(p.display.bytes.data());
+    }
+    state.SetBytesProcessed(state.iterations() * kDataBytes);
+}
+
 struct Planes {
     nuvak::Raster low{kSide, kSide}, high{kSide, kSide};
     Planes() {
@@ -153,6 +184,8 @@ BENCHMARK(ReadThenApplyBzero)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(ReadFits)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(PlainLimit)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(PeerRead)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(OpenDocument)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(LoadThenBuild)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(RenderMono16)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(CopyThreeRasters)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 

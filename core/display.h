@@ -2,6 +2,8 @@
 // Turning 16-bit samples into the 8-bit grey display of a kind 2 document.
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "core/arrays.h"
 #include "core/raster.h"
@@ -17,6 +19,26 @@ struct Mono16Pictures {
     Raster high;
 };
 Mono16Pictures BuildMono16Pictures(const IntArray2D& samples, int w, int h, int m, double s);
+
+// Three W x H pictures whose bytes are all still to be written, as Mono16Painter does.
+Mono16Pictures UnwrittenMono16Pictures(int w, int h);
+
+// The same pictures painted straight from stored samples, a band of rows at a time: rows of
+// big-endian 16-bit values, W to a row, top row first, where stored value r stands for the
+// sample sampleOf[r]. Every byte comes out as BuildMono16Pictures makes it from those samples.
+class Mono16Painter {
+public:
+    // sampleOf holds 65536 values; m and s as BuildMono16Pictures takes them.
+    Mono16Painter(std::span<const std::int32_t> sampleOf, int m, double s);
+
+    // Writes rows y0 .. y0 + rows - 1 of the pictures (all three W x H) from rows * W * 2
+    // stored bytes.
+    void paint(const std::uint8_t* stored, int y0, int rows, Mono16Pictures& out) const;
+
+private:
+    // Per stored value: display byte, low byte << 8, high byte << 16.
+    std::vector<std::uint32_t> bytesOf_;
+};
 
 // Redraws the display of a kind 2 document from its byte planes with levels hi and lo:
 // s = (hi - lo) / 255 as a double, d = trunc((v - lo) / s) divided in extended precision,

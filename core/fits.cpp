@@ -175,7 +175,21 @@ void moveBand(const std::uint8_t* raw, std::size_t rowBytes, int w, int rows, In
 }
 
 // Reads the samples of rows first .. last - 1 a band of rows at a time (about a megabyte)
-// and moves each band into the [x][y] array at its own rows.
+// into one buffer and hands each band on.
+template <class Band>
+void readBands(ByteSource& source, const FitsHeader& h, int first, int last, Band band) {
+    const std::size_t rowBytes = std::size_t(h.width) * 2;
+    const int bandRows = std::max<int>(4, int((std::size_t(1) << 20) / rowBytes) & ~3);
+    std::vector<std::uint8_t> raw(rowBytes * std::min(bandRows, last - first));
+    for (int y0 = first; y0 < last; y0 += bandRows) {
+        const int rows = std::min(bandRows, last - y0);
+        source.read(h.dataOffset() + std::uint64_t(y0) * rowBytes, raw.data(), rowBytes * rows);
+        band(raw.data(), y0, rows);
+    }
+}
+
+// Reads the samples of rows first .. last - 1 and moves each band into the [x][y] array at
+// its own rows.
 void readSamples(ByteSource& source, const FitsHeader& h, IntArray2D& p, ZeroOffset offset, int first = 0,
                  int last = -1) {
     const int w = h.width, ht = h.height;
@@ -183,14 +197,9 @@ void readSamples(ByteSource& source, const FitsHeader& h, IntArray2D& p, ZeroOff
     if (first < 0 || first > last || last > ht) throw std::invalid_argument("rows outside the image");
     if (p.width() < w || p.height() < ht) throw std::invalid_argument("sample array smaller than the image");
     if (first == last) return;
-    const std::size_t rowBytes = std::size_t(w) * 2;
-    const int bandRows = std::max<int>(4, int((std::size_t(1) << 20) / rowBytes) & ~3);
-    std::vector<std::uint8_t> raw(rowBytes * std::min(bandRows, last - first));
-    for (int y0 = first; y0 < last; y0 += bandRows) {
-        const int rows = std::min(bandRows, last - y0);
-        source.read(h.dataOffset() + std::uint64_t(y0) * rowBytes, raw.data(), rowBytes * rows);
-        moveBand(raw.data(), rowBytes, w, rows, p, y0, offset);
-    }
+    readBands(source, h, first, last, [&](const std::uint8_t* raw, int y0, int rows) {
+        moveBand(raw, std::size_t(w) * 2, w, rows, p, y0, offset);
+    });
 }
 
 }  // namespace
@@ -361,6 +370,24 @@ FitsImage LoadFits(ByteSource& source, std::ostream* diag) {
     }
     readSamples(source, image.header, image.samples, ZeroOffset{image.header.bzero});
     return image;
+}
+
+FitsHeader LoadFitsHeader(ByteSource& source, std::ostream* diag) {
+    FitsHeader h = ReadFitsHeader(source, diag);
+    takeScannedOffset(h, source.name());
+    return h;
+}
+
+void ReadFitsBands(ByteSource& source, const FitsHeader& h,
+                   const std::function<void(const std::uint8_t* stored, int y0, int rows)>& band) {
+    if (h.width > 0 && h.height > 0) readBands(source, h, 0, h.height, band);
+}
+
+std::vector<std::int32_t> FitsSampleValues(std::int32_t z) {
+    std::vector<std::int32_t> values(65536);
+    const ZeroOffset offset{z};
+    for (std::int32_t r = 0; r < 65536; ++r) values[std::size_t(r)] = offset(r);
+    return values;
 }
 
 FitsImage LoadFits(const std::string& path, std::ostream* diag) {

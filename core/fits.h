@@ -6,10 +6,12 @@
 // the file and the cause; nothing is written to disk.
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/arrays.h"
 #include "core/fileio.h"
@@ -75,5 +77,18 @@ FitsImage LoadFits(const std::string& path, std::ostream* diag = nullptr);
 // read from source, converted with the zero offset z (as ApplyBzero does) and stored at their
 // own rows of p; the other rows of p are not touched. p must be at least W x H.
 void ReadFitsRows(ByteSource& source, const FitsHeader& h, std::int32_t z, IntArray2D& p, int y0 = 0, int y1 = -1);
+
+// The header as LoadFits reads it: Z from the token scan, else from the BZERO card.
+FitsHeader LoadFitsHeader(ByteSource& source, std::ostream* diag = nullptr);
+
+// The samples of an image whose header h was read from source, as the file stores them, a
+// band of rows at a time (about a megabyte; the same buffer each time): band(stored, y0, rows)
+// receives rows y0 .. y0 + rows - 1, each W big-endian 16-bit values.
+void ReadFitsBands(ByteSource& source, const FitsHeader& h,
+                   const std::function<void(const std::uint8_t* stored, int y0, int rows)>& band);
+
+// For each stored value r = 0 ... 65535 (256 * first byte + second byte) the sample it stands
+// for under the zero offset z, as the readers convert it.
+std::vector<std::int32_t> FitsSampleValues(std::int32_t z);
 
 }  // namespace nuvak

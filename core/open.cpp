@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "core/display.h"
 #include "core/error.h"
@@ -36,34 +37,46 @@ void fill(ImageDocument& d, ImageKind kind, int w, int h, int colN) {
 
 struct GridStatistics {
     std::int64_t count = 0;
+    std::int64_t sum = 0;
     double mean = 0;
     std::int64_t minimum = 65536;
 };
 
-// Every fourth sample from 10 up to (not including) 10 short of the far edges.
-GridStatistics sampleGrid(const IntArray2D& r, int w, int h) {
-    GridStatistics g;
-    std::int64_t sum = 0;
-    for (int x = 10; x < w - 10; x += 4) {
-        const std::int32_t* col = r[x];
-        for (int y = 10; y < h - 10; y += 4) {
-            sum += col[y];
+// Adds the grid samples among stored rows y0 .. y0 + rows - 1 of a W x H image: every fourth
+// sample from 10 up to (not including) 10 short of the far edges.
+void addGridRows(GridStatistics& g, const std::uint8_t* stored, int y0, int rows, int w, int h,
+                 const std::vector<std::int32_t>& sampleOf) {
+    int y = y0 < 10 ? 10 : 10 + (y0 - 10 + 3) / 4 * 4;
+    for (; y < y0 + rows && y < h - 10; y += 4) {
+        const std::uint8_t* row = stored + std::size_t(y - y0) * std::size_t(w) * 2;
+        for (int x = 10; x < w - 10; x += 4) {
+            const std::int32_t v = sampleOf[std::size_t(row[2 * x]) << 8 | row[2 * x + 1]];
+            g.sum += v;
             ++g.count;
-            if (col[y] < g.minimum) g.minimum = col[y];
+            if (v < g.minimum) g.minimum = v;
         }
     }
-    if (g.count) g.mean = double(sum) / double(g.count);
-    return g;
 }
 
 }  // namespace
 
 OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag, int levelFactor) {
     const std::string& name = source.name();
-    FitsImage img = LoadFits(source, diag);
-    const int w = img.header.width, h = img.header.height;
+    const FitsHeader header = LoadFitsHeader(source, diag);
+    const int w = header.width, h = header.height;
+    // The samples are read twice, for the levels and then for the pictures, and never held
+    // as an array. The memory for that array is still asked for, so that a frame is refused
+    // for want of memory exactly when it always was; its pages are never touched, so it costs
+    // no time.
+    IntArray2D samplesMemory;
+    if (AllocIntArray2D(w, h, samplesMemory, diag) != 0) throw FileError(name, msg::kFitsNoMemory);
+    const std::vector<std::int32_t> sampleOf = FitsSampleValues(header.bzero);
 
-    const GridStatistics g = sampleGrid(img.samples, w, h);
+    GridStatistics g;
+    ReadFitsBands(source, header, [&](const std::uint8_t* stored, int y0, int rows) {
+        addGridRows(g, stored, y0, rows, w, h, sampleOf);
+    });
+    if (g.count) g.mean = double(g.sum) / double(g.count);
     if (g.count == 0) throw FileError(name, FillMessage(msg::kOpenGridEmpty, w, h));
     const double upper = std::trunc((g.mean - double(g.minimum)) * levelFactor + double(g.minimum));
     if (!(upper <= std::numeric_limits<int>::max()) || g.minimum < std::numeric_limits<int>::min()) {
@@ -74,7 +87,12 @@ OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag, int levelFac
     if (M == m) throw FileError(name, FillMessage(msg::kOpenFlat, m));
     const double s = (M - m) / 255.0;
 
-    Mono16Pictures pictures = BuildMono16Pictures(img.samples, w, h, m, s);
+    Mono16Pictures pictures = UnwrittenMono16Pictures(w, h);
+    samplesMemory.reset();
+    const Mono16Painter painter(sampleOf, m, s);
+    ReadFitsBands(source, header, [&](const std::uint8_t* stored, int y0, int rows) {
+        painter.paint(stored, y0, rows, pictures);
+    });
     OpenedFits out;
     ImageDocument& d = out.document;
     fill(d, ImageKind::Mono16, w, h, 1);
@@ -86,8 +104,8 @@ OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag, int levelFac
     d.ImageZm2 = std::move(pictures.high);
     d.Average = GeneralDecimal(g.mean);
     d.Minimum = m;
-    out.cards = img.header.cards;
-    out.bzero = img.header.bzero;
+    out.cards = header.cards;
+    out.bzero = header.bzero;
     return out;
 }
 

@@ -125,6 +125,18 @@ void CheckAllocationLimit(const Layout& l, const std::string& name) {
                                                        std::uint64_t(limitMb)));
 }
 
+// Qt's BMP writer on a read-only view of the raster's rows; it stores 24 bits per pixel.
+std::vector<std::uint8_t> EncodeThroughQt(const Raster& raster) {
+    const QImage view(raster.bytes.data(), raster.width, raster.height, qsizetype(raster.stride()),
+                      QImage::Format_BGR888);
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, QByteArrayLiteral("bmp"));
+    if (!writer.write(view)) throw ImageError(msg::kBmpEncodeFailed + writer.errorString().toStdString());
+    return std::vector<std::uint8_t>(out.begin(), out.end());
+}
+
 }  // namespace
 
 Raster DecodeBmp(std::span<const std::uint8_t> bytes, const std::string& name) {
@@ -179,15 +191,47 @@ Raster LoadBmp(const std::string& path) { return DecodeBmp(ReadWholeFile(path), 
 std::vector<std::uint8_t> EncodeBmp(const Raster& raster) {
     if (raster.empty() || raster.bytes.size() != raster.stride() * std::size_t(raster.height))
         throw ImageError(msg::kBmpNothingToEncode);
-    // A read-only view of the raster's rows; Qt's writer stores 24 bits per pixel.
-    const QImage view(raster.bytes.data(), raster.width, raster.height, qsizetype(raster.stride()),
-                      QImage::Format_BGR888);
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, QByteArrayLiteral("bmp"));
-    if (!writer.write(view)) throw ImageError(msg::kBmpEncodeFailed + writer.errorString().toStdString());
-    return std::vector<std::uint8_t>(out.begin(), out.end());
+    // The file Qt's BMP writer makes of a 24-bit picture, written here row by row straight
+    // from the raster: Qt's writer first widens the whole picture to 32 bits and grows its
+    // buffer as it goes. The resolution is what Qt gives a new picture. Files whose size
+    // does not fit the header's 32-bit fields are left to Qt's writer.
+    const std::uint64_t rowBytes = (std::uint64_t(raster.width) * 24 + 31) / 32 * 4;
+    const std::uint64_t pixelBytes = rowBytes * std::uint64_t(raster.height);
+    constexpr std::uint32_t kHeaderBytes = kFileHeaderSize + kInfoHeaderSize;
+    if (pixelBytes > std::uint64_t(INT_MAX) - kHeaderBytes) return EncodeThroughQt(raster);
+    const QImage resolution(raster.bytes.data(), 1, 1, qsizetype(raster.stride()), QImage::Format_BGR888);
+
+    std::vector<std::uint8_t> out;
+    out.reserve(kHeaderBytes + pixelBytes);
+    // The file is as large as the picture: its block gets the same advice as the picture's.
+    AdviseLargeRasterBlock(out.data(), out.capacity());
+    auto put = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
+    };
+    out.push_back('B');
+    out.push_back('M');
+    put(std::uint32_t(kHeaderBytes + pixelBytes), 4);  // file size
+    put(0, 4);                                           // reserved
+    put(kHeaderBytes, 4);                                // offset of the pixel rows
+    put(kInfoHeaderSize, 4);
+    put(std::uint32_t(raster.width), 4);
+    put(std::uint32_t(raster.height), 4);                // rows bottom-up
+    put(1, 2);                                           // planes
+    put(24, 2);                                          // bits per pixel
+    put(kUncompressed, 4);
+    put(std::uint32_t(pixelBytes), 4);
+    put(std::uint32_t(resolution.dotsPerMeterX() ? resolution.dotsPerMeterX() : 2834), 4);
+    put(std::uint32_t(resolution.dotsPerMeterY() ? resolution.dotsPerMeterY() : 2834), 4);
+    put(0, 4);                                           // colours used
+    put(0, 4);                                           // important colours
+    const std::uint8_t padding[3] = {0, 0, 0};
+    const std::size_t stride = raster.stride();
+    for (int y = raster.height - 1; y >= 0; --y) {
+        const std::uint8_t* row = raster.row(y);
+        out.insert(out.end(), row, row + stride);
+        out.insert(out.end(), padding, padding + (rowBytes - stride));
+    }
+    return out;
 }
 
 }  // namespace nuvak::platform

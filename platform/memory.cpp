@@ -1,10 +1,18 @@
 #include "platform/memory.h"
 
+#include <cstdint>
+
+#include "core/raster.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <fstream>
 #include <string>
+#endif
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace nuvak::platform {
@@ -31,5 +39,19 @@ int MemoryLoadPercent() {
     return load < 0 ? 0 : load > 100 ? 100 : load;
 #endif
 }
+
+void AdviseLargePages(void* block, std::size_t bytes) {
+#ifdef __linux__
+    const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + page - 1) / page * page;
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) / page * page;
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
+
+void UseLargePagesForRasters() { LargeRasterBlockHook().store(AdviseLargePages); }
 
 }  // namespace nuvak::platform

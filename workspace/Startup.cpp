@@ -12,6 +12,7 @@
 #include "imageops/Sabachie1.h"
 #include "imageops/Tilt1.h"
 #include "platform/application.h"
+#include "platform/memory.h"
 #include "platform/services.h"
 #include "rgbcomp/Advance1.h"
 #include "rgbcomp/Rgbcomp1.h"
@@ -82,6 +83,8 @@ int RunProgram(int& argc, char** argv) {
     // The application name only: a display name would be appended to every window's caption.
     QApplication::setApplicationName(QStringLiteral("Nuvak"));
     platform::LoadToolkitTranslations();
+    // Opening a large frame is mostly first touches of its pictures' pages.
+    platform::UseLargePagesForRasters();
     SetConfiguration(ConfigurationOf(argc, argv));
     std::unique_ptr<TMainForm> main;
     try {

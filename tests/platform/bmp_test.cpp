@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QImageReader>
+#include <QImageWriter>
 
 #include <algorithm>
 #include <string>
@@ -97,6 +98,13 @@ TEST(BmpRoundTrip, WritesTwentyFourBitsAndKeepsOddWidthsExact) {
         const std::size_t paddedRow = (std::size_t(s[0]) * 3 + 3) / 4 * 4;
         EXPECT_EQ(file.size() - U32At(file, 10), paddedRow * s[1]) << "pixel bytes";
         EXPECT_EQ(DecodeBmp(file, "round.bmp"), original);
+        // Byte for byte the file Qt's own BMP writer makes of the picture.
+        QByteArray qt;
+        QBuffer buffer(&qt);
+        buffer.open(QIODevice::WriteOnly);
+        const QImage view(original.bytes.data(), s[0], s[1], qsizetype(original.stride()), QImage::Format_BGR888);
+        ASSERT_TRUE(QImageWriter(&buffer, QByteArrayLiteral("bmp")).write(view));
+        EXPECT_EQ(file, Bytes(qt.begin(), qt.end()));
     }
     EXPECT_THROW(EncodeBmp(Raster()), ImageError);
 }
