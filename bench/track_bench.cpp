@@ -7,7 +7,11 @@
 //   MeasureWholeFrameNoiseCut  the same with the hot-pixel removal on every frame
 //   MeasureGivenStar     the run with a star given (search range 20): only the rows the search
 //                        can reach are read (target: at most a quarter of ReadFrame's time)
-//   MeasureGivenStarNoiseCutDark  the same with the noise cut and a master dark
+//   MeasureGivenStarNoiseCutDark  the same with the noise cut and a master dark of two darks,
+//                        made only over the rows the frames reach
+//   NoiseCutRatioTwo     the hot-pixel removal alone on a whole frame at ratio 2 (integer lanes),
+//   NoiseCutPlain        beside the general routine at the next ratio above 2, which makes the
+//                        same decisions in double precision (the same frame, items = frames)
 // Each run measures kRun frames (three files in turn), so that the buffers allocated once
 // per run weigh as they would in a real series.
 #include <benchmark/benchmark.h>
@@ -22,6 +26,7 @@
 #include "core/fileio.h"
 #include "core/fits.h"
 #include "core/samples.h"
+#include "rgbcomp/hotpixels.h"
 #include "tracking/measure.h"
 
 namespace {
@@ -39,7 +44,7 @@ void writeFile(const std::filesystem::path& p, const nuvak::IntArray2D& a) {
 
 struct Series {
     std::vector<std::string> frames;  // kRun entries
-    std::string dark;
+    std::vector<std::string> darks;
     double starX = 1000.3, starY = 1200.6;
 };
 
@@ -67,11 +72,13 @@ const Series& series() {
             files.push_back(p.string());
         }
         for (int i = 0; i < kRun; ++i) out.frames.push_back(files[i % kFiles]);
-        nuvak::IntArray2D d(kSide, kSide);
-        for (int x = 0; x < kSide; ++x)
-            for (int y = 0; y < kSide; ++y) d[x][y] = int(200 + rng() % 16);
-        out.dark = (dir / "dark.fits").string();
-        writeFile(out.dark, d);
+        for (int k = 0; k < 2; ++k) {
+            nuvak::IntArray2D d(kSide, kSide);
+            for (int x = 0; x < kSide; ++x)
+                for (int y = 0; y < kSide; ++y) d[x][y] = int(200 + rng() % 16);
+            out.darks.push_back((dir / ("dark" + std::to_string(k) + ".fits")).string());
+            writeFile(out.darks.back(), d);
+        }
         return out;
     }();
     return s;
@@ -123,15 +130,31 @@ void MeasureGivenStarNoiseCutDark(benchmark::State& state) {
     nuvak::MeasureSettings settings = givenStar();
     settings.noiseCut = true;
     settings.darkProcessing = true;
-    settings.darks = {series().dark};
+    settings.darks = series().darks;
     measure(state, settings);
 }
+
+void noiseCut(benchmark::State& state, double ratio) {
+    nuvak::FileSource source(series().frames[0]);
+    const nuvak::FitsImage image = nuvak::LoadFits(source);
+    nuvak::IntArray2D out(kSide, kSide);
+    for (auto _ : state) {
+        nuvak::RemoveHotPixelsRows(ratio, kSide, kSide, image.samples, out, 0, kSide);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void NoiseCutRatioTwo(benchmark::State& state) { noiseCut(state, 2.0); }
+void NoiseCutPlain(benchmark::State& state) { noiseCut(state, std::nextafter(2.0, 3.0)); }
 
 BENCHMARK(ReadFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(MeasureWholeFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(MeasureWholeFrameNoiseCut)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(MeasureGivenStar)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(MeasureGivenStarNoiseCutDark)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(NoiseCutRatioTwo)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(NoiseCutPlain)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 }  // namespace
 

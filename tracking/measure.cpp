@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <optional>
+#include <span>
 #include <stdexcept>
 #include <utility>
 
@@ -29,6 +32,9 @@ constexpr double kInversePi = 0.318309891613572;
 constexpr std::int32_t kFrameZero = 32768;
 // Ratio of the noise cut.
 constexpr double kNoiseCutRatio = 2.0;
+// Rows the noise cut reads and corrects at a time: few enough that the samples it reads (two
+// rows more) and the rows it writes stay in the processor's caches.
+constexpr int kNoiseCutRows = 128;
 
 // Half-open ranges [x0, x1) x [y0, y1) of pixels, in 64 bits so that far-off centres and
 // large radii cannot overflow before they are clipped to the frame.
@@ -84,46 +90,137 @@ FitsHeader readCheckedHeader(ByteSource& source) {
     return h;
 }
 
-// The master dark: trunc(sum / n) of the darks, each read with its own zero offset. All
-// darks must have one size. The sums wrap as 32-bit integers would, without undefined
-// behaviour, should odd zero offsets push them that far.
-IntArray2D masterDark(const std::vector<std::string>& darks) {
-    IntArray2D sum, read;
-    int w = 0, h = 0;
-    for (std::size_t k = 0; k < darks.size(); ++k) {
-        FileSource source(darks[k]);
-        const FitsHeader hd = readCheckedHeader(source);
-        if (k == 0) {
-            w = hd.width;
-            h = hd.height;
-            sum = allocate(w, h, darks[k]);
-            read = allocate(w, h, darks[k]);
-        } else if (hd.width != w || hd.height != h) {
-            throw TrackingError(msg::kTrackSizeDiffers);
-        }
-        LoadFitsInto(source, read);
-        std::uint32_t* s = reinterpret_cast<std::uint32_t*>(sum.data());
-        const std::int32_t* v = read.data();
-        for (std::size_t i = 0, n = sum.size(); i < n; ++i) s[i] += static_cast<std::uint32_t>(v[i]);
-    }
-    const std::int32_t n = static_cast<std::int32_t>(darks.size());
-    std::int32_t* s = sum.data();
-    for (std::size_t i = 0, count = sum.size(); i < count; ++i) s[i] /= n;
-    return sum;
+// The bytes of a source from offset shift on: under a header of the band's height, a band
+// of rows of an image reads as a whole image, into an array of the band's size.
+class ShiftedSource final : public ByteSource {
+public:
+    ShiftedSource(ByteSource& source, std::uint64_t shift) : source_(source), shift_(shift) {}
+    const std::string& name() const override { return source_.name(); }
+    std::uint64_t size() const override { return source_.size() - std::min(shift_, source_.size()); }
+    void read(std::uint64_t pos, void* dst, std::size_t n) override { source_.read(shift_ + pos, dst, n); }
+
+private:
+    ByteSource& source_;
+    std::uint64_t shift_;
+};
+
+// Rows y0 .. y1 - 1 of the image whose header h was read from source, converted with the
+// zero offset z, into rows 0 .. y1 - y0 - 1 of band (at least W x (y1 - y0)). A band small
+// enough for the processor's caches stays there for the work that follows.
+void readBand(ByteSource& source, const FitsHeader& h, std::int32_t z, IntArray2D& band, int y0, int y1) {
+    ShiftedSource rows(source, std::uint64_t(y0) * std::uint64_t(h.width) * 2);
+    FitsHeader part = h;
+    part.height = y1 - y0;
+    ReadFitsRows(rows, part, z, band, 0, y1 - y0);
 }
 
-// v := v - dark over rows y0 .. y1 - 1; a negative result becomes 0 (and one beyond 32 bits,
-// possible only with a dark read under an odd zero offset, the largest value).
-void subtractDark(const IntArray2D& dark, int w, int y0, int y1, IntArray2D& frame) {
-    for (int x = 0; x < w; ++x) {
-        std::int32_t* v = frame[x];
-        const std::int32_t* d = dark[x];
-        for (int y = y0; y < y1; ++y) {
-            const std::int64_t r = std::int64_t(v[y]) - d[y];
-            v[y] = static_cast<std::int32_t>(std::clamp<std::int64_t>(r, 0, std::numeric_limits<std::int32_t>::max()));
+// Rows of the master dark made and kept together: a band of them is one block of memory,
+// so that the few rows a run with a star given needs do not touch every column's pages.
+constexpr int kDarkBlockRows = 64;
+
+// The master dark: trunc(sum / n) of the darks, each read with its own zero offset, made a
+// block of rows at a time as the frames need them (a run with a star given reads only the
+// rows its windows reach). Every dark is opened and its header and zero offset read at the
+// start, so that a dark that is missing, cut short, too large or of another size than the
+// first stops the run before any frame is measured. The sums wrap as 32-bit integers would,
+// without undefined behaviour, should odd zero offsets push them that far.
+class MasterDark {
+public:
+    explicit MasterDark(const std::vector<std::string>& paths) {
+        for (std::size_t k = 0; k < paths.size(); ++k) {
+            auto source = std::make_unique<FileSource>(paths[k]);
+            // The header reader also refuses a file too short for the samples it promises.
+            const FitsHeader hd = readCheckedHeader(*source);
+            if (k == 0) {
+                w_ = hd.width;
+                h_ = hd.height;
+                read_ = allocate(w_, std::min(h_, kDarkBlockRows), paths[k]);
+            } else if (hd.width != w_ || hd.height != h_) {
+                throw TrackingError(msg::kTrackSizeDiffers);
+            }
+            // The zero offset as LoadFits takes it: the token scan of the first header block,
+            // or the BZERO card's value without a match.
+            std::int32_t zero = hd.bzero;
+            const std::span<const char> firstBlock(hd.cardText.data(),
+                                                   std::min<std::size_t>(hd.cardText.size(), kFitsBlockBytes));
+            if (const auto z = ScanBzero(firstBlock, source->name())) zero = *z;
+            darks_.push_back({std::move(source), hd, zero});
+        }
+        blocks_.resize(std::size_t((h_ + kDarkBlockRows - 1) / kDarkBlockRows));
+        made_.assign(std::size_t(h_), false);
+    }
+
+    int width() const { return w_; }
+    int height() const { return h_; }
+
+    // frame := frame - dark over rows y0 .. y1 - 1 of its w columns, each row of the master
+    // dark made when first needed; a negative result becomes 0 (and one beyond 32 bits,
+    // possible only with a dark read under an odd zero offset, the largest value).
+    void subtractFrom(IntArray2D& frame, int y0, int y1) {
+        for (int b0 = y0 - y0 % kDarkBlockRows; b0 < y1; b0 += kDarkBlockRows) {
+            const int from = std::max(y0, b0), to = std::min(y1, b0 + kDarkBlockRows);
+            const IntArray2D& block = rows(from, to);
+            for (int x = 0; x < w_; ++x) {
+                std::int32_t* v = frame[x] + from;
+                const std::int32_t* d = block[x] + (from - b0);
+                for (int i = 0, n = to - from; i < n; ++i) {
+                    // v - d is below 2^32 where v > d, so the unsigned difference is exact there.
+                    const std::uint32_t above = static_cast<std::uint32_t>(v[i]) - static_cast<std::uint32_t>(d[i]);
+                    v[i] = v[i] > d[i] ? static_cast<std::int32_t>(std::min(above, 0x7FFFFFFFu)) : 0;
+                }
+            }
         }
     }
-}
+
+private:
+    struct Dark {
+        std::unique_ptr<FileSource> source;
+        FitsHeader header;
+        std::int32_t zero;
+    };
+
+    // The block holding rows y0 .. y1 - 1 (all within one block), with those rows made.
+    const IntArray2D& rows(int y0, int y1) {
+        const int b0 = y0 - y0 % kDarkBlockRows;
+        IntArray2D& block = blocks_[std::size_t(y0 / kDarkBlockRows)];
+        if (block.empty()) block = allocate(w_, std::min(kDarkBlockRows, h_ - b0), darks_[0].source->name());
+        for (int y = y0; y < y1;) {
+            if (made_[y]) {
+                ++y;
+                continue;
+            }
+            int end = y + 1;
+            while (end < y1 && !made_[end]) ++end;
+            make(block, b0, y, end);
+            y = end;
+        }
+        return block;
+    }
+
+    void make(IntArray2D& block, int b0, int y0, int y1) {
+        const int n = y1 - y0;
+        for (Dark& d : darks_) {
+            readBand(*d.source, d.header, d.zero, read_, y0, y1);
+            for (int x = 0; x < w_; ++x) {
+                std::uint32_t* s = reinterpret_cast<std::uint32_t*>(block[x] + (y0 - b0));
+                const std::int32_t* v = read_[x];
+                for (int i = 0; i < n; ++i) s[i] += static_cast<std::uint32_t>(v[i]);
+            }
+        }
+        const std::int32_t count = static_cast<std::int32_t>(darks_.size());
+        for (int x = 0; x < w_; ++x) {
+            std::int32_t* s = block[x] + (y0 - b0);
+            for (int i = 0; i < n; ++i) s[i] /= count;
+        }
+        std::fill(made_.begin() + y0, made_.begin() + y1, true);
+    }
+
+    int w_ = 0, h_ = 0;
+    std::vector<Dark> darks_;
+    IntArray2D read_;                 // one block's rows of one dark
+    std::vector<IntArray2D> blocks_;  // rows b * kDarkBlockRows on, allocated when first needed
+    std::vector<bool> made_;
+};
 
 #if defined(__SSE2__) || defined(_M_X64)
 // SSE2 has no 32-bit minimum or maximum: a comparison mask picks the lanes.
@@ -239,12 +336,12 @@ void RunMeasurement(const std::vector<std::string>& frames, const MeasureSetting
     state.MeanX = state.MeanY = 0.0;
 
     const bool withDark = settings.darkProcessing && !settings.darks.empty();
-    IntArray2D dark;
-    if (withDark) dark = masterDark(settings.darks);
+    std::optional<MasterDark> dark;
+    if (withDark) dark.emplace(settings.darks);
 
     report.setMaximum(n);
     // Buffers for the whole run, sized to frame 0: every later frame must have its size.
-    IntArray2D frame, raw;  // raw: the converted samples the noise cut reads
+    IntArray2D frame, raw;  // raw: a band of the converted samples the noise cut reads
     int w0 = 0, h0 = 0;
     // The radius is fixed for the run: the given search range with a star specified (no lower
     // limit), otherwise the PSF radius, at least 10.
@@ -257,9 +354,9 @@ void RunMeasurement(const std::vector<std::string>& frames, const MeasureSetting
         if (i == 0) {
             w0 = w;
             h0 = h;
-            if (withDark && (dark.width() != w || dark.height() != h)) throw TrackingError(msg::kTrackSizeDiffers);
+            if (withDark && (dark->width() != w || dark->height() != h)) throw TrackingError(msg::kTrackSizeDiffers);
             frame = allocate(w, h, frames[i]);
-            if (settings.noiseCut) raw = allocate(w, h, frames[i]);
+            if (settings.noiseCut) raw = allocate(w, std::min(h, kNoiseCutRows + 2), frames[i]);
         } else if (w != w0 || h != h0) {
             throw TrackingError(msg::kTrackSizeDiffers);
         }
@@ -278,12 +375,16 @@ void RunMeasurement(const std::vector<std::string>& frames, const MeasureSetting
         const auto [y0, y1] = settings.starSpecified ? rowsReached(w, h, true, cx, cy, r) : std::pair{0, h};
         if (y0 < y1) {
             if (settings.noiseCut) {
-                ReadFitsRows(source, hd, kFrameZero, raw, std::max(y0 - 1, 0), std::min(y1 + 1, h));
-                RemoveHotPixelsRows(kNoiseCutRatio, w, h, raw, frame, y0, y1);
+                for (int b0 = y0; b0 < y1; b0 += kNoiseCutRows) {
+                    const int b1 = std::min(b0 + kNoiseCutRows, y1);
+                    const int r0 = std::max(b0 - 1, 0), r1 = std::min(b1 + 1, h);
+                    readBand(source, hd, kFrameZero, raw, r0, r1);
+                    RemoveHotPixelsRows(kNoiseCutRatio, w, h, raw, frame, b0, b1, r0);
+                }
             } else {
                 ReadFitsRows(source, hd, kFrameZero, frame, y0, y1);
             }
-            if (withDark) subtractDark(dark, w, y0, y1, frame);
+            if (withDark) dark->subtractFrom(frame, y0, y1);
         }
 
         StarMeasurement m;

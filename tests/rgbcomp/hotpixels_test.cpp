@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "rgbcomp/hotpixels.h"
@@ -156,6 +160,77 @@ TEST(RemoveHotPixelsRows, ABandGivesTheRowsOfTheWholeImage) {
                 ASSERT_EQ(band[x][y], want) << "band " << y0 << ".." << y1 << " at " << x << ", " << y;
             }
     }
+}
+
+// The rule pixel by pixel, all in double precision, for any 32-bit values.
+IntArray2D Plain(double ratio, int w, int h, const IntArray2D& c) {
+    IntArray2D out(w, h);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) out[x][y] = c[x][y];
+    for (int x = 1; x + 1 < w; ++x)
+        for (int y = 1; y + 1 < h; ++y) {
+            double lo = 65536;
+            for (int i = -1; i <= 1; ++i)
+                for (int j = -1; j <= 1; ++j) lo = std::min(lo, double(c[x + i][y + j]));
+            const double b = lo - 1;
+            const double nb[4] = {double(c[x - 1][y]), double(c[x][y - 1]), double(c[x + 1][y]), double(c[x][y + 1])};
+            bool hot = false;
+            for (double v : nb) hot = hot || (c[x][y] - b) / (v - b) > ratio;
+            if (hot) out[x][y] = std::int32_t(std::trunc((nb[0] + nb[1] + nb[2] + nb[3]) * 0.25));
+        }
+    return out;
+}
+
+TEST(RemoveHotPixelsRows, FastPathsMatchThePlainRuleOnAnyValues) {
+    // Ratio 2 runs on eight 16-bit lanes where a band's values are 0 ... 65535 (and the band has
+    // eight interior rows), otherwise on 32-bit integers; other ratios in double precision.
+    // Heights give bands of fewer, exactly and not a multiple of eight rows; bands are also
+    // cut out on their own (p holding only the rows from y0 - 1 on), as the tracking run does.
+    std::mt19937 rng(23);
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min(), kMax = std::numeric_limits<std::int32_t>::max();
+    const auto pick = [&](std::initializer_list<std::int32_t> v) { return *(v.begin() + rng() % v.size()); };
+    struct Case {
+        const char* what;
+        std::function<std::int32_t(int x)> value;
+    } cases[] = {
+        {"16-bit sky with hot pixels", [&](int) { return rng() % 6 == 0 ? int(rng() % 65536) : int(1000 + rng() % 64); }},
+        {"low sky with many ties", [&](int) { return int(rng() % 5); }},
+        {"16-bit ends", [&](int) { return pick({0, 1, 2, 3, 65532, 65533, 65534, 65535}); }},
+        {"one column beyond 16 bits", [&](int x) { return x == 4 ? pick({-1, 65536, 65537}) : int(rng() % 300); }},
+        {"around 65536", [&](int) { return int(65528 + rng() % 16); }},
+        {"small negative values", [&](int) { return int(rng() % 201) - 100; }},
+        {"the whole 32-bit range", [&](int) {
+             return rng() % 2 ? std::int32_t(rng()) : pick({kMin, kMin + 1, -(1 << 30), 1 << 30, kMax - 1, kMax, 0});
+         }},
+    };
+    for (const Case& c : cases)
+        for (double ratio : {2.0, 1.5, 3.0})
+            for (int w : {3, 7, 12})
+                for (int h : {3, 9, 10, 11, 17, 42}) {
+                    IntArray2D a(w, h);
+                    for (int x = 0; x < w; ++x)
+                        for (int y = 0; y < h; ++y) a[x][y] = c.value(x);
+                    const IntArray2D expected = Plain(ratio, w, h, a);
+                    const std::string what = std::string(c.what) + ", ratio " + std::to_string(ratio) + ", " +
+                                             std::to_string(w) + " x " + std::to_string(h);
+                    IntArray2D whole(w, h);
+                    for (int x = 0; x < w; ++x)
+                        for (int y = 0; y < h; ++y) whole[x][y] = a[x][y];
+                    RemoveHotPixels(ratio, w, h, whole);
+                    ASSERT_TRUE(Same(whole, expected, w, h)) << what;
+                    const int cut = 1 + int(rng() % (h - 1));
+                    for (auto [y0, y1] : {std::pair{0, h}, std::pair{1, h - 1}, std::pair{0, cut}, std::pair{cut, h}}) {
+                        const int r0 = std::max(y0 - 1, 0), r1 = std::min(y1 + 1, h);
+                        IntArray2D part(w, r1 - r0), band = Field(w, h, -7);
+                        for (int x = 0; x < w; ++x)
+                            for (int y = r0; y < r1; ++y) part[x][y - r0] = a[x][y];
+                        RemoveHotPixelsRows(ratio, w, h, part, band, y0, y1, r0);
+                        for (int x = 0; x < w; ++x)
+                            for (int y = 0; y < h; ++y)
+                                ASSERT_EQ(band[x][y], y >= y0 && y < y1 ? expected[x][y] : -7)
+                                    << what << ", band " << y0 << ".." << y1 << " at " << x << ", " << y;
+                    }
+                }
 }
 
 }  // namespace

@@ -288,7 +288,7 @@ TEST_F(MeasurementRun, AGivenStarIsFollowedFromFrameToFrame) {
         IntArray2D a = Flat(120, 100, 1000);
         AddStar(a, 30.4 + 3 * i, 40.7 + 2 * i, 8000);
         AddStar(a, 100.5, 80.5, 30000);
-        frames.push_back(Write(dir, "f" + std::to_string(i) + ".fits", a));
+        frames.push_back(Write(dir, std::string("f").append(std::to_string(i)).append(".fits"), a));
     }
     settings.starSpecified = true;
     settings.starX = 31;
@@ -478,6 +478,86 @@ TEST_F(MeasurementRun, ReadingOnlyTheReachableRowsGivesTheFullReadsResults) {
             ReferenceRun(frames, s, expected);
             RunMeasurement(frames, s, got);
             for (int i = 0; i < 4; ++i) EXPECT_EQ(got.CentroidX[i], expected.CentroidX[i]) << what << ", whole frame";
+        }
+    }
+}
+
+
+TEST_F(MeasurementRun, AnUnreadableDarkStopsTheRunBeforeTheFirstFrame) {
+    // Every dark is opened and its header read before any frame, though a run with a star
+    // given reads only a few rows of each later on.
+    IntArray2D frame = Flat(40, 300, 100);
+    frame[20][150] = 900;
+    const std::string f = Write(dir, "f.fits", frame);
+    const std::string good = Write(dir, "good.fits", Flat(40, 300, 5));
+    test::Bytes cut = EncodeFits16(Flat(40, 300, 5), 40, 300);
+    cut.resize(cut.size() / 2);
+    test::WriteBytes(dir.file("cut.fits"), cut);
+    test::WriteBytes(dir.file("bzero.fits"), FitsBuilder::Image16(40, 300, "many").samples(40, 300, [](int, int) {
+                                                 return std::uint16_t(5);
+                                             }).bytes());
+    settings.darkProcessing = true;
+    settings.noiseCut = true;
+    settings.starSpecified = true;
+    settings.starX = 20;
+    settings.starY = 150;
+    settings.searchRange = 5;
+    for (const char* bad : {"missing.fits", "cut.fits", "bzero.fits"}) {
+        settings.darks = {good, dir.file(bad)};
+        state.CentroidX[0] = -1;
+        Recorder progress;
+        try {
+            RunMeasurement({f, f}, settings, state, &progress);
+            ADD_FAILURE() << bad << ": no error";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.path(), dir.file(bad));
+        }
+        EXPECT_TRUE(progress.events.empty()) << bad;
+        EXPECT_EQ(state.CentroidX[0], -1) << bad << ": frame 0 measured";
+    }
+}
+
+TEST_F(MeasurementRun, DarkRowsMadeAsTheStarWandersGiveTheWholeDarksResults) {
+    // A star wandering up and down over the rows where the master dark's blocks meet, in frames
+    // taller than the noise cut's bands, with hot pixels everywhere; one dark stored under
+    // BZERO 32768, one raw under BZERO 0 (read with its own offset).
+    const int w = 30, h = 300;
+    std::mt19937 rng(9);
+    auto noisy = [&](int level) {
+        IntArray2D a(w, h);
+        for (int x = 0; x < w; ++x)
+            for (int y = 0; y < h; ++y) a[x][y] = rng() % 9 == 0 ? int(level + rng() % 40000) : int(level + rng() % 40);
+        return a;
+    };
+    const IntArray2D raw = noisy(150);
+    test::WriteBytes(dir.file("raw.fits"), FitsBuilder::Image16(w, h, "0")
+                                               .samples(w, h, [&](int x, int y) { return std::uint16_t(raw[x][y]); })
+                                               .bytes());
+    const std::vector<std::string> darks = {Write(dir, "d.fits", noisy(200)), dir.file("raw.fits")};
+    std::vector<std::string> frames;
+    for (double y : {50.5, 59.5, 67.5, 61.5, 69.5, 78.5, 70.5, 62.5, 55.5, 49.5, 48.5}) {
+        IntArray2D a = noisy(1000);
+        AddStar(a, 15.3, y, 20000, 1.3);
+        frames.push_back(Write(dir, std::to_string(frames.size()) + ".fits", a));
+    }
+    for (int variant = 0; variant < 4; ++variant) {
+        MeasureSettings s;
+        s.darkProcessing = true;
+        s.darks = darks;
+        s.noiseCut = variant & 1;
+        s.starSpecified = variant & 2;
+        s.starX = 15;
+        s.starY = 50;
+        s.searchRange = 10;
+        TrackingState expected, got;
+        ReferenceRun(frames, s, expected);
+        RunMeasurement(frames, s, got);
+        const std::string what = std::string(s.starSpecified ? "star given" : "whole frame") + (s.noiseCut ? ", noise cut" : "");
+        EXPECT_EQ(got.FirstPeakY, expected.FirstPeakY) << what;
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            EXPECT_EQ(got.CentroidX[i], expected.CentroidX[i]) << what << ", frame " << i;
+            EXPECT_EQ(got.CentroidY[i], expected.CentroidY[i]) << what << ", frame " << i;
+            EXPECT_EQ(got.FwhmRadius[i], expected.FwhmRadius[i]) << what << ", frame " << i;
         }
     }
 }
