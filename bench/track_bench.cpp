@@ -9,7 +9,10 @@
 //                        can reach are read (target: at most a quarter of ReadFrame's time)
 //   MeasureGivenStarNoiseCutDark  the same with the noise cut and a master dark of two darks,
 //                        made only over the rows the frames reach
-//   NoiseCutRatioTwo     the hot-pixel removal alone on a whole frame at ratio 2 (integer lanes),
+//   NoiseCutRatioTwo     the hot-pixel removal alone on a whole frame at ratio 2 (integer lanes,
+//                        the widest this processor has: sixteen 16-bit lanes with AVX2),
+//   NoiseCutEightLanes   the same forced onto eight 16-bit lanes (SSE2),
+//   NoiseCutPortable     and onto the portable 32-bit integer path,
 //   NoiseCutPlain        beside the general routine at the next ratio above 2, which makes the
 //                        same decisions in double precision (the same frame, items = frames)
 // Each run measures kRun frames (three files in turn), so that the buffers allocated once
@@ -134,18 +137,37 @@ void MeasureGivenStarNoiseCutDark(benchmark::State& state) {
     measure(state, settings);
 }
 
-void noiseCut(benchmark::State& state, double ratio) {
+template <class Cut>
+void noiseCut(benchmark::State& state, Cut cut) {
     nuvak::FileSource source(series().frames[0]);
     const nuvak::FitsImage image = nuvak::LoadFits(source);
     nuvak::IntArray2D out(kSide, kSide);
     for (auto _ : state) {
-        nuvak::RemoveHotPixelsRows(ratio, kSide, kSide, image.samples, out, 0, kSide);
+        cut(image.samples, out);
         benchmark::DoNotOptimize(out.data());
     }
     state.SetItemsProcessed(state.iterations());
 }
 
+void noiseCut(benchmark::State& state, double ratio) {
+    noiseCut(state, [&](const nuvak::IntArray2D& p, nuvak::IntArray2D& c) {
+        nuvak::RemoveHotPixelsRows(ratio, kSide, kSide, p, c, 0, kSide);
+    });
+}
+
+void noiseCutOn(benchmark::State& state, nuvak::detail::HotPixelPath path) {
+    if (!nuvak::detail::HotPixelPathAvailable(path)) {
+        state.SkipWithError("not available on this processor");
+        return;
+    }
+    noiseCut(state, [&](const nuvak::IntArray2D& p, nuvak::IntArray2D& c) {
+        nuvak::detail::RemoveHotPixelsRowsOn(path, 2.0, kSide, kSide, p, c, 0, kSide);
+    });
+}
+
 void NoiseCutRatioTwo(benchmark::State& state) { noiseCut(state, 2.0); }
+void NoiseCutEightLanes(benchmark::State& state) { noiseCutOn(state, nuvak::detail::HotPixelPath::EightLanes); }
+void NoiseCutPortable(benchmark::State& state) { noiseCutOn(state, nuvak::detail::HotPixelPath::Portable); }
 void NoiseCutPlain(benchmark::State& state) { noiseCut(state, std::nextafter(2.0, 3.0)); }
 
 BENCHMARK(ReadFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
@@ -154,6 +176,8 @@ BENCHMARK(MeasureWholeFrameNoiseCut)->Unit(benchmark::kMillisecond)->MinTime(1.0
 BENCHMARK(MeasureGivenStar)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(MeasureGivenStarNoiseCutDark)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(NoiseCutRatioTwo)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(NoiseCutEightLanes)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(NoiseCutPortable)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(NoiseCutPlain)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 }  // namespace

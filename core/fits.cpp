@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <new>
 #include <ostream>
 #include <stdexcept>
@@ -175,16 +176,17 @@ void moveBand(const std::uint8_t* raw, std::size_t rowBytes, int w, int rows, In
 }
 
 // Reads the samples of rows first .. last - 1 a band of rows at a time (about a megabyte)
-// into one buffer and hands each band on.
+// into one buffer and hands each band on. The buffer is not zero-filled: every band handed
+// on has just been read in full (a short read throws).
 template <class Band>
 void readBands(ByteSource& source, const FitsHeader& h, int first, int last, Band band) {
     const std::size_t rowBytes = std::size_t(h.width) * 2;
     const int bandRows = std::max<int>(4, int((std::size_t(1) << 20) / rowBytes) & ~3);
-    std::vector<std::uint8_t> raw(rowBytes * std::min(bandRows, last - first));
+    const std::unique_ptr<std::uint8_t[]> raw(new std::uint8_t[rowBytes * std::min(bandRows, last - first)]);
     for (int y0 = first; y0 < last; y0 += bandRows) {
         const int rows = std::min(bandRows, last - y0);
-        source.read(h.dataOffset() + std::uint64_t(y0) * rowBytes, raw.data(), rowBytes * rows);
-        band(raw.data(), y0, rows);
+        source.read(h.dataOffset() + std::uint64_t(y0) * rowBytes, raw.get(), rowBytes * rows);
+        band(raw.get(), y0, rows);
     }
 }
 

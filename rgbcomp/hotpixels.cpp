@@ -5,10 +5,18 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
+// 16-bit lanes: SSE2 wherever the build targets it; AVX2 besides, chosen at run time, with
+// compilers that compile single functions for it.
 #if defined(__SSE2__) || defined(_M_X64)
+#define NUVAK_HOTPIXEL_LANES 1
 #include <emmintrin.h>
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define NUVAK_HOTPIXEL_AVX2 1
+#include <immintrin.h>
+#endif
 #endif
 
 namespace nuvak {
@@ -85,10 +93,10 @@ void ratioTwoColumn(const Columns& c) {
     }
 }
 
-#if defined(__SSE2__) || defined(_M_X64)
-// Ratio 2 on samples of 0 ... 65535, the values of converted frames, in eight 16-bit lanes:
-// the same decisions and means as ratioTwoColumn. The lanes hold v - 32768 as signed values,
-// whose order is that of v, for the signed minimum SSE2 has.
+#if NUVAK_HOTPIXEL_LANES
+// Ratio 2 on samples of 0 ... 65535, the values of converted frames, in 16-bit lanes: the
+// same decisions and means as ratioTwoColumn. Eight lanes (SSE2) hold v - 32768 as signed
+// values, whose order is that of v, for the signed minimum SSE2 has.
 //
 // Decision: hot <=> d > 2e + 1 <=> m + lo > 2 nearest + 1 <=> floor((m + lo) / 2) > nearest,
 // where the half of two offset values, (a & b) + ((a ^ b) >> 1), cannot overflow and is the
@@ -98,7 +106,113 @@ void ratioTwoColumn(const Columns& c) {
 // is negative, so that is the truncation. SSE2's unsigned average rounds up, so it is taken of
 // complements 65535 - v: avg(65535 - a, 65535 - b) = 65535 - floor((a + b) / 2), and
 // 65535 - mean = avg(65535 - x - c, 65535 - y) (c = 1 needs l + r odd, so x < 65535).
+// Without the centre lo differs only where the centre is the smallest of the nine, and there
+// neither lo makes it hot (floor((m + lo) / 2) < nearest): the centre's row is left out.
 //
+// narrow*(src, v, count) stores count >= lanes values from src on as 16-bit lanes at v;
+// false when one lies outside 0 ... 65535. decide*(l, m, r, out, n) decides the n >= lanes
+// rows of a column from its narrowed columns x - 1, x and x + 1 (each from the row above the
+// first) into out. Where count is not a multiple of the lanes, the last step overlaps the one
+// before and writes the same values again.
+
+// step(i) for i = 0, 8, ... and, when count is not a multiple of eight, count - 8.
+template <class Step>
+void eightAtATime(int count, Step step) {
+    int i = 0;
+    for (; i + 8 <= count; i += 8) step(i);
+    if (i < count) step(count - 8);
+}
+
+bool narrowEight(const std::int32_t* src, std::int16_t* v, int count) {
+    const __m128i half = _mm_set1_epi32(32768);
+    __m128i any = _mm_setzero_si128();
+    eightAtATime(count, [&](int i) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 4));
+        any = _mm_or_si128(any, _mm_or_si128(a, b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(v + i),
+                         _mm_packs_epi32(_mm_sub_epi32(a, half), _mm_sub_epi32(b, half)));
+    });
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(any, 16), _mm_setzero_si128())) == 0xFFFF;
+}
+
+void decideEight(const std::int16_t* l, const std::int16_t* m, const std::int16_t* r, std::int32_t* out, int n) {
+    const __m128i one = _mm_set1_epi16(1), flip = _mm_set1_epi16(-32768), complement = _mm_set1_epi16(0x7FFF);
+    const __m128i zero = _mm_setzero_si128();
+    const auto load = [](const std::int16_t* q) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)); };
+    eightAtATime(n, [&](int i) {
+        const __m128i l0 = load(l + i), l1 = load(l + i + 1), l2 = load(l + i + 2);
+        const __m128i m0 = load(m + i), m1 = load(m + i + 1), m2 = load(m + i + 2);
+        const __m128i r0 = load(r + i), r1 = load(r + i + 1), r2 = load(r + i + 2);
+        const __m128i nearest = _mm_min_epi16(_mm_min_epi16(l1, r1), _mm_min_epi16(m0, m2));
+        const __m128i lo = _mm_min_epi16(nearest, _mm_min_epi16(_mm_min_epi16(l0, l2), _mm_min_epi16(r0, r2)));
+        const __m128i halfSum = _mm_add_epi16(_mm_and_si128(m1, lo), _mm_srai_epi16(_mm_xor_si128(m1, lo), 1));
+        const __m128i hot = _mm_cmpgt_epi16(halfSum, nearest);
+        const __m128i x = _mm_avg_epu16(_mm_xor_si128(l1, complement), _mm_xor_si128(r1, complement));
+        const __m128i y = _mm_avg_epu16(_mm_xor_si128(m0, complement), _mm_xor_si128(m2, complement));
+        const __m128i c = _mm_and_si128(_mm_and_si128(_mm_xor_si128(l1, r1), _mm_xor_si128(m0, m2)), one);
+        const __m128i mean = _mm_xor_si128(_mm_avg_epu16(_mm_sub_epi16(x, c), y), complement);
+        const __m128i result = _mm_xor_si128(_mm_or_si128(_mm_and_si128(hot, mean), _mm_andnot_si128(hot, m1)), flip);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(result, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(result, zero));
+    });
+}
+
+#if NUVAK_HOTPIXEL_AVX2
+// Sixteen lanes, compiled for AVX2 whatever the build targets and run only where the
+// processor has it. AVX2 has the unsigned maximum, so these lanes hold the complements
+// v' = 65535 - v, on which the unsigned average serves without the flips:
+// Decision: the minima become maxima (nearest', lo'), and floor((m + lo) / 2) > nearest
+// <=> 65535 - ceil((m' + lo') / 2) > 65535 - nearest' <=> avg(m', lo') < nearest', that is
+// where nearest' - avg(m', lo') saturated at 0 is not 0.
+// Mean: x' = avg(l', r') = 65535 - x, y' likewise, and 65535 - mean = avg(x' - c, y'); a pair
+// of complements has the parity of the pair, so c is found as before.
+// Plain loops: a lambda would not take the function's target.
+#define NUVAK_AVX2 __attribute__((target("avx2")))
+
+NUVAK_AVX2 inline __m256i load16(const void* q) { return _mm256_loadu_si256(static_cast<const __m256i*>(q)); }
+NUVAK_AVX2 inline void store16(void* q, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(q), v); }
+
+NUVAK_AVX2 bool narrowSixteen(const std::int32_t* src, std::int16_t* v, int count) {
+    const __m256i top = _mm256_set1_epi32(65535);
+    __m256i any = _mm256_setzero_si256();
+    for (int j = 0; j < count; j += 16) {
+        const int i = std::min(j, count - 16);
+        const __m256i a = load16(src + i), b = load16(src + i + 8);
+        any = _mm256_or_si256(any, _mm256_or_si256(a, b));
+        // The pack works within each 128-bit half (a0..3 b0..3 a4..7 b4..7): the quarters are
+        // put back in order.
+        const __m256i packed = _mm256_packus_epi32(_mm256_sub_epi32(top, a), _mm256_sub_epi32(top, b));
+        store16(v + i, _mm256_permute4x64_epi64(packed, 0xD8));
+    }
+    return _mm256_testz_si256(any, _mm256_set1_epi32(std::int32_t(0xFFFF0000u))) != 0;
+}
+
+NUVAK_AVX2 void decideSixteen(const std::int16_t* l, const std::int16_t* m, const std::int16_t* r, std::int32_t* out,
+                              int n) {
+    const __m256i one = _mm256_set1_epi16(1), complement = _mm256_set1_epi16(-1);
+    for (int j = 0; j < n; j += 16) {
+        const int i = std::min(j, n - 16);
+        const __m256i l0 = load16(l + i), l1 = load16(l + i + 1), l2 = load16(l + i + 2);
+        const __m256i m0 = load16(m + i), m1 = load16(m + i + 1), m2 = load16(m + i + 2);
+        const __m256i r0 = load16(r + i), r1 = load16(r + i + 1), r2 = load16(r + i + 2);
+        const __m256i nearest = _mm256_max_epu16(_mm256_max_epu16(l1, r1), _mm256_max_epu16(m0, m2));
+        const __m256i lo =
+            _mm256_max_epu16(nearest, _mm256_max_epu16(_mm256_max_epu16(l0, l2), _mm256_max_epu16(r0, r2)));
+        const __m256i stays =
+            _mm256_cmpeq_epi16(_mm256_subs_epu16(nearest, _mm256_avg_epu16(m1, lo)), _mm256_setzero_si256());
+        const __m256i c =
+            _mm256_and_si256(_mm256_and_si256(_mm256_xor_si256(l1, r1), _mm256_xor_si256(m0, m2)), one);
+        const __m256i mean = _mm256_avg_epu16(_mm256_sub_epi16(_mm256_avg_epu16(l1, r1), c), _mm256_avg_epu16(m0, m2));
+        const __m256i result = _mm256_xor_si256(_mm256_blendv_epi8(mean, m1, stays), complement);
+        store16(out + i, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(result)));
+        store16(out + i + 8, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(result, 1)));
+    }
+}
+
+#undef NUVAK_AVX2
+#endif
+
 // Each column of the band is narrowed once into a slot; four slots hold the columns x - 1 ..
 // x + 2 in turn, column x + 2 narrowed while x is decided (read back at once, values just
 // stored would wait for the stores). A column with a value outside 16 bits is marked, and
@@ -107,70 +221,32 @@ class SixteenBitBand {
 public:
     static constexpr int kSlots = 4;
 
-    // n interior rows, at least eight; a slot holds one row more above and below.
-    explicit SixteenBitBand(int n) : n_(n), values_(kSlots * std::size_t(n + 2)) {}
+    // n interior rows, at least the lanes (eight, or sixteen when wide); a slot holds one row
+    // more above and below.
+    SixteenBitBand(int n, bool wide) : n_(n), wide_(wide), values_(kSlots * std::size_t(n + 2)) {}
 
     // Narrows the n + 2 values from src on into slot k; false when one lies outside 0 ... 65535.
     bool narrow(int k, const std::int32_t* src) {
-        std::int16_t* v = slot(k);
-        const __m128i half = _mm_set1_epi32(32768);
-        __m128i any = _mm_setzero_si128();
-        const auto step = [&](int i) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 4));
-            any = _mm_or_si128(any, _mm_or_si128(a, b));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(v + i),
-                             _mm_packs_epi32(_mm_sub_epi32(a, half), _mm_sub_epi32(b, half)));
-        };
-        eightAtATime(n_ + 2, step);
-        return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(any, 16), _mm_setzero_si128())) == 0xFFFF;
+#if NUVAK_HOTPIXEL_AVX2
+        if (wide_) return narrowSixteen(src, slot(k), n_ + 2);
+#endif
+        return narrowEight(src, slot(k), n_ + 2);
     }
 
     // Column x from the slots kl, km and kr of x - 1, x and x + 1, into out.
     void decide(int kl, int km, int kr, std::int32_t* out) const {
-        const std::int16_t *l = slot(kl), *m = slot(km), *r = slot(kr);
-        const __m128i one = _mm_set1_epi16(1), flip = _mm_set1_epi16(-32768), complement = _mm_set1_epi16(0x7FFF);
-        const __m128i zero = _mm_setzero_si128();
-        const auto step = [&](int i) {
-            const __m128i l0 = load(l + i), l1 = load(l + i + 1), l2 = load(l + i + 2);
-            const __m128i m0 = load(m + i), m1 = load(m + i + 1), m2 = load(m + i + 2);
-            const __m128i r0 = load(r + i), r1 = load(r + i + 1), r2 = load(r + i + 2);
-            const __m128i nearest = _mm_min_epi16(_mm_min_epi16(l1, r1), _mm_min_epi16(m0, m2));
-            // Without the centre lo differs only where the centre is the smallest of the nine,
-            // and there neither lo makes it hot (floor((m + lo) / 2) < nearest).
-            const __m128i lo = _mm_min_epi16(nearest, _mm_min_epi16(_mm_min_epi16(l0, l2), _mm_min_epi16(r0, r2)));
-            const __m128i hot = _mm_cmpgt_epi16(halfSum(m1, lo, _mm_xor_si128(m1, lo)), nearest);
-            const __m128i x = _mm_avg_epu16(_mm_xor_si128(l1, complement), _mm_xor_si128(r1, complement));
-            const __m128i y = _mm_avg_epu16(_mm_xor_si128(m0, complement), _mm_xor_si128(m2, complement));
-            const __m128i c = _mm_and_si128(_mm_and_si128(_mm_xor_si128(l1, r1), _mm_xor_si128(m0, m2)), one);
-            const __m128i mean = _mm_xor_si128(_mm_avg_epu16(_mm_sub_epi16(x, c), y), complement);
-            const __m128i result =
-                _mm_xor_si128(_mm_or_si128(_mm_and_si128(hot, mean), _mm_andnot_si128(hot, m1)), flip);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(result, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(result, zero));
-        };
-        eightAtATime(n_, step);
+#if NUVAK_HOTPIXEL_AVX2
+        if (wide_) return decideSixteen(slot(kl), slot(km), slot(kr), out, n_);
+#endif
+        decideEight(slot(kl), slot(km), slot(kr), out, n_);
     }
 
 private:
-    static __m128i load(const std::int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-    // floor((a + b) / 2), given a ^ b.
-    static __m128i halfSum(__m128i a, __m128i b, __m128i aXorB) {
-        return _mm_add_epi16(_mm_and_si128(a, b), _mm_srai_epi16(aXorB, 1));
-    }
-    // step(i) for i = 0, 8, ... and, when count is not a multiple of eight, count - 8 (the
-    // last eight overlap the ones before).
-    template <class Step>
-    static void eightAtATime(int count, Step step) {
-        int i = 0;
-        for (; i + 8 <= count; i += 8) step(i);
-        if (i < count) step(count - 8);
-    }
-
     std::int16_t* slot(int k) { return values_.data() + std::size_t(k) * (n_ + 2); }
     const std::int16_t* slot(int k) const { return values_.data() + std::size_t(k) * (n_ + 2); }
 
     int n_;
+    [[maybe_unused]] bool wide_;  // sixteen lanes (unused where the build has no AVX2)
     std::vector<std::int16_t> values_;
 };
 #endif
@@ -179,14 +255,16 @@ private:
 // row from - 1 and writes c[x] from row to. edges(x) is called beside each column, while its
 // memory is at hand.
 template <class Edges>
-void ratioTwoRows(int w, const IntArray2D& p, int from, IntArray2D& c, int to, int n, Edges edges) {
+void ratioTwoRows(detail::HotPixelPath path, int w, const IntArray2D& p, int from, IntArray2D& c, int to, int n,
+                  Edges edges) {
     const auto column = [&](int x) { return Columns{p[x - 1] + from, p[x] + from, p[x + 1] + from, c[x] + to, n}; };
     int x = 1;
-#if defined(__SSE2__) || defined(_M_X64)
+#if NUVAK_HOTPIXEL_LANES
+    // Bands of eight to fifteen rows take eight lanes on either vector path.
     std::optional<SixteenBitBand> band;
-    if (n >= 8 && w >= 3) {
+    if (path != detail::HotPixelPath::Portable && n >= 8 && w >= 3) {
         try {
-            band.emplace(n);
+            band.emplace(n, path == detail::HotPixelPath::SixteenLanes && n >= 16);
         } catch (const std::bad_alloc&) {
         }
     }
@@ -207,6 +285,8 @@ void ratioTwoRows(int w, const IntArray2D& p, int from, IntArray2D& c, int to, i
             edges(x);
         }
     }
+#else
+    (void)path;
 #endif
     for (; x + 1 < w; ++x) {
         ratioTwoColumn(column(x));
@@ -214,9 +294,24 @@ void ratioTwoRows(int w, const IntArray2D& p, int from, IntArray2D& c, int to, i
     }
 }
 
-}  // namespace
+// The widest path this processor runs, looked up once.
+detail::HotPixelPath widestPath() {
+#if NUVAK_HOTPIXEL_AVX2
+    static const bool avx2 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    if (avx2) return detail::HotPixelPath::SixteenLanes;
+#endif
+#if NUVAK_HOTPIXEL_LANES
+    return detail::HotPixelPath::EightLanes;
+#else
+    return detail::HotPixelPath::Portable;
+#endif
+}
 
-void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1, int pRow0) {
+void removeHotPixelsRows(detail::HotPixelPath path, double ratio, int w, int h, const IntArray2D& p, IntArray2D& c,
+                         int y0, int y1, int pRow0) {
     y0 = std::max(y0, 0);
     y1 = std::min(y1, h);
     if (y0 >= y1 || w <= 0) return;
@@ -232,7 +327,7 @@ void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArr
     if (first >= last) {
         for (int x = 1; x + 1 < w; ++x) edges(x);
     } else if (ratio == 2.0) {
-        ratioTwoRows(w, p, first + shift, c, first, last - first, edges);
+        ratioTwoRows(path, w, p, first + shift, c, first, last - first, edges);
     } else {
         for (int x = 1; x + 1 < w; ++x) {
             plainColumn(ratio, {p[x - 1] + first + shift, p[x] + first + shift, p[x + 1] + first + shift, c[x] + first,
@@ -240,6 +335,28 @@ void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArr
             edges(x);
         }
     }
+}
+
+}  // namespace
+
+namespace detail {
+
+bool HotPixelPathAvailable(HotPixelPath path) {
+    const HotPixelPath widest = widestPath();
+    return path == HotPixelPath::Portable || path == widest ||
+           (path == HotPixelPath::EightLanes && widest == HotPixelPath::SixteenLanes);
+}
+
+void RemoveHotPixelsRowsOn(HotPixelPath path, double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0,
+                           int y1, int pRow0) {
+    if (!HotPixelPathAvailable(path)) throw std::invalid_argument("hot-pixel path not available here");
+    removeHotPixelsRows(path, ratio, w, h, p, c, y0, y1, pRow0);
+}
+
+}  // namespace detail
+
+void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1, int pRow0) {
+    removeHotPixelsRows(widestPath(), ratio, w, h, p, c, y0, y1, pRow0);
 }
 
 int RemoveHotPixels(double ratio, int w, int h, IntArray2D& c) {

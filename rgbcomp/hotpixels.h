@@ -22,4 +22,16 @@ int RemoveHotPixels(double ratio, int w, int h, IntArray2D& c);
 void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1,
                          int pRow0 = 0);
 
+namespace detail {
+// For tests and benchmarks. The ways ratio 2 is computed, all with the same results: 32-bit
+// integers in any build; eight 16-bit lanes (SSE2) or sixteen (AVX2) for columns of
+// 0 ... 65535 where the build and the processor have them. RemoveHotPixelsRows takes the
+// widest this processor runs.
+enum class HotPixelPath { Portable, EightLanes, SixteenLanes };
+bool HotPixelPathAvailable(HotPixelPath path);
+// RemoveHotPixelsRows on the given path; std::invalid_argument when it is not available.
+void RemoveHotPixelsRowsOn(HotPixelPath path, double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0,
+                           int y1, int pRow0 = 0);
+}  // namespace detail
+
 }  // namespace nuvak

@@ -233,5 +233,44 @@ TEST(RemoveHotPixelsRows, FastPathsMatchThePlainRuleOnAnyValues) {
                 }
 }
 
+
+TEST(RemoveHotPixelsRows, EveryPathMatchesThePlainRule) {
+    // Ratio 2 on each path this processor runs. Heights give bands of fewer than eight rows, of
+    // eight to fifteen (eight lanes on either vector path), of exactly and not a multiple of
+    // sixteen; bands are also cut at a random row and read from a part of the image.
+    using detail::HotPixelPath;
+    std::mt19937 rng(31);
+    const auto pick = [&](std::initializer_list<std::int32_t> v) { return *(v.begin() + rng() % v.size()); };
+    const std::function<std::int32_t(int x)> values[] = {
+        [&](int) { return rng() % 6 == 0 ? int(rng() % 65536) : int(1000 + rng() % 64); },
+        [&](int) { return rng() % 4 == 0 ? pick({65532, 65533, 65534, 65535}) : int(rng() % 5); },
+        [&](int x) { return x == 2 ? pick({-1, 65536, 70000}) : int(rng() % 300); },
+    };
+    for (HotPixelPath path : {HotPixelPath::Portable, HotPixelPath::EightLanes, HotPixelPath::SixteenLanes}) {
+        if (!detail::HotPixelPathAvailable(path)) continue;
+        for (std::size_t k = 0; k < std::size(values); ++k)
+            for (int w : {3, 6})
+                for (int h : {3, 10, 17, 18, 19, 34, 51, 132}) {
+                    IntArray2D a(w, h);
+                    for (int x = 0; x < w; ++x)
+                        for (int y = 0; y < h; ++y) a[x][y] = values[k](x);
+                    const IntArray2D expected = Plain(2.0, w, h, a);
+                    const int cut = 1 + int(rng() % (h - 1));
+                    for (auto [y0, y1] : {std::pair{0, h}, std::pair{0, cut}, std::pair{cut, h}}) {
+                        const int r0 = std::max(y0 - 1, 0), r1 = std::min(y1 + 1, h);
+                        IntArray2D part(w, r1 - r0), out = Field(w, h, -7);
+                        for (int x = 0; x < w; ++x)
+                            for (int y = r0; y < r1; ++y) part[x][y - r0] = a[x][y];
+                        detail::RemoveHotPixelsRowsOn(path, 2.0, w, h, part, out, y0, y1, r0);
+                        for (int x = 0; x < w; ++x)
+                            for (int y = 0; y < h; ++y)
+                                ASSERT_EQ(out[x][y], y >= y0 && y < y1 ? expected[x][y] : -7)
+                                    << "path " << int(path) << ", values " << k << ", " << w << " x " << h << ", band "
+                                    << y0 << ".." << y1 << " at " << x << ", " << y;
+                    }
+                }
+    }
+}
+
 }  // namespace
 }  // namespace nuvak
