@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/json.h"
+#include "cli/process.h"
 #include "cli/track.h"
 #include "core/error.h"
 #include "core/format.h"
@@ -37,7 +38,8 @@ const char kUsageText[] =
     "usage: nuvak-cli info FILE [--as fits|bmp|jpeg|pgm]\n"
     "       nuvak-cli render FILE OUT [--as fits|bmp|jpeg|pgm]\n"
     "       nuvak-cli make-samples DIR\n"
-    "       nuvak-cli track [options] FRAME...   (nuvak-cli track --help for the options)\n";
+    "       nuvak-cli track [options] FRAME...   (nuvak-cli track --help for the options)\n"
+    "       nuvak-cli process IN OUT --op OP [--op OP ...] [--out-master]\n";
 
 struct UsageError {
     std::string message;
@@ -138,10 +140,11 @@ int run(const std::vector<std::string>& args) {
         if (args.empty()) throw UsageError{"no command given"};
         const std::string& command = args[0];
         if (command == "track") return Track({args.begin() + 1, args.end()});
-        const Arguments a = parse({args.begin() + 1, args.end()});
         // Large pages behind the pictures of an opened image: faulting in a 4096 x 4096
         // frame's rasters a small page at a time costs more than everything else the open does.
         platform::UseLargePagesForRasters();
+        if (command == "process") return Process({args.begin() + 1, args.end()});
+        const Arguments a = parse({args.begin() + 1, args.end()});
         if (command == "info") return info(a);
         if (command == "render") return render(a);
         if (command == "make-samples") return makeSamples(a);

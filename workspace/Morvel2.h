@@ -3,10 +3,12 @@
 // buttons, zoom, display levels, readout) and the status strip (progress, memory gauge).
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "core/document.h"
+#include "core/progress.h"
 
 class QAction;
 class QLabel;
@@ -24,7 +26,12 @@ namespace nuvak {
 namespace platform {
 class UpDown;
 }
+class TBLUR;
 class TChild;
+class TComaCorrect;
+class TGMCPanel;
+class TGMM;
+class TSabachie;
 class TTrack;
 class TTrackAd;
 
@@ -47,6 +54,11 @@ public:
     TTrackAd* trackAdWindow = nullptr;
     QWidget* rgbWindow = nullptr;       // TRGBComp
     QWidget* helpWindow = nullptr;      // THLP
+    TGMM* gammaWindow = nullptr;
+    TBLUR* blurWindow = nullptr;
+    TSabachie* sabattierWindow = nullptr;
+    TComaCorrect* comaWindow = nullptr;
+    TGMCPanel* gmcWindow = nullptr;
 
     // Tool bar.
     QWidget* SpeedBar;
@@ -109,6 +121,19 @@ public:
     void UpDown2Click();
     void Button33Click();
     void Button44Click();
+    // Image editing and image processing.
+    void M1Click();
+    void R1Click();
+    void R3Click();
+    void N4Click();
+    void H1Click();
+    void L1Click();
+    void N6Click();
+    void N7Click();
+    void N8Click();
+    void N5Click();
+    void N9Click();
+    void P1Click();
 
     // The open dialog's and save dialog's filter index, kept between uses.
     int openFilterIndex = 1;
@@ -123,6 +148,10 @@ private:
     void applyStoredLevel(bool upper);
     void brightnessStep(bool raise);
     void setLevelFields(int max, int min);
+    // Runs an image command on the active window, with ProgressBar1 as its progress, then
+    // shows the window's pictures again; nothing without an active window. A refused command
+    // (ImageError) shows its message and leaves the window as it was.
+    void runImageCommand(const std::function<void(ImageDocument&, Progress&)>& command);
 
     QMdiArea* mdi_;
 };

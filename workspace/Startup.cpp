@@ -47,18 +47,18 @@ std::unique_ptr<TMainForm> CreateWindows() {
     auto main = std::make_unique<TMainForm>();
     TMainForm* m = main.get();
     // Every auxiliary window belongs to the main window, lives as long as it and starts hidden.
-    auto hidden = [](QWidget* w) {
+    auto hidden = [](auto* w) {
         w->hide();
         return w;
     };
     hidden(new TAboutBox(m));
-    hidden(new TGMCPanel(m));
-    hidden(new TGMM(m));
+    m->gmcWindow = hidden(new TGMCPanel(m));
+    m->gammaWindow = hidden(new TGMM(m));
     hidden(new TEDG(m));
-    hidden(new TBLUR(m));
-    hidden(new TComaCorrect(m));
+    m->blurWindow = hidden(new TBLUR(m));
+    m->comaWindow = hidden(new TComaCorrect(m));
     hidden(new TTitle(m));
-    hidden(new TSabachie(m));
+    m->sabattierWindow = hidden(new TSabachie(m));
     m->rgbWindow = hidden(new TRGBComp(m));
     hidden(new TState(m));
     hidden(new TComposite(m));

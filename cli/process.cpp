@@ -1,0 +1,155 @@
+#include "cli/process.h"
+
+#include <exception>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <new>
+#include <optional>
+
+#include "core/error.h"
+#include "core/format.h"
+#include "core/open.h"
+#include "core/progress.h"
+#include "platform/image_files.h"
+#include "resources/messages.h"
+
+namespace nuvak::cli {
+
+namespace {
+
+const char kProcessUsage[] =
+    "usage: nuvak-cli process IN OUT --op OP [--op OP ...] [--out-master]\n"
+    "  OP: mirror flip rotate blur highpass lowpass gamma=G solarize sabattier=S bloom\n"
+    "      coma=X,Y,A gmc=T,F,S,H   (OUT: .bmp or .jpg/.jpeg; --out-master writes the master picture)\n";
+
+struct Usage {
+    std::string message;
+};
+
+// What the menu commands keep between runs in the window program: the gamma dialog's text,
+// which the coma correction reads.
+struct Session {
+    std::string gammaText = "1.0";
+};
+
+// One menu command with its values as the dialog fields would hold them.
+struct Op {
+    std::string name;
+    std::vector<std::string> values;
+};
+
+using Runner = std::function<void(ImageDocument&, const std::vector<std::string>&, Session&, Progress&)>;
+
+struct OpKind {
+    std::size_t values;   // how many comma-separated values follow "="
+    bool real;            // the values are real numbers (else whole numbers)
+    Runner run;
+};
+
+const std::map<std::string, OpKind>& Ops();
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = text.find(separator, from);
+        parts.push_back(text.substr(from, at - from));
+        if (at == std::string::npos) return parts;
+        from = at + 1;
+    }
+}
+
+// "name" or "name=v1,v2,...", checked against the table: names and value counts and forms.
+Op parseOp(const std::string& text) {
+    const std::size_t eq = text.find('=');
+    Op op{text.substr(0, eq), {}};
+    const auto kind = Ops().find(op.name);
+    if (kind == Ops().end()) throw Usage{"unknown op: " + text};
+    if (eq != std::string::npos) op.values = split(text.substr(eq + 1), ',');
+    if (op.values.size() != kind->second.values) throw Usage{"wrong number of values for " + op.name + ": " + text};
+    for (const std::string& v : op.values) {
+        try {
+            if (kind->second.real) {
+                ParseReal(v);
+            } else {
+                ParseInt(v);
+            }
+        } catch (const ConversionError&) {
+            throw Usage{"not a number in " + text + ": '" + v + "'"};
+        }
+    }
+    return op;
+}
+
+struct Options {
+    std::string in, out;
+    std::vector<Op> ops;
+    bool master = false;
+    platform::DisplayFormat format = platform::DisplayFormat::Bmp;
+};
+
+Options parse(const std::vector<std::string>& args) {
+    Options o;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--op") {
+            if (i + 1 >= args.size()) throw Usage{"--op needs a command"};
+            o.ops.push_back(parseOp(args[++i]));
+        } else if (a == "--out-master") {
+            o.master = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw Usage{"unknown option: " + a};
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != 2) throw Usage{"process takes IN and OUT"};
+    if (o.ops.empty()) throw Usage{"process needs at least one --op"};
+    o.in = positional[0];
+    o.out = positional[1];
+    const std::string ext = LowerExtension(o.out);
+    if (ext == ".bmp") {
+        o.format = platform::DisplayFormat::Bmp;
+    } else if (ext == ".jpg" || ext == ".jpeg") {
+        o.format = platform::DisplayFormat::Jpeg;
+    } else {
+        throw Usage{"OUT must end in .bmp, .jpg or .jpeg: " + o.out};
+    }
+    if (FileKindOfExtension(o.in) == 0) throw Usage{"cannot tell the kind of " + o.in + " from its extension"};
+    return o;
+}
+
+const std::map<std::string, OpKind>& Ops() {
+    static const std::map<std::string, OpKind> ops = {
+    };
+    return ops;
+}
+
+}  // namespace
+
+int Process(const std::vector<std::string>& args) {
+    try {
+        const Options o = parse(args);
+        ImageDocument d =
+            platform::OpenImageFile(o.in, static_cast<FileKind>(FileKindOfExtension(o.in))).document;
+        Session session;
+        Progress silent;
+        for (const Op& op : o.ops) Ops().at(op.name).run(d, op.values, session, silent);
+        if (o.master) d.Image = std::move(d.ImageZm);
+        platform::WriteDisplay(d, o.out, o.format);
+        return 0;
+    } catch (const Usage& e) {
+        std::cerr << "nuvak-cli: " << e.message << "\n" << kProcessUsage;
+        return 2;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "nuvak-cli: " << msg::kOutOfMemory << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "nuvak-cli: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace nuvak::cli
