@@ -11,6 +11,7 @@
 #include "core/format.h"
 #include "core/open.h"
 #include "core/progress.h"
+#include "imageops/tone.h"
 #include "platform/image_files.h"
 #include "resources/messages.h"
 
@@ -123,6 +124,16 @@ Options parse(const std::vector<std::string>& args) {
 
 const std::map<std::string, OpKind>& Ops() {
     static const std::map<std::string, OpKind> ops = {
+        {"gamma", {1, true, [](ImageDocument& d, const std::vector<std::string>& v, Session& s, Progress&) {
+                       s.gammaText = v[0];
+                       GammaCommand(d, ParseReal(v[0]));
+                   }}},
+        {"solarize", {0, true, [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress&) {
+                          SolarizeCommand(d);
+                      }}},
+        {"sabattier", {1, true, [](ImageDocument& d, const std::vector<std::string>& v, Session&, Progress&) {
+                           SabattierCommand(d, ParseReal(v[0]));
+                       }}},
     };
     return ops;
 }

@@ -38,4 +38,9 @@ void TGMM::Button1Click() {
     platform::ui().message(this, QString::fromUtf8(msg::kGammaRange));
 }
 
+double TGMM::ReadGamma() {
+    Setting.gamma = ParseReal(Edit1->text().toStdString());
+    return Setting.gamma;
+}
+
 }  // namespace nuvak

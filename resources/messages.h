@@ -125,4 +125,16 @@ inline constexpr char kTrackMeasureFirst[] = "計測処理を行ってくださ�
 inline constexpr char kTrackPsfRadiusRange[] = "PSF半径には1～50間の数字を入力してください。";
 inline constexpr char kTrackMultiplierRange[] = "膨張係数には0.001～3.000間の数値を入力してください。";
 
+// Tone operations (UTF-8).
+inline constexpr char kToneGammaNotPositive[] = "γには0より大きい数値を入力してください。";
+inline constexpr char kToneStepUnusable[] = "ステップ幅が0または0に近すぎるため、処理できません。";
+
+// Star-image corrections and blooming removal (UTF-8). "{}" marks where a value is put in.
+inline constexpr char kBloomingNoMemory[] = "ブルーミング除去に必要なメモリが不足しています。画像は変更されていません。";
+inline constexpr char kComaNoMemory[] = "コマコレクト処理に必要なメモリが不足しています。画像は変更されていません。";
+inline constexpr char kComaGammaNotPositive[] = "γの値 {} は0より大きくなければならないため、コマコレクト処理を行えません。";
+inline constexpr char kGuideMissNoMemory[] = "ガイドミスキャンセラに必要なメモリが不足しています。画像は変更されていません。";
+inline constexpr char kGuideMissBlurNotPositive[] = "ぼけ量 {} は0より大きくなければならないため、ガイドミスキャンセラを実行できません。";
+inline constexpr char kGuideMissKernelCancels[] = "向き {} 度、流れ量 {} ピクセルでは補正カーネルの重みが打ち消し合うため、ガイドミスキャンセラを実行できません。";
+
 }  // namespace nuvak::msg

@@ -21,6 +21,9 @@
 #include "core/error.h"
 #include "core/format.h"
 #include "core/open.h"
+#include "imageops/Gamma1.h"
+#include "imageops/Sabachie1.h"
+#include "imageops/tone.h"
 #include "platform/controls.h"
 #include "platform/icon.h"
 #include "platform/image_files.h"
@@ -279,6 +282,9 @@ void TMainForm::buildMenus() {
     bind("V1", &TMainForm::V1Click);
     bind("OstrelH1", &TMainForm::OstrelH1Click);
     bind("RGB1", &TMainForm::RGB1Click);
+    bind("N6", &TMainForm::N6Click);
+    bind("N7", &TMainForm::N7Click);
+    bind("N8", &TMainForm::N8Click);
     if (full)
         for (QMenu* m : {E1, P2, K1})
             for (QAction* a : m->actions())
@@ -520,6 +526,25 @@ void TMainForm::runImageCommand(const std::function<void(ImageDocument&, Progres
         throw;
     }
     child->refreshDisplay();
+}
+
+void TMainForm::N6Click() {
+    if (!activeChild()) return;
+    // The dialog comes before the kind test; the gamma read after it is the program's setting.
+    platform::ui().showModal(gammaWindow);
+    const double gamma = gammaWindow->ReadGamma();
+    runImageCommand([gamma](ImageDocument& d, Progress&) { GammaCommand(d, gamma); });
+}
+
+void TMainForm::N7Click() {
+    runImageCommand([](ImageDocument& d, Progress&) { SolarizeCommand(d); });
+}
+
+void TMainForm::N8Click() {
+    if (!activeChild()) return;
+    platform::ui().showModal(sabattierWindow);
+    const double step = ParseReal(sabattierWindow->Edit1->text().toStdString());
+    runImageCommand([step](ImageDocument& d, Progress&) { SabattierCommand(d, step); });
 }
 
 }  // namespace nuvak
