@@ -11,6 +11,10 @@
 #include "core/format.h"
 #include "core/open.h"
 #include "core/progress.h"
+#include "imageops/blooming.h"
+#include "imageops/corrections.h"
+#include "imageops/filters.h"
+#include "imageops/geometry.h"
 #include "imageops/tone.h"
 #include "platform/image_files.h"
 #include "resources/messages.h"
@@ -43,8 +47,7 @@ struct Op {
 using Runner = std::function<void(ImageDocument&, const std::vector<std::string>&, Session&, Progress&)>;
 
 struct OpKind {
-    std::size_t values;   // how many comma-separated values follow "="
-    bool real;            // the values are real numbers (else whole numbers)
+    std::string forms;    // one letter per comma-separated value after "=": i whole, r real
     Runner run;
 };
 
@@ -68,10 +71,12 @@ Op parseOp(const std::string& text) {
     const auto kind = Ops().find(op.name);
     if (kind == Ops().end()) throw Usage{"unknown op: " + text};
     if (eq != std::string::npos) op.values = split(text.substr(eq + 1), ',');
-    if (op.values.size() != kind->second.values) throw Usage{"wrong number of values for " + op.name + ": " + text};
-    for (const std::string& v : op.values) {
+    const std::string& forms = kind->second.forms;
+    if (op.values.size() != forms.size()) throw Usage{"wrong number of values for " + op.name + ": " + text};
+    for (std::size_t k = 0; k < forms.size(); ++k) {
+        const std::string& v = op.values[k];
         try {
-            if (kind->second.real) {
+            if (forms[k] == 'r') {
                 ParseReal(v);
             } else {
                 ParseInt(v);
@@ -124,16 +129,45 @@ Options parse(const std::vector<std::string>& args) {
 
 const std::map<std::string, OpKind>& Ops() {
     static const std::map<std::string, OpKind> ops = {
-        {"gamma", {1, true, [](ImageDocument& d, const std::vector<std::string>& v, Session& s, Progress&) {
+        {"mirror", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress&) { MirrorCommand(d); }}},
+        {"flip", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress&) { FlipCommand(d); }}},
+        {"rotate", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) { RotateCommand(d, p); }}},
+        {"blur", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) { BlurCommand(d, p); }}},
+        {"highpass", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) {
+                         HighPassCommand(d, p);
+                     }}},
+        {"lowpass", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) {
+                        LowPassCommand(d, p);
+                    }}},
+        {"gamma", {"r", [](ImageDocument& d, const std::vector<std::string>& v, Session& s, Progress&) {
                        s.gammaText = v[0];
                        GammaCommand(d, ParseReal(v[0]));
                    }}},
-        {"solarize", {0, true, [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress&) {
+        {"solarize", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress&) {
                           SolarizeCommand(d);
                       }}},
-        {"sabattier", {1, true, [](ImageDocument& d, const std::vector<std::string>& v, Session&, Progress&) {
+        {"sabattier", {"r", [](ImageDocument& d, const std::vector<std::string>& v, Session&, Progress&) {
                            SabattierCommand(d, ParseReal(v[0]));
                        }}},
+        {"bloom", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) {
+                      RemoveBloomingCommand(d, p);
+                  }}},
+        {"coma", {"iir", [](ImageDocument& d, const std::vector<std::string>& v, Session& s, Progress&) {
+                     // The gamma dialog's text as it stands, read for a colour image only.
+                     if (d.kind() != ImageKind::Colour) return;
+                     ComaCorrectCommand(d, ParseInt(v[0]), ParseInt(v[1]), ParseReal(v[2]), ParseReal(s.gammaText));
+                 }}},
+        {"gmc", {"iiri", [](ImageDocument& d, const std::vector<std::string>& v, Session&, Progress& p) {
+                    // As the panel's OK stores them: a blur amount below 0.2 is taken as 0.2.
+                    GuideMissSettings settings;
+                    settings.direction = ParseInt(v[0]);
+                    settings.flow = ParseInt(v[1]);
+                    settings.blur = ParseReal(v[2]);
+                    if (!(settings.blur >= 0.2)) settings.blur = 0.2;
+                    settings.threshold = ParseInt(v[3]);
+                    settings.confirmed = true;
+                    GuideMissCancelCommand(d, settings, p);
+                }}},
     };
     return ops;
 }

@@ -32,6 +32,7 @@ TBLUR::TBLUR(QWidget* parent) : QDialog(parent) {
 void TBLUR::Button1Click() {
     const double amount = ParseReal(Edit1->text().toStdString());
     if (amount > 0 && amount <= 10) {
+        if (blurAmount) *blurAmount = amount;
         accept();
         return;
     }

@@ -18,8 +18,12 @@ public:
     QLineEdit* Edit1;    // amount of blur, default "1.0"
     QPushButton* Button1;
 
+    // The program-wide blur-amount setting (pixels), which the guide-miss panel also writes:
+    // when set, OK stores the accepted amount there. Nothing else reads the dialog's amount.
+    double* blurAmount = nullptr;
+
 public slots:
-    // OK: closes when 0 < amount <= 10, otherwise asks again.
+    // OK: stores the amount and closes when 0 < amount <= 10, otherwise asks again.
     void Button1Click();
 };
 

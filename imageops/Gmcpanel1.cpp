@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "core/format.h"
 #include "platform/controls.h"
+#include "platform/services.h"
 
 namespace nuvak {
 
@@ -36,6 +38,21 @@ TGMCPanel::TGMCPanel(QWidget* parent) : QDialog(parent) {
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(82, 208, 75, 25);
+    connect(Button1, &QPushButton::clicked, this, [this] { platform::Guarded([this] { Button1Click(); }); });
+}
+
+void TGMCPanel::Button1Click() {
+    // Each value is kept as soon as it is read, as far as the texts parse.
+    settings.direction = ParseInt(Edit1->text().toStdString());
+    settings.flow = ParseInt(Edit2->text().toStdString());
+    settings.blur = ParseReal(Edit3->text().toStdString());
+    if (!(settings.blur >= 0.2)) {
+        settings.blur = 0.2;
+        Edit3->setText(QStringLiteral("0.2"));
+    }
+    settings.threshold = ParseInt(Edit4->text().toStdString());
+    settings.confirmed = true;
+    accept();
 }
 
 }  // namespace nuvak

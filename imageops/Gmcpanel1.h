@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include "imageops/corrections.h"
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -22,7 +24,16 @@ public:
     QGroupBox* GroupBox2;  // "Blur"
     QLineEdit* Edit3;      // amount of blur in pixels, default "0.2"
     QLineEdit* Edit4;      // threshold, default "0"
-    QPushButton* Button1;  // OK; its handler comes with the guide-miss canceller's settings
+    QPushButton* Button1;  // OK
+
+    // What the last OK read; the guide-miss canceller runs with these once confirmed.
+    GuideMissSettings settings;
+
+public slots:
+    // OK: reads direction, flow, blur (below 0.2 corrected to 0.2, also in Edit3) and threshold
+    // into settings, marks them confirmed and closes. A text that is not a number stops it
+    // with the conversion error, the panel staying open.
+    void Button1Click();
 };
 
 }  // namespace nuvak

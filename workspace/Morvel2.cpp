@@ -21,7 +21,14 @@
 #include "core/error.h"
 #include "core/format.h"
 #include "core/open.h"
+#include "imageops/Blur1.h"
+#include "imageops/Comacorrect1.h"
 #include "imageops/Gamma1.h"
+#include "imageops/Gmcpanel1.h"
+#include "imageops/blooming.h"
+#include "imageops/corrections.h"
+#include "imageops/filters.h"
+#include "imageops/geometry.h"
 #include "imageops/Sabachie1.h"
 #include "imageops/tone.h"
 #include "platform/controls.h"
@@ -282,9 +289,18 @@ void TMainForm::buildMenus() {
     bind("V1", &TMainForm::V1Click);
     bind("OstrelH1", &TMainForm::OstrelH1Click);
     bind("RGB1", &TMainForm::RGB1Click);
+    bind("M1", &TMainForm::M1Click);
+    bind("R1", &TMainForm::R1Click);
+    bind("R3", &TMainForm::R3Click);
+    bind("N4", &TMainForm::N4Click);
+    bind("H1", &TMainForm::H1Click);
+    bind("L1", &TMainForm::L1Click);
     bind("N6", &TMainForm::N6Click);
     bind("N7", &TMainForm::N7Click);
     bind("N8", &TMainForm::N8Click);
+    bind("N5", &TMainForm::N5Click);
+    bind("N9", &TMainForm::N9Click);
+    bind("P1", &TMainForm::P1Click);
     if (full)
         for (QMenu* m : {E1, P2, K1})
             for (QAction* a : m->actions())
@@ -545,6 +561,56 @@ void TMainForm::N8Click() {
     platform::ui().showModal(sabattierWindow);
     const double step = ParseReal(sabattierWindow->Edit1->text().toStdString());
     runImageCommand([step](ImageDocument& d, Progress&) { SabattierCommand(d, step); });
+}
+
+void TMainForm::N5Click() {
+    runImageCommand([](ImageDocument& d, Progress& p) { RemoveBloomingCommand(d, p); });
+}
+
+void TMainForm::N9Click() {
+    if (!activeChild()) return;
+    platform::ui().showModal(comaWindow);
+    const int x = ParseInt(comaWindow->Edit1->text().toStdString());
+    const int y = ParseInt(comaWindow->Edit2->text().toStdString());
+    const double amount = ParseReal(comaWindow->Edit3->text().toStdString());
+    runImageCommand([this, x, y, amount](ImageDocument& d, Progress&) {
+        // The gamma dialog's text is read, and kept as the setting, for a colour window only.
+        if (d.kind() != ImageKind::Colour) return;
+        ComaCorrectCommand(d, x, y, amount, gammaWindow->ReadGamma());
+    });
+}
+
+void TMainForm::P1Click() {
+    if (!activeChild()) return;
+    platform::ui().showModal(gmcWindow);
+    runImageCommand([this](ImageDocument& d, Progress& p) { GuideMissCancelCommand(d, gmcWindow->settings, p); });
+}
+
+void TMainForm::M1Click() {
+    runImageCommand([](ImageDocument& d, Progress&) { MirrorCommand(d); });
+}
+
+void TMainForm::R1Click() {
+    runImageCommand([](ImageDocument& d, Progress&) { FlipCommand(d); });
+}
+
+void TMainForm::R3Click() {
+    runImageCommand([](ImageDocument& d, Progress& p) { RotateCommand(d, p); });
+}
+
+void TMainForm::N4Click() {
+    if (!activeChild()) return;
+    // The amount the dialog accepts is a setting; the filter itself takes none.
+    platform::ui().showModal(blurWindow);
+    runImageCommand([](ImageDocument& d, Progress& p) { BlurCommand(d, p); });
+}
+
+void TMainForm::H1Click() {
+    runImageCommand([](ImageDocument& d, Progress& p) { HighPassCommand(d, p); });
+}
+
+void TMainForm::L1Click() {
+    runImageCommand([](ImageDocument& d, Progress& p) { LowPassCommand(d, p); });
 }
 
 }  // namespace nuvak

@@ -59,6 +59,8 @@ std::unique_ptr<TMainForm> CreateWindows() {
     m->comaWindow = hidden(new TComaCorrect(m));
     hidden(new TTitle(m));
     m->sabattierWindow = hidden(new TSabachie(m));
+    // The blur dialog and the guide-miss panel keep one blur-amount setting.
+    m->blurWindow->blurAmount = &m->gmcWindow->settings.blur;
     m->rgbWindow = hidden(new TRGBComp(m));
     hidden(new TState(m));
     hidden(new TComposite(m));
