@@ -91,22 +91,7 @@ img = cv2.imread(sys.argv[1], cv2.IMREAD_COLOR)
 cv2.imwrite(sys.argv[2], cv2.filter2D(img, -1, kernel, anchor=anchor, borderType=cv2.BORDER_REPLICATE))
 "
 
-# Wall seconds of one run of the command.
-seconds() {
-    local start end
-    start=$EPOCHREALTIME
-    "$@" >/dev/null
-    end=$EPOCHREALTIME
-    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f\n", b - a }'
-}
-
-# "best median" of reps runs, after one warm-up run.
-measure() {
-    "$@" >/dev/null
-    local times=()
-    for ((i = 0; i < reps; ++i)); do times+=("$(seconds "$@")"); done
-    printf '%s\n' "${times[@]}" | sort -g | awk '{ t[NR] = $1 } END { printf "%.3f %.3f\n", t[1], t[int((NR + 1) / 2)] }'
-}
+source "$(dirname "$0")/timing.sh"
 
 echo "(b) whole processes on a 4000 x 3000 24-bit BMP, $reps repetitions each: seconds"
 printf '%-10s %10s %10s %10s %10s %12s %14s\n' "" "ours best" "median" "peer best" "median" "best ratio" "median ratio"

@@ -58,22 +58,7 @@ rgb = np.dstack((s, s, s))
 print(lo, hi, mean, rgb.shape)
 '
 
-# Wall seconds of one run of the command.
-seconds() {
-    local t0 t1
-    t0=$(date +%s%N)
-    "$@" >/dev/null
-    t1=$(date +%s%N)
-    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f\n", (b - a) / 1e9 }'
-}
-
-# "best median" of reps runs, after one warm-up run that brings the file into the page cache.
-measure() {
-    "$@" >/dev/null
-    local times=()
-    for ((i = 0; i < reps; ++i)); do times+=("$(seconds "$@")"); done
-    printf '%s\n' "${times[@]}" | sort -g | awk '{ t[NR] = $1 } END { printf "%.3f %.3f\n", t[1], t[int((NR + 1) / 2)] }'
-}
+source "$(dirname "$0")/timing.sh"
 
 read -r info_best info_median < <(measure "$cli" info "$frame")
 read -r render_best render_median < <(measure "$cli" render "$frame" "$work/out.bmp")

@@ -10,11 +10,11 @@
 
 #include <exception>
 #include <iostream>
-#include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/failure.h"
 #include "cli/json.h"
 #include "cli/process.h"
 #include "cli/track.h"
@@ -31,7 +31,6 @@ namespace nuvak::cli {
 namespace {
 
 constexpr int kOk = 0;
-constexpr int kFileFailure = 1;
 constexpr int kUsage = 2;
 
 const char kUsageText[] =
@@ -152,12 +151,8 @@ int run(const std::vector<std::string>& args) {
     } catch (const UsageError& e) {
         std::cerr << "nuvak-cli: " << e.message << "\n" << kUsageText;
         return kUsage;
-    } catch (const std::bad_alloc&) {
-        std::cerr << "nuvak-cli: " << msg::kOutOfMemory << "\n";
-        return kFileFailure;
-    } catch (const std::exception& e) {
-        std::cerr << "nuvak-cli: " << e.what() << "\n";
-        return kFileFailure;
+    } catch (...) {
+        return ReportRunFailure();
     }
 }
 

@@ -4,9 +4,9 @@
 #include <functional>
 #include <iostream>
 #include <map>
-#include <new>
 #include <optional>
 
+#include "cli/failure.h"
 #include "core/error.h"
 #include "core/format.h"
 #include "core/open.h"
@@ -188,12 +188,8 @@ int Process(const std::vector<std::string>& args) {
     } catch (const Usage& e) {
         std::cerr << "nuvak-cli: " << e.message << "\n" << kProcessUsage;
         return 2;
-    } catch (const std::bad_alloc&) {
-        std::cerr << "nuvak-cli: " << msg::kOutOfMemory << "\n";
-        return 1;
-    } catch (const std::exception& e) {
-        std::cerr << "nuvak-cli: " << e.what() << "\n";
-        return 1;
+    } catch (...) {
+        return ReportRunFailure();
     }
 }
 

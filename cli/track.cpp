@@ -6,9 +6,9 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
-#include <new>
 #include <optional>
 
+#include "cli/failure.h"
 #include "cli/json.h"
 #include "core/error.h"
 #include "core/fileio.h"
@@ -214,12 +214,8 @@ int Track(const std::vector<std::string>& args) {
             for (const std::string& l : labels) std::cout << l << "\n";
         }
         return 0;
-    } catch (const std::bad_alloc&) {
-        std::cerr << "nuvak-cli: " << msg::kOutOfMemory << "\n";
-        return 1;
-    } catch (const std::exception& e) {
-        std::cerr << "nuvak-cli: " << e.what() << "\n";
-        return 1;
+    } catch (...) {
+        return ReportRunFailure();
     }
 }
 

@@ -1,0 +1,24 @@
+#include "cli/failure.h"
+
+#include <exception>
+#include <iostream>
+#include <new>
+
+#include "resources/messages.h"
+
+namespace nuvak::cli {
+
+int ReportRunFailure() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "nuvak-cli: " << msg::kOutOfMemory << "\n";
+    } catch (const std::exception& e) {
+        std::cerr << "nuvak-cli: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "nuvak-cli: " << msg::kUnknownError << "\n";
+    }
+    return 1;
+}
+
+}  // namespace nuvak::cli
