@@ -139,4 +139,11 @@ std::string LowerExtension(const std::string& path) {
     return ext;
 }
 
+std::string FormatG6(double v) {
+    // The C locale's %g whatever locale the application has set (no decimal comma).
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
+    return ec == std::errc() ? std::string(buf, end) : std::string();
+}
+
 }  // namespace nuvak

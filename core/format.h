@@ -42,4 +42,7 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext);
 // The extension of the file name, lower case, with its dot ("" when there is none).
 std::string LowerExtension(const std::string& path);
 
+// C's %g: six significant digits, no trailing zeros (0.5, 0.333333, 2e+06), in the C locale.
+std::string FormatG6(double v);
+
 }  // namespace nuvak

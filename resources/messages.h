@@ -137,4 +137,15 @@ inline constexpr char kGuideMissNoMemory[] = "ガイドミスキャンセラに�
 inline constexpr char kGuideMissBlurNotPositive[] = "ぼけ量 {} は0より大きくなければならないため、ガイドミスキャンセラを実行できません。";
 inline constexpr char kGuideMissKernelCancels[] = "向き {} 度、流れ量 {} ピクセルでは補正カーネルの重みが打ち消し合うため、ガイドミスキャンセラを実行できません。";
 
+// Composite and mosaic (UTF-8).
+// A listed image whose size is not that of the first one: caption, its width and height,
+// then the width and height of the first image.
+inline constexpr char kSizeDiffers[] =
+    "画像「{}」の大きさ（{} × {}）が最初の画像の大きさ（{} × {}）と違うため、コンポジットできません。";
+// A listed caption that no open image window has.
+inline constexpr char kNoSuchImage[] = "画像「{}」が見つかりません。";
+// A mosaic grid count of 0 or below: cells across, cells down.
+inline constexpr char kMosaicCountNotPositive[] =
+    "モザイクの行数と列数には1以上の整数を入力してください（{} × {}）。";
+
 }  // namespace nuvak::msg

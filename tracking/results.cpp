@@ -1,7 +1,8 @@
 #include "tracking/results.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "core/format.h"
 
 namespace nuvak {
 
@@ -19,13 +20,6 @@ constexpr char kEol[] = "\r\n";
 constexpr char kGap[] = "      ";
 
 }  // namespace
-
-std::string FormatG6(double v) {
-    // The C locale's %g whatever locale the application has set (no decimal comma).
-    char buf[64];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
-    return ec == std::errc() ? std::string(buf, end) : std::string();
-}
 
 std::string FolderOf(const std::string& path) {
     std::size_t end = path.size();

@@ -18,7 +18,4 @@ std::string ResultsFileText(const TrackingState& state, const std::vector<std::s
 // The folder of a path without its final separator, unless the folder is a root.
 std::string FolderOf(const std::string& path);
 
-// C's %g: six significant digits, no trailing zeros (0.5, 0.333333, 2e+06).
-std::string FormatG6(double v);
-
 }  // namespace nuvak

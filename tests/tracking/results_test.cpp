@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/format.h"
 #include "tracking/results.h"
 
 namespace nuvak {
