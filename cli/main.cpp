@@ -17,6 +17,7 @@
 #include "cli/failure.h"
 #include "cli/json.h"
 #include "cli/process.h"
+#include "cli/stacking.h"
 #include "cli/track.h"
 #include "core/error.h"
 #include "core/format.h"
@@ -38,7 +39,11 @@ const char kUsageText[] =
     "       nuvak-cli render FILE OUT [--as fits|bmp|jpeg|pgm]\n"
     "       nuvak-cli make-samples DIR\n"
     "       nuvak-cli track [options] FRAME...   (nuvak-cli track --help for the options)\n"
-    "       nuvak-cli process IN OUT --op OP [--op OP ...] [--out-master]\n";
+    "       nuvak-cli process IN OUT --op OP [--op OP ...] [--out-master]\n"
+    "       nuvak-cli stack --method average|add|max|min|expected IN... OUT\n"
+    "       nuvak-cli mosaic [--across NX] [--down NY] IN... OUT\n"
+    "       nuvak-cli separate IN OUTDIR\n"
+    "       nuvak-cli spectrum IN OUT.txt\n";
 
 struct UsageError {
     std::string message;
@@ -143,6 +148,11 @@ int run(const std::vector<std::string>& args) {
         // frame's rasters a small page at a time costs more than everything else the open does.
         platform::UseLargePagesForRasters();
         if (command == "process") return Process({args.begin() + 1, args.end()});
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (command == "stack") return Stack(rest);
+        if (command == "mosaic") return MosaicImages(rest);
+        if (command == "separate") return Separate(rest);
+        if (command == "spectrum") return Spectrum(rest);
         const Arguments a = parse({args.begin() + 1, args.end()});
         if (command == "info") return info(a);
         if (command == "render") return render(a);

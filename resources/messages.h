@@ -148,4 +148,7 @@ inline constexpr char kNoSuchImage[] = "画像「{}」が見つかりません�
 inline constexpr char kMosaicCountNotPositive[] =
     "モザイクの行数と列数には1以上の整数を入力してください（{} × {}）。";
 
+// RGB separation (UTF-8).
+inline constexpr char kSeparateNeedsColour[] = "RGB分解はカラー画像（BMPまたはJPEG）にのみ行えます。";
+
 }  // namespace nuvak::msg

@@ -1,0 +1,181 @@
+#include "cli/stacking.h"
+
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <span>
+
+#include "cli/failure.h"
+#include "core/error.h"
+#include "core/fileio.h"
+#include "core/format.h"
+#include "core/open.h"
+#include "core/progress.h"
+#include "platform/image_files.h"
+#include "resources/messages.h"
+#include "stacking/composite.h"
+#include "stacking/mosaic.h"
+#include "stacking/separate.h"
+#include "stacking/spectrum.h"
+
+namespace nuvak::cli {
+
+namespace {
+
+const char kStackingUsage[] =
+    "usage: nuvak-cli stack --method average|add|max|min|expected IN... OUT\n"
+    "       nuvak-cli mosaic [--across NX] [--down NY] IN... OUT\n"
+    "       nuvak-cli separate IN OUTDIR\n"
+    "       nuvak-cli spectrum IN OUT.txt\n";
+
+struct Usage {
+    std::string message;
+};
+
+// Runs a subcommand body with the common exit statuses.
+template <class F>
+int guarded(F body) {
+    try {
+        return body();
+    } catch (const Usage& e) {
+        std::cerr << "nuvak-cli: " << e.message << "\n" << kStackingUsage;
+        return 2;
+    } catch (...) {
+        return ReportRunFailure();
+    }
+}
+
+FileKind kindOf(const std::string& path) {
+    const int k = FileKindOfExtension(path);
+    if (k == 0) throw Usage{"cannot tell the kind of " + path + " from its extension"};
+    return static_cast<FileKind>(k);
+}
+
+platform::DisplayFormat formatOf(const std::string& out) {
+    const std::string ext = LowerExtension(out);
+    if (ext == ".bmp") return platform::DisplayFormat::Bmp;
+    if (ext == ".jpg" || ext == ".jpeg") return platform::DisplayFormat::Jpeg;
+    throw Usage{"OUT must end in .bmp, .jpg or .jpeg: " + out};
+}
+
+// The inputs opened as the open command opens them, in order: the windows of the program.
+std::vector<ImageDocument> openAll(const std::vector<std::string>& paths) {
+    for (const std::string& p : paths) kindOf(p);
+    std::vector<ImageDocument> documents;
+    for (const std::string& p : paths) documents.push_back(platform::OpenImageFile(p, kindOf(p)).document);
+    return documents;
+}
+
+std::vector<const ImageDocument*> pointers(const std::vector<ImageDocument>& documents) {
+    std::vector<const ImageDocument*> out;
+    for (const ImageDocument& d : documents) out.push_back(&d);
+    return out;
+}
+
+int wholeNumber(const std::string& option, const std::string& value) {
+    try {
+        return ParseInt(value);
+    } catch (const ConversionError&) {
+        throw Usage{option + " takes a whole number, not '" + value + "'"};
+    }
+}
+
+// Options with a value, then the positional arguments.
+struct Parsed {
+    std::map<std::string, std::string> options;
+    std::vector<std::string> positional;
+};
+
+Parsed parse(const std::vector<std::string>& args, std::initializer_list<const char*> known) {
+    Parsed p;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() > 1 && a[0] == '-') {
+            bool found = false;
+            for (const char* k : known) found = found || a == k;
+            if (!found) throw Usage{"unknown option: " + a};
+            if (i + 1 >= args.size()) throw Usage{a + " needs a value"};
+            p.options[a] = args[++i];
+        } else {
+            p.positional.push_back(a);
+        }
+    }
+    return p;
+}
+
+}  // namespace
+
+int Stack(const std::vector<std::string>& args) {
+    return guarded([&] {
+        const Parsed p = parse(args, {"--method"});
+        static const std::map<std::string, CompositeMethod> methods = {
+            {"average", CompositeMethod::Average}, {"add", CompositeMethod::Add},
+            {"max", CompositeMethod::Maximum},     {"min", CompositeMethod::Minimum},
+            {"expected", CompositeMethod::ExpectedValue}};
+        const auto m = p.options.find("--method");
+        if (m == p.options.end()) throw Usage{"stack needs --method"};
+        const auto method = methods.find(m->second);
+        if (method == methods.end()) throw Usage{"unknown method: " + m->second};
+        if (p.positional.size() < 2) throw Usage{"stack takes IN... OUT"};
+        const std::string out = p.positional.back();
+        const platform::DisplayFormat format = formatOf(out);
+        const std::vector<std::string> inputs(p.positional.begin(), p.positional.end() - 1);
+        const std::vector<ImageDocument> windows = openAll(inputs);
+        // The right-hand list holds captions: two equal names resolve to the first window.
+        std::vector<std::string> captions;
+        for (const ImageDocument& d : windows) captions.push_back(d.caption);
+        Progress silent;
+        const std::optional<ImageDocument> result = CompositeCommand(pointers(windows), captions, method->second, silent);
+        if (result) platform::WriteDisplay(*result, out, format);
+        return 0;
+    });
+}
+
+int MosaicImages(const std::vector<std::string>& args) {
+    return guarded([&] {
+        const Parsed p = parse(args, {"--across", "--down"});
+        if (p.positional.size() < 2) throw Usage{"mosaic takes IN... OUT"};
+        const std::string out = p.positional.back();
+        const platform::DisplayFormat format = formatOf(out);
+        const std::vector<std::string> inputs(p.positional.begin(), p.positional.end() - 1);
+        const auto option = [&](const char* name, int fallback) {
+            const auto it = p.options.find(name);
+            return it == p.options.end() ? fallback : wholeNumber(name, it->second);
+        };
+        const int across = option("--across", 1);
+        const int down = option("--down", int(inputs.size()));
+        const std::vector<ImageDocument> windows = openAll(inputs);
+        const std::optional<ImageDocument> result = MosaicCommand(pointers(windows), across, down);
+        if (result) platform::WriteDisplay(*result, out, format);
+        return 0;
+    });
+}
+
+int Separate(const std::vector<std::string>& args) {
+    return guarded([&] {
+        const Parsed p = parse(args, {});
+        if (p.positional.size() != 2) throw Usage{"separate takes IN and OUTDIR"};
+        const ImageDocument source = openAll({p.positional[0]}).front();
+        const std::vector<ImageDocument> channels = SeparateRGB(source);
+        if (channels.empty()) throw ImageError(msg::kSeparateNeedsColour);
+        const std::filesystem::path folder(p.positional[1]);
+        for (const ImageDocument& c : channels)
+            platform::WriteDisplay(c, (folder / (c.caption + ".bmp")).string(), platform::DisplayFormat::Bmp);
+        return 0;
+    });
+}
+
+int Spectrum(const std::vector<std::string>& args) {
+    return guarded([&] {
+        const Parsed p = parse(args, {});
+        if (p.positional.size() != 2) throw Usage{"spectrum takes IN and OUT.txt"};
+        const ImageDocument source = openAll({p.positional[0]}).front();
+        const std::string text = SpectrumDataText(SpectrumColumnMeans(source.Image));
+        WriteFileAtomically(p.positional[1],
+                            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        return 0;
+    });
+}
+
+}  // namespace nuvak::cli
