@@ -9,16 +9,10 @@
 #include <vector>
 
 #include "imageops/geometry.h"
+#include "tests/support/rasters.h"
 
 namespace nuvak {
 namespace {
-
-Raster Random(int w, int h, unsigned seed) {
-    std::mt19937 rng(seed);
-    Raster r(w, h, Raster::Unwritten{});
-    for (std::uint8_t& b : r.bytes) b = std::uint8_t(rng());
-    return r;
-}
 
 ImageDocument Doc(const Raster& master, ImageKind kind) {
     ImageDocument d;
@@ -83,7 +77,7 @@ const struct Size {
 TEST(Geometry, CommandsMatchTheirPixelRules) {
     unsigned seed = 1;
     for (const Size& s : kSizes) {
-        const Raster source = Random(s.w, s.h, seed++);
+        const Raster source = test::RandomRaster(s.w, s.h, seed++);
         const std::string what = std::to_string(s.w) + " x " + std::to_string(s.h);
         struct Case {
             const char* name;
@@ -116,7 +110,7 @@ TEST(Geometry, CommandsMatchTheirPixelRules) {
 }
 
 TEST(Geometry, MirrorAndFlipActOnlyOnEightBitColour) {
-    const Raster source = Random(5, 4, 9);
+    const Raster source = test::RandomRaster(5, 4, 9);
     for (ImageKind kind : {ImageKind::Mono16, ImageKind::PgmColour}) {
         ImageDocument d = Doc(source, kind);
         MirrorCommand(d);

@@ -9,16 +9,10 @@
 #include "core/error.h"
 #include "imageops/convolve.h"
 #include "imageops/tone.h"
+#include "tests/support/rasters.h"
 
 namespace nuvak {
 namespace {
-
-Raster Random(int w, int h, unsigned seed) {
-    Raster r(w, h, Raster::Unwritten{});
-    std::mt19937 gen(seed);
-    for (auto& b : r.bytes) b = std::uint8_t(gen());
-    return r;
-}
 
 Raster Flat(int w, int h, int v) {
     Raster r(w, h);
@@ -54,7 +48,7 @@ Raster SolarizedByConvolution(const Raster& src) {
 }
 
 TEST(Tone, MappingsMatchTheirFormulas) {
-    const Raster pictures[] = {Random(1, 9, 1), Random(9, 1, 2), Random(2, 2, 3), Random(3, 3, 4), Random(17, 13, 5),
+    const Raster pictures[] = {test::RandomRaster(1, 9, 1), test::RandomRaster(9, 1, 2), test::RandomRaster(2, 2, 3), test::RandomRaster(3, 3, 4), test::RandomRaster(17, 13, 5),
                                Flat(4, 5, 0),   Flat(4, 5, 40),  Flat(4, 5, 60),  Flat(4, 5, 255)};
     for (const Raster& p : pictures) {
         SCOPED_TRACE(testing::Message() << p.width << "x" << p.height << " first byte " << int(p.bytes[0]));
@@ -98,9 +92,9 @@ TEST(Tone, SolarizationEqualsTheConvolutionForEveryTriple) {
 ImageDocument Document(ImageKind kind) {
     ImageDocument d;
     d.FilterI = kind;
-    d.ImageZm = Random(5, 4, 7);
-    d.Image = Random(5, 4, 8);
-    d.Image1 = Random(5, 4, 9);
+    d.ImageZm = test::RandomRaster(5, 4, 7);
+    d.Image = test::RandomRaster(5, 4, 8);
+    d.Image1 = test::RandomRaster(5, 4, 9);
     return d;
 }
 
@@ -119,7 +113,7 @@ TEST(Tone, CommandsDrawOnTheDisplayFromTheMaster) {
     EXPECT_EQ(d.Image1, before.Image1);
 
     // A display of another size takes the part it shares with the picture, at (0, 0).
-    d.Image = Random(3, 6, 10);
+    d.Image = test::RandomRaster(3, 6, 10);
     const Raster kept = d.Image;
     SolarizeCommand(d);
     for (int y = 0; y < 6; ++y)

@@ -8,16 +8,10 @@
 #include "core/error.h"
 #include "stacking/spectrum.h"
 #include "tests/support/files.h"
+#include "tests/support/rasters.h"
 
 namespace nuvak {
 namespace {
-
-Raster Random(int w, int h, unsigned seed) {
-    Raster r(w, h, Raster::Unwritten{});
-    std::mt19937 gen(seed);
-    for (auto& b : r.bytes) b = std::uint8_t(gen());
-    return r;
-}
 
 using Segment = std::array<int, 4>;
 
@@ -34,7 +28,7 @@ TEST(Spectrum, MeansAndPlotFollowTheColumnFormula) {
     for (const auto& s : sizes) {
         const int w = s[0], h = s[1];
         SCOPED_TRACE(testing::Message() << w << "x" << h);
-        const Raster picture = Random(w, h, unsigned(w * 31 + h));
+        const Raster picture = test::RandomRaster(w, h, unsigned(w * 31 + h));
         const std::vector<double> means = SpectrumColumnMeans(picture);
         ASSERT_EQ(int(means.size()), w);
         std::vector<Segment> expected;
