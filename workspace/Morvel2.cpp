@@ -31,6 +31,7 @@
 #include "imageops/geometry.h"
 #include "imageops/Sabachie1.h"
 #include "imageops/tone.h"
+#include "stacking/separate.h"
 #include "platform/controls.h"
 #include "platform/icon.h"
 #include "platform/image_files.h"
@@ -289,6 +290,7 @@ void TMainForm::buildMenus() {
     bind("V1", &TMainForm::V1Click);
     bind("OstrelH1", &TMainForm::OstrelH1Click);
     bind("RGB1", &TMainForm::RGB1Click);
+    bind("RGB2", &TMainForm::RGB2Click);
     bind("M1", &TMainForm::M1Click);
     bind("R1", &TMainForm::R1Click);
     bind("R3", &TMainForm::R3Click);
@@ -611,6 +613,19 @@ void TMainForm::H1Click() {
 
 void TMainForm::L1Click() {
     runImageCommand([](ImageDocument& d, Progress& p) { LowPassCommand(d, p); });
+}
+
+void TMainForm::RGB2Click() {
+    TChild* child = activeChild();
+    if (!child) return;
+    // Blue, green, red: one grey window each, the red one last and in front.
+    for (ImageDocument& channel : SeparateRGB(child->document())) {
+        addChild(std::move(channel));
+        Edit1->setText(QStringLiteral("100.0%"));
+        setLevelFields(255, 0);
+        UpDown1->setPosition(255);
+        UpDown2->setPosition(0);
+    }
 }
 
 }  // namespace nuvak

@@ -134,6 +134,7 @@ public:
     void N5Click();
     void N9Click();
     void P1Click();
+    void RGB2Click();
 
     // The open dialog's and save dialog's filter index, kept between uses.
     int openFilterIndex = 1;

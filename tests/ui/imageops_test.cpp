@@ -98,6 +98,25 @@ private slots:
         QCOMPARE(form->ProgressBar1->value(), 0);
     }
 
+    // RGB separation makes three grey windows of the master picture; the source stays.
+    void separationOpensThreeChannelWindows() {
+        TChild* source = form->activeChild();
+        const ImageDocument before = source->document();
+        form->findChild<QAction*>(QStringLiteral("RGB2"))->trigger();
+        QCOMPARE(form->children().size(), 4);
+        QCOMPARE(form->activeChild()->windowTitle(), QStringLiteral("Red"));
+        for (int k = 0; k < 3; ++k) {
+            const ImageDocument& d = form->children()[k + 1]->document();
+            QCOMPARE(d.caption, std::string(k == 0 ? "Blue" : k == 1 ? "Green" : "Red"));
+            QCOMPARE(d.DemX, 40);
+            const std::uint8_t* p = d.Image.pixel(12, 7);
+            QCOMPARE(int(p[0]), int(before.ImageZm.pixel(12, 7)[k]));
+            QCOMPARE(int(p[1]), int(p[0]));
+        }
+        QVERIFY(source->document().Image == before.Image);
+        QCOMPARE(form->Edit2->text(), QStringLiteral("255"));
+    }
+
     // A refused command leaves the window as it was and says why.
     void aStepWidthOfZeroIsRefused() {
         form->sabattierWindow->Edit1->setText(QStringLiteral("0"));
