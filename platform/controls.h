@@ -4,8 +4,10 @@
 
 #include <QImage>
 #include <QWidget>
+#include <exception>
 
 #include "core/raster.h"
+#include "platform/services.h"
 
 class QProgressBar;
 class QToolButton;
@@ -86,6 +88,25 @@ W* Place(W* w, const char* name, int x, int y, int width = -1, int height = -1) 
 // Empties a progress bar: position at the start of a range of 0 ... 100. (A maximum of 0,
 // as a stopped command might set it, would make the bar a running busy indicator.)
 void EmptyProgress(QProgressBar* bar);
+
+// Runs a long command that drives bar. When it stops on an error of one of the Refusals
+// kinds, the bar is emptied, the error's text is shown in a message box over parent and the
+// result is false; any other error empties the bar and goes on up. True when it ran through.
+template <class... Refusals, class F>
+bool RunWithBar(QWidget* parent, QProgressBar* bar, F&& command) {
+    try {
+        command();
+        return true;
+    } catch (const std::exception& e) {
+        EmptyProgress(bar);
+        if (!(dynamic_cast<const Refusals*>(&e) || ...)) throw;
+        ui().message(parent, QString::fromUtf8(e.what()));
+        return false;
+    } catch (...) {
+        EmptyProgress(bar);
+        throw;
+    }
+}
 
 // A QImage that shares nothing with the raster (a copy of its pixels).
 QImage ToQImage(const Raster& raster);

@@ -411,20 +411,9 @@ void TTrack::RunMeasurementNow() {
     BarProgress progress(ProgressBar1);
     // Until the run completes, the entries do not all belong to the listed frames.
     state.MeasuredCount = 0;
-    try {
-        RunMeasurement(frames, settings, state, &progress);
-    } catch (const TrackingError& e) {
-        platform::EmptyProgress(ProgressBar1);
-        platform::ui().message(this, QString::fromUtf8(e.what()));
+    if (!platform::RunWithBar<TrackingError, FileError>(this, ProgressBar1,
+                                                         [&] { RunMeasurement(frames, settings, state, &progress); }))
         return;
-    } catch (const FileError& e) {
-        platform::EmptyProgress(ProgressBar1);
-        platform::ui().message(this, QString::fromUtf8(e.what()));
-        return;
-    } catch (...) {
-        platform::EmptyProgress(ProgressBar1);
-        throw;
-    }
     state.MeasuredCount = state.FrameCount;
     ProgressBar1->setValue(0);
     RefreshStatistics();

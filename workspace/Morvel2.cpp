@@ -533,17 +533,8 @@ void TMainForm::runImageCommand(const std::function<void(ImageDocument&, Progres
     TChild* child = activeChild();
     if (!child) return;
     MainBarProgress progress(ProgressBar1);
-    try {
-        command(child->document(), progress);
-    } catch (const ImageError& e) {
-        platform::EmptyProgress(ProgressBar1);
-        platform::ui().message(this, QString::fromUtf8(e.what()));
-        return;
-    } catch (...) {
-        platform::EmptyProgress(ProgressBar1);
-        throw;
-    }
-    child->refreshDisplay();
+    if (platform::RunWithBar<ImageError>(this, ProgressBar1, [&] { command(child->document(), progress); }))
+        child->refreshDisplay();
 }
 
 void TMainForm::N6Click() {
