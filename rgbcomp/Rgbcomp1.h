@@ -6,10 +6,15 @@
 
 namespace nuvak {
 
+class TAdvance;
+
 class TRGBComp : public QWidget {
     Q_OBJECT
 public:
     explicit TRGBComp(QWidget* parent = nullptr);
+
+    // The advanced settings window the composite run copies its settings from.
+    TAdvance* advance = nullptr;
 };
 
 }  // namespace nuvak

@@ -30,6 +30,7 @@
 #include "imageops/filters.h"
 #include "imageops/geometry.h"
 #include "imageops/Sabachie1.h"
+#include "rgbcomp/Rgbcomp1.h"
 #include "imageops/tone.h"
 #include "stacking/separate.h"
 #include "platform/controls.h"

@@ -29,6 +29,11 @@ class UpDown;
 class TBLUR;
 class TChild;
 class TComaCorrect;
+class TComposite;
+class TAdvance;
+class TMscomp;
+class TRGBComp;
+class TSpDraw;
 class TGMCPanel;
 class TGMM;
 class TSabachie;
@@ -52,7 +57,11 @@ public:
     // The long-lived windows the menu commands show (set at start-up).
     TTrack* trackWindow = nullptr;
     TTrackAd* trackAdWindow = nullptr;
-    QWidget* rgbWindow = nullptr;       // TRGBComp
+    TRGBComp* rgbWindow = nullptr;
+    TAdvance* advanceWindow = nullptr;
+    TComposite* compositeWindow = nullptr;
+    TMscomp* mosaicWindow = nullptr;
+    TSpDraw* spectrumWindow = nullptr;
     QWidget* helpWindow = nullptr;      // THLP
     TGMM* gammaWindow = nullptr;
     TBLUR* blurWindow = nullptr;
