@@ -17,6 +17,8 @@
 #include "cli/failure.h"
 #include "cli/json.h"
 #include "cli/process.h"
+#include "cli/rgb.h"
+#include "cli/selftest.h"
 #include "cli/stacking.h"
 #include "cli/track.h"
 #include "core/error.h"
@@ -43,7 +45,9 @@ const char kUsageText[] =
     "       nuvak-cli stack --method average|add|max|min|expected IN... OUT\n"
     "       nuvak-cli mosaic [--across NX] [--down NY] IN... OUT\n"
     "       nuvak-cli separate IN OUTDIR\n"
-    "       nuvak-cli spectrum IN OUT.txt\n";
+    "       nuvak-cli spectrum IN OUT.txt\n"
+    "       nuvak-cli rgb PROJECT.mvl OUT\n"
+    "       nuvak-cli selftest\n";
 
 struct UsageError {
     std::string message;
@@ -153,6 +157,8 @@ int run(const std::vector<std::string>& args) {
         if (command == "mosaic") return MosaicImages(rest);
         if (command == "separate") return Separate(rest);
         if (command == "spectrum") return Spectrum(rest);
+        if (command == "rgb") return RgbComposite(rest);
+        if (command == "selftest") return SelfTest(rest);
         const Arguments a = parse({args.begin() + 1, args.end()});
         if (command == "info") return info(a);
         if (command == "render") return render(a);

@@ -1,0 +1,122 @@
+#pragma once
+// The tracking report: from the frames of a measurement run, the mount's drift in RA and Dec
+// on the real time axis with honest intervals, the residual RMS, the periodic error, the
+// polar-alignment error, the true star width and each frame's centroid noise and flags.
+// It sits beside the window's figures and never changes them.
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "tracking/measure.h"
+
+namespace nuvak {
+
+inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+
+// What the report needs beside the run's own settings.
+struct ReportOptions {
+    double arcsecPerPixel = 0;          // as the labels use it (focal length, pixel size, multiplier)
+    double intervalS = 15;              // time between frames when the frames carry no times
+    std::optional<double> decDeg;       // declination given by the user; else OBJCTDEC of every frame
+    double cameraAngleDeg = 0;          // camera angle: image x turned onto RA
+    std::optional<double> wormPeriodS;  // the worm's period, to name the harmonic of the peak
+};
+
+// One frame as the report measured it, in list order.
+struct ReportFrame {
+    std::string path;
+    std::string headerCards;            // the FITS header, 80-byte cards, for times and OBJCTDEC
+    bool found = false;                 // a significant star peak was found
+    double x = 0, y = 0;                // centroid in image pixels (y in file row order)
+    double peak = 0;                    // brightest star pixel, before background subtraction
+    double background = 0;              // sky level around the star
+    double noise = 0;                   // standard deviation of the sky
+    double flux = 0;                    // background-subtracted star signal
+    double fwhmPx = kNoValue;           // full width at half maximum of a fitted circular Gaussian
+    double hfdPx = kNoValue;            // half-flux diameter
+    double centroidSigmaPx = kNoValue;  // centroid uncertainty from sky noise and star signal
+    bool saturated = false;             // the star reaches the top of the 16-bit range
+};
+
+// Reads and measures every frame with the run's settings (the same darks, noise cut and star
+// as the window's run). A frame whose star is not found is kept with found = false and the run
+// goes on; a file that cannot be read throws FileError.
+std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
+                                             MeasureProgress* progress = nullptr);
+
+// The time axis: each frame's mid-exposure time in seconds from the first frame's, from
+// DATE-OBS (with TIME-OBS when DATE-OBS holds the date alone) plus half of EXPTIME or
+// EXPOSURE when every frame has them; otherwise interval x index.
+struct TimeAxis {
+    std::string source;                 // "DATE-OBS" or "interval"
+    std::vector<double> t;
+};
+TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS);
+
+// Seconds since 1970-01-01T00:00:00 of an ISO 8601 date-time ("2026-12-08T21:14:05.25",
+// or a date alone at midnight); nothing when the text is not one.
+std::optional<double> ParseIsoDateTime(std::string_view text);
+
+// A header card's value: the text of a string value (quotes and trailing blanks removed) or
+// the number's text; nothing when the keyword is missing.
+std::optional<std::string> HeaderValue(std::string_view cards, std::string_view keyword);
+
+// The declination in degrees shared by every frame's OBJCTDEC ("+45 30 00", "45:30:00" or
+// "45.5"); nothing when a frame lacks it or it does not parse.
+std::optional<double> FramesDeclination(const std::vector<ReportFrame>& frames);
+
+// The image offset (dx, dy) in pixels turned by the camera angle into (RA, Dec) in pixels.
+std::pair<double, double> TurnToSky(double dx, double dy, double cameraAngleDeg);
+
+// A figure; ci95 is present for the figures with an interval.
+struct Figure {
+    double value = kNoValue;
+    std::optional<std::pair<double, double>> ci95;
+};
+
+struct PeriodicError {
+    Figure periodS, amplitudePpArcsec, fap;
+    std::optional<int> harmonic;        // which harmonic of the worm period the peak is
+    std::vector<double> frequency;      // the periodogram, cycles per second
+    std::vector<double> power;          // normalised Lomb-Scargle power
+    double fitPhase = 0;                // the sinusoid fitted at the period: A sin(2 pi t / P + phase)
+};
+
+struct TrackingReport {
+    std::string timeSource;             // "DATE-OBS" or "interval"
+    double arcsecPerPixel = 0;
+    double cameraAngleDeg = 0;
+    std::optional<double> decDeg;
+    std::optional<double> wormPeriodS;
+
+    // Per frame, list order.
+    std::vector<std::string> frames;
+    std::vector<double> t;              // seconds
+    std::vector<double> ra, dec;        // arc-seconds from the first used position (NaN when not used)
+    std::vector<double> centroidSigmaPx;
+    std::vector<std::vector<std::string>> flags;  // "saturated", "lost"
+    std::vector<bool> used;
+
+    Figure driftRa, driftDec;           // arc-seconds per minute
+    double interceptRa = 0, interceptDec = 0;  // the drift lines at t = 0, arc-seconds
+    Figure rmsRa, rmsDec, rmsTotal;     // arc-seconds, after the drift lines
+    PeriodicError pe;
+    std::optional<Figure> polarAlignmentErrorArcmin;
+    Figure fwhmPx, fwhmArcsec, hfdPx;
+    bool noiseLimited = false;
+};
+
+// Every figure of the report from the measured frames.
+TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const ReportOptions& options);
+
+// The report as JSON (the field names of the report's documentation) and as a self-contained
+// HTML page with its plots inline.
+std::string ReportJson(const TrackingReport& report);
+std::string ReportHtml(const TrackingReport& report);
+
+}  // namespace nuvak
