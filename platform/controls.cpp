@@ -1,5 +1,6 @@
 #include "platform/controls.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
@@ -92,6 +93,12 @@ Raster FromQImage(const QImage& image) {
 void EmptyProgress(QProgressBar* bar) {
     bar->setRange(0, 100);
     bar->setValue(0);
+}
+
+void BarProgress::setPosition(int position) {
+    if (bar_->value() == position) return;
+    bar_->setValue(std::clamp(position, bar_->minimum(), bar_->maximum()));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace nuvak::platform

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <exception>
 
+#include "core/progress.h"
 #include "core/raster.h"
 #include "platform/services.h"
 
@@ -88,6 +89,16 @@ W* Place(W* w, const char* name, int x, int y, int width = -1, int height = -1) 
 // Empties a progress bar: position at the start of a range of 0 ... 100. (A maximum of 0,
 // as a stopped command might set it, would make the bar a running busy indicator.)
 void EmptyProgress(QProgressBar* bar);
+
+// Progress of a command on a bar; the windows repaint as it moves (user input waits).
+class BarProgress final : public Progress {
+public:
+    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+    void setPosition(int position) override;
+
+private:
+    QProgressBar* bar_;
+};
 
 // Runs a long command that drives bar. When it stops on an error of one of the Refusals
 // kinds, the bar is emptied, the error's text is shown in a message box over parent and the

@@ -512,28 +512,10 @@ void TMainForm::Button33Click() { brightnessStep(true); }
 
 void TMainForm::Button44Click() { brightnessStep(false); }
 
-namespace {
-
-// Progress of a command on the main window's bar; the windows repaint as it moves.
-class MainBarProgress final : public Progress {
-public:
-    explicit MainBarProgress(QProgressBar* bar) : bar_(bar) {}
-    void setPosition(int position) override {
-        if (bar_->value() == position) return;
-        bar_->setValue(std::clamp(position, bar_->minimum(), bar_->maximum()));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-
-private:
-    QProgressBar* bar_;
-};
-
-}  // namespace
-
 void TMainForm::runImageCommand(const std::function<void(ImageDocument&, Progress&)>& command) {
     TChild* child = activeChild();
     if (!child) return;
-    MainBarProgress progress(ProgressBar1);
+    platform::BarProgress progress(ProgressBar1);
     if (platform::RunWithBar<ImageError>(this, ProgressBar1, [&] { command(child->document(), progress); }))
         child->refreshDisplay();
 }
