@@ -1,5 +1,6 @@
 #include "core/samples.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -14,15 +15,6 @@ namespace nuvak {
 
 namespace {
 
-std::string card(const std::string& keyword, const std::string& value, const std::string& comment = "") {
-    char buf[81];
-    std::snprintf(buf, sizeof buf, "%-8.8s= %20s%s%-47.47s", keyword.c_str(), value.c_str(),
-                  comment.empty() ? "" : " / ", comment.c_str());
-    std::string c(buf);
-    c.resize(80, ' ');
-    return c;
-}
-
 constexpr double kSky = 1200;      // sky background
 constexpr double kNoise = 12;      // sky noise, one sigma
 constexpr double kDarkLevel = 300; // dark current in every pixel
@@ -31,10 +23,23 @@ int clamp16(double v) { return v < 0 ? 0 : v > 65535 ? 65535 : static_cast<int>(
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodeFits16(const IntArray2D& samples, int w, int h) {
+std::string FitsCard(const std::string& keyword, const std::string& value, const std::string& comment) {
+    char buf[160];
+    const bool text = !value.empty() && value[0] == '\'';
+    std::snprintf(buf, sizeof buf, text ? "%-8.8s= %-20s%s%-47.47s" : "%-8.8s= %20s%s%-47.47s", keyword.c_str(),
+                  value.c_str(), comment.empty() ? "" : " / ", comment.c_str());
+    std::string c(buf);
+    c.resize(80, ' ');
+    return c;
+}
+
+std::vector<std::uint8_t> EncodeFits16(const IntArray2D& samples, int w, int h,
+                                       const std::vector<std::string>& extraCards) {
+    auto card = [](const std::string& k, const std::string& v, const std::string& c = "") { return FitsCard(k, v, c); };
     std::string header = card("SIMPLE", "T") + card("BITPIX", "16") + card("NAXIS", "2") +
                          card("NAXIS1", std::to_string(w)) + card("NAXIS2", std::to_string(h)) +
                          card("BZERO", "32768", "stored value + 32768 = sample") + card("BSCALE", "1");
+    for (const std::string& c : extraCards) header += c.substr(0, 80) + std::string(80 - std::min<std::size_t>(80, c.size()), ' ');
     header += std::string("END").append(77, ' ');
     header.resize((header.size() + 2879) / 2880 * 2880, ' ');
     std::vector<std::uint8_t> out(header.begin(), header.end());
@@ -88,7 +93,14 @@ std::vector<std::string> WriteSampleSeries(const std::string& folder, const Samp
         char name[32];
         std::snprintf(name, sizeof name, "frame%02d.fits", i + 1);
         const std::string path = (fs::path(folder) / name).string();
-        WriteFileAtomically(path, EncodeFits16(frame(true, cx, cy), s.width, s.height));
+        // Mid-exposure times on the real clock, for reports that read them.
+        const long long start = 21 * 3600LL + static_cast<long long>(std::llround(i * s.intervalS));
+        char date[40];
+        std::snprintf(date, sizeof date, "'2026-12-08T%02lld:%02lld:%02lld'", start / 3600, start / 60 % 60, start % 60);
+        const std::vector<std::string> cards = {FitsCard("DATE-OBS", date, "exposure start (UTC)"),
+                                                FitsCard("EXPTIME", FormatG6(s.exposureS), "seconds"),
+                                                FitsCard("OBJCTDEC", "'" + s.declination + "'")};
+        WriteFileAtomically(path, EncodeFits16(frame(true, cx, cy), s.width, s.height, cards));
         frames.push_back(path);
     }
     for (int i = 0; i < s.darks; ++i) {

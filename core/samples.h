@@ -21,10 +21,19 @@ struct SampleSeries {
     double driftY = -0.2;
     double periodicAmplitude = 1.5;  // pixels, along x
     double periodicFrames = 8;       // period in frames
+    double intervalS = 15;           // start-to-start time of the frames (DATE-OBS)
+    double exposureS = 10;           // EXPTIME
+    std::string declination = "+45 00 00";  // OBJCTDEC
 };
 
-// The bytes of a 16-bit FITS file (BZERO 32768) holding samples 0 ... 65535.
-std::vector<std::uint8_t> EncodeFits16(const IntArray2D& samples, int w, int h);
+// The bytes of a 16-bit FITS file (BZERO 32768) holding samples 0 ... 65535; extra cards
+// (80 characters each, see FitsCard) go after the mandatory ones.
+std::vector<std::uint8_t> EncodeFits16(const IntArray2D& samples, int w, int h,
+                                       const std::vector<std::string>& extraCards = {});
+
+// One header card: the keyword, "= ", the value right-aligned in 20 columns (a string value
+// in quotes is left-aligned, as FITS writes strings) and an optional comment.
+std::string FitsCard(const std::string& keyword, const std::string& value, const std::string& comment = "");
 
 // Writes frame01.fits ... and dark1.fits ... into folder (created if missing) and returns
 // the frame paths in time order. Throws FileError when a file cannot be written.

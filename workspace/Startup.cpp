@@ -61,12 +61,12 @@ std::unique_ptr<TMainForm> CreateWindows() {
     m->sabattierWindow = hidden(new TSabachie(m));
     // The blur dialog and the guide-miss panel keep one blur-amount setting.
     m->blurWindow->blurAmount = &m->gmcWindow->settings.blur;
-    m->advanceWindow = hidden(new TAdvance(m));
     m->rgbWindow = hidden(new TRGBComp(m));
-    m->rgbWindow->advance = m->advanceWindow;
     hidden(new TState(m));
     m->compositeWindow = hidden(new TComposite(m));
     hidden(new TTilt(m));
+    m->advanceWindow = hidden(new TAdvance(m));
+    m->rgbWindow->advance = m->advanceWindow;
     hidden(new TImgPanel(m));
     m->spectrumWindow = hidden(new TSpDraw(m));
     m->mosaicWindow = hidden(new TMscomp(m));
