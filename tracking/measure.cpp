@@ -327,6 +327,68 @@ StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpec
     return m;
 }
 
+struct RunFrames::State {
+    bool noiseCut = false;
+    std::optional<MasterDark> dark;
+    std::unique_ptr<FileSource> source;
+    FitsHeader header;
+    int opened = 0;         // frames opened so far
+    int w0 = 0, h0 = 0;     // the first frame's size
+    IntArray2D frame, raw;  // raw: a band of the converted samples the noise cut reads
+};
+
+RunFrames::RunFrames(const MeasureSettings& settings) : s_(std::make_unique<State>()) {
+    s_->noiseCut = settings.noiseCut;
+    if (settings.darkProcessing && !settings.darks.empty()) s_->dark.emplace(settings.darks);
+}
+
+RunFrames::~RunFrames() = default;
+
+void RunFrames::open(const std::string& path) {
+    State& s = *s_;
+    s.source = std::make_unique<FileSource>(path);
+    s.header = readCheckedHeader(*s.source);
+    const int w = s.header.width, h = s.header.height;
+    // Buffers for the whole run, sized to frame 0: every later frame must have its size.
+    if (s.opened == 0) {
+        s.w0 = w;
+        s.h0 = h;
+        if (s.dark && (s.dark->width() != w || s.dark->height() != h)) throw TrackingError(msg::kTrackSizeDiffers);
+        s.frame = allocate(w, h, path);
+        if (s.noiseCut) s.raw = allocate(w, std::min(h, kNoiseCutRows + 2), path);
+    } else if (w != s.w0 || h != s.h0) {
+        throw TrackingError(msg::kTrackSizeDiffers);
+    }
+    ++s.opened;
+}
+
+int RunFrames::width() const { return s_->header.width; }
+int RunFrames::height() const { return s_->header.height; }
+const FitsHeader& RunFrames::header() const { return s_->header; }
+const IntArray2D& RunFrames::frame() const { return s_->frame; }
+
+void RunFrames::read(int y0, int y1) {
+    State& s = *s_;
+    const int w = s.header.width, h = s.header.height;
+    if (y0 >= y1) return;
+    // The noise cut also reads one neighbouring row on each side.
+    if (s.noiseCut) {
+        for (int b0 = y0; b0 < y1; b0 += kNoiseCutRows) {
+            const int b1 = std::min(b0 + kNoiseCutRows, y1);
+            const int r0 = std::max(b0 - 1, 0), r1 = std::min(b1 + 1, h);
+            readBand(*s.source, s.header, kFrameZero, s.raw, r0, r1);
+            RemoveHotPixelsRows(kNoiseCutRatio, w, h, s.raw, s.frame, b0, b1, r0);
+        }
+    } else {
+        ReadFitsRows(*s.source, s.header, kFrameZero, s.frame, y0, y1);
+    }
+    if (s.dark) s.dark->subtractFrom(s.frame, y0, y1);
+}
+
+void RunFrames::readConverted(IntArray2D& band, int y0, int y1) {
+    if (y0 < y1) readBand(*s_->source, s_->header, kFrameZero, band, y0, y1);
+}
+
 void RunMeasurement(const std::vector<std::string>& frames, const MeasureSettings& settings, TrackingState& state,
                     MeasureProgress* progress) {
     MeasureProgress silent;
@@ -335,31 +397,15 @@ void RunMeasurement(const std::vector<std::string>& frames, const MeasureSetting
     if (n > kMaxFrames) throw std::invalid_argument("more frames than the tracking state holds");
     state.MeanX = state.MeanY = 0.0;
 
-    const bool withDark = settings.darkProcessing && !settings.darks.empty();
-    std::optional<MasterDark> dark;
-    if (withDark) dark.emplace(settings.darks);
-
+    RunFrames reader(settings);
     report.setMaximum(n);
-    // Buffers for the whole run, sized to frame 0: every later frame must have its size.
-    IntArray2D frame, raw;  // raw: a band of the converted samples the noise cut reads
-    int w0 = 0, h0 = 0;
     // The radius is fixed for the run: the given search range with a star specified (no lower
     // limit), otherwise the PSF radius, at least 10.
     const int r = settings.starSpecified ? settings.searchRange : std::max(settings.psfRadius, 10);
     for (int i = 0; i < n; ++i) {
         report.setPosition(i + 1);
-        FileSource source(frames[i]);
-        const FitsHeader hd = readCheckedHeader(source);
-        const int w = hd.width, h = hd.height;
-        if (i == 0) {
-            w0 = w;
-            h0 = h;
-            if (withDark && (dark->width() != w || dark->height() != h)) throw TrackingError(msg::kTrackSizeDiffers);
-            frame = allocate(w, h, frames[i]);
-            if (settings.noiseCut) raw = allocate(w, std::min(h, kNoiseCutRows + 2), frames[i]);
-        } else if (w != w0 || h != h0) {
-            throw TrackingError(msg::kTrackSizeDiffers);
-        }
+        reader.open(frames[i]);
+        const int w = reader.width(), h = reader.height();
         state.SearchRadius = r;
 
         // The search follows the star: frame 0 searches around the picked position, every
@@ -371,21 +417,9 @@ void RunMeasurement(const std::vector<std::string>& frames, const MeasureSetting
         }
 
         // Only the rows the measurement can reach are read and corrected (all of them in the
-        // whole-frame search); the noise cut also reads one neighbouring row on each side.
+        // whole-frame search).
         const auto [y0, y1] = settings.starSpecified ? rowsReached(w, h, true, cx, cy, r) : std::pair{0, h};
-        if (y0 < y1) {
-            if (settings.noiseCut) {
-                for (int b0 = y0; b0 < y1; b0 += kNoiseCutRows) {
-                    const int b1 = std::min(b0 + kNoiseCutRows, y1);
-                    const int r0 = std::max(b0 - 1, 0), r1 = std::min(b1 + 1, h);
-                    readBand(source, hd, kFrameZero, raw, r0, r1);
-                    RemoveHotPixelsRows(kNoiseCutRatio, w, h, raw, frame, b0, b1, r0);
-                }
-            } else {
-                ReadFitsRows(source, hd, kFrameZero, frame, y0, y1);
-            }
-            if (withDark) dark->subtractFrom(frame, y0, y1);
-        }
+        reader.read(y0, y1);
 
         StarMeasurement m;
         try {
@@ -395,7 +429,7 @@ void RunMeasurement(const std::vector<std::string>& frames, const MeasureSetting
             const auto asInt = [](long long c) {
                 return int(std::clamp<long long>(c, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
             };
-            m = MeasureStar(frame, w, h, settings.starSpecified, asInt(cx), asInt(cy), r);
+            m = MeasureStar(reader.frame(), w, h, settings.starSpecified, asInt(cx), asInt(cy), r);
         } catch (const TrackingError&) {
             report.setMaximum(0);
             throw;

@@ -3,10 +3,12 @@
 // star found and its intensity-weighted centroid and width stored in the tracking state.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/arrays.h"
+#include "core/fits.h"
 #include "tracking/state.h"
 
 namespace nuvak {
@@ -45,6 +47,35 @@ public:
     virtual ~MeasureProgress() = default;
     virtual void setMaximum(int) {}
     virtual void setPosition(int) {}
+};
+
+// The run's reading of its frames, one at a time into one buffer of the first frame's size:
+// the darks opened and checked at the start, each frame's header checked (size limit, the
+// first frame's size and the darks'), and the rows asked for read with the zero offset, the
+// noise cut and the master dark applied as the settings say. RunMeasurement reads through it,
+// and so does anything that must see the frames exactly as the run sees them.
+class RunFrames {
+public:
+    explicit RunFrames(const MeasureSettings& settings);
+    ~RunFrames();
+    RunFrames(const RunFrames&) = delete;
+    RunFrames& operator=(const RunFrames&) = delete;
+
+    // Opens the next frame and checks its header; throws TrackingError or FileError as the run.
+    void open(const std::string& path);
+    int width() const;
+    int height() const;
+    const FitsHeader& header() const;
+    // Rows y0 .. y1 - 1 of the open frame, corrected, into their own rows of frame().
+    void read(int y0, int y1);
+    const IntArray2D& frame() const;
+    // Rows y0 .. y1 - 1 of the open frame with the zero offset applied and nothing else, into
+    // rows 0 .. y1 - y0 - 1 of band (at least W x (y1 - y0)).
+    void readConverted(IntArray2D& band, int y0, int y1);
+
+private:
+    struct State;
+    std::unique_ptr<State> s_;
 };
 
 // Runs the measurement over the frames (full paths in time order; state.FrameCount of them),

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tracking/measure.h"
+#include "tracking/statistics.h"
 
 namespace nuvak {
 
@@ -27,7 +28,19 @@ struct ReportOptions {
     std::optional<double> wormPeriodS;  // the worm's period, to name the harmonic of the peak
 };
 
-// One frame as the report measured it, in list order.
+// The arc-seconds per pixel the result labels use: the focal length times the multiplier
+// when the multiplier is within (0.001, 3]. The texts must already have passed the labels'
+// checks (RefreshStatistics).
+double LabelArcsecPerPixel(const TrackingParameters& parameters);
+
+// One frame as the report measured it, in list order. Positions use the window's convention:
+// pixel (i, j) covers [i, i + 1) x [j, j + 1), its centre at (i + 0.5, j + 0.5), so x and y
+// compare directly with the window's centroids. A found star's x and y are the centre of a
+// circular Gaussian on a constant fitted (least squares, saturated pixels left out) to the
+// pixels within about two FWHM of the peak (the FWHM first guessed from the run's half-maximum
+// count); when that fit fails, the background-subtracted centroid there, and fwhmPx stays NaN.
+// The sky is the median of an annulus about three to five FWHM from the peak, its noise the
+// clipped standard deviation there. A peak less than 5 sky sigmas above the sky is not found.
 struct ReportFrame {
     std::string path;
     std::string headerCards;            // the FITS header, 80-byte cards, for times and OBJCTDEC
@@ -36,11 +49,14 @@ struct ReportFrame {
     double peak = 0;                    // brightest star pixel, before background subtraction
     double background = 0;              // sky level around the star
     double noise = 0;                   // standard deviation of the sky
-    double flux = 0;                    // background-subtracted star signal
+    double flux = 0;                    // background-subtracted star signal within the HFD's circle
     double fwhmPx = kNoValue;           // full width at half maximum of a fitted circular Gaussian
-    double hfdPx = kNoValue;            // half-flux diameter
-    double centroidSigmaPx = kNoValue;  // centroid uncertainty from sky noise and star signal
-    bool saturated = false;             // the star reaches the top of the 16-bit range
+    double hfdPx = kNoValue;            // half-flux diameter within a circle of 3 FWHM (at most the
+                                        // annulus's inner radius) about (x, y)
+    double centroidSigmaPx = kNoValue;  // centroid uncertainty per axis from sky noise and star signal
+                                        // (the star's shot noise scaled as its residuals show)
+    bool saturated = false;             // a pixel of the fit's circle reads 65535 after the zero
+                                        // offset, before the noise cut and the dark
 };
 
 // Reads and measures every frame with the run's settings (the same darks, noise cut and star
@@ -113,6 +129,9 @@ struct TrackingReport {
 
 // Every figure of the report from the measured frames.
 TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const ReportOptions& options);
+// The same on a time axis already known (one time per frame), e.g. for series without headers.
+TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeAxis& times,
+                             const ReportOptions& options);
 
 // The report as JSON (the field names of the report's documentation) and as a self-contained
 // HTML page with its plots inline.

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/samples.h"
+#include "tests/support/files.h"
+#include "tests/support/fits_files.h"
+#include "tracking/report.h"
+
+namespace nuvak {
+namespace {
+
+using test::FitsCard;
+
+// Seconds since 1970 of 2000-01-01T00:00:00.
+constexpr double kY2000 = 946684800;
+
+TEST(ReportFrameTime, IsoDateTimes) {
+    struct Row {
+        const char* text;
+        std::optional<double> seconds;
+    } rows[] = {
+        {"2000-01-01", kY2000},
+        {"2000-01-01T00:00:00", kY2000},
+        {"2000-03-01T01:02:03.25", kY2000 + 60 * 86400.0 + 3723.25},  // 2000 is a leap year
+        {"2000-01-01 00:00:01Z", kY2000 + 1},
+        {"1970-01-01T00:00:00.000001", 1e-6},
+        {"1969-12-31T23:59:59", -1},
+        {"2024-02-29T12:00:00", 1709208000},
+        {"2023-02-29", std::nullopt},
+        {"2000-13-01", std::nullopt},
+        {"2000-01-32", std::nullopt},
+        {"2000-04-31", std::nullopt},
+        {"2000-01-01T25:00:00", std::nullopt},
+        {"2000-01-01T12:60:00", std::nullopt},
+        {"2000-01-01T12:00", std::nullopt},
+        {"2000-01-01T12:00:00.", std::nullopt},
+        {"2000-01-01T12:00:00ZZ", std::nullopt},
+        {"2000-01-01X12:00:00", std::nullopt},
+        {"2000-1-01", std::nullopt},
+        {"20OO-01-01", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Row& r : rows) {
+        const auto t = ParseIsoDateTime(r.text);
+        ASSERT_EQ(t.has_value(), r.seconds.has_value()) << r.text;
+        if (t) {
+            EXPECT_NEAR(*t, *r.seconds, 1e-6) << r.text;
+        }
+    }
+}
+
+TEST(ReportFrameTime, HeaderValues) {
+    const std::string cards = FitsCard("DATE", "'2001-01-01'") + FitsCard("DATE-OBS", "'2026-12-08T21:14:05 '", "UT") +
+                              FitsCard("EXPTIME", "12.5", "seconds / really") + FitsCard("OBSERVER", "'O''Hara'") +
+                              test::FitsRawCard("COMMENT   EXPOSURE = 3") + test::FitsRawCard("END") +
+                              FitsCard("FILTER", "'R'");
+    struct Row {
+        const char* keyword;
+        std::optional<std::string> value;
+    } rows[] = {{"DATE-OBS", "2026-12-08T21:14:05"}, {"DATE", "2001-01-01"}, {"EXPTIME", "12.5"},
+                {"OBSERVER", "O'Hara"},  {"DATE-OB", std::nullopt},  {"EXPOSURE", std::nullopt},
+                {"FILTER", std::nullopt}, {"COMMENT", std::nullopt}};
+    for (const Row& r : rows) EXPECT_EQ(HeaderValue(cards, r.keyword), r.value) << r.keyword;
+}
+
+ReportFrame WithCards(const std::vector<std::string>& cards) {
+    ReportFrame f;
+    for (const std::string& c : cards) f.headerCards += c;
+    return f;
+}
+
+TEST(ReportFrameTime, TimeAxis) {
+    const auto date = [](const char* v) { return FitsCard("DATE-OBS", std::string("'") + v + "'"); };
+    const auto time = [](const char* v) { return FitsCard("TIME-OBS", std::string("'") + v + "'"); };
+    struct Row {
+        const char* what;
+        std::vector<std::vector<std::string>> frames;
+        const char* source;
+        std::vector<double> t;
+    } rows[] = {
+        {"DATE-OBS and EXPTIME, a gap and longer exposures",
+         {{date("2026-12-08T23:59:50"), FitsCard("EXPTIME", "4")},
+          {date("2026-12-09T00:00:00.5"), FitsCard("EXPTIME", "4")},
+          {date("2026-12-09T00:00:30"), FitsCard("EXPTIME", "6.0")}},
+         "DATE-OBS",
+         {0, 10.5, 41}},
+        {"date, TIME-OBS and EXPOSURE",
+         {{date("2026-12-08"), time("21:00:00"), FitsCard("EXPOSURE", "30")},
+          {date("2026-12-08"), time("21:00:31.5"), FitsCard("EXPOSURE", "30")}},
+         "DATE-OBS",
+         {0, 31.5}},
+        {"no exposure time: the start",
+         {{date("2026-12-08T21:00:00"), FitsCard("EXPTIME", "10")}, {date("2026-12-08T21:00:20")}},
+         "DATE-OBS",
+         {0, 15}},
+        {"one frame without DATE-OBS", {{date("2026-12-08T21:00:00")}, {}, {date("2026-12-08T21:00:20")}}, "interval",
+         {0, 15, 30}},
+        {"a date without a time of day", {{date("2026-12-08")}, {date("2026-12-08")}}, "interval", {0, 15}},
+        {"a date-time that does not parse", {{date("2026-12-08T21:00:00")}, {date("2026-12-08T21:00:61")}},
+         "interval",
+         {0, 15}},
+    };
+    for (const Row& r : rows) {
+        std::vector<ReportFrame> frames;
+        for (const auto& cards : r.frames) frames.push_back(WithCards(cards));
+        const TimeAxis axis = FrameTimes(frames, 15);
+        EXPECT_EQ(axis.source, r.source) << r.what;
+        ASSERT_EQ(axis.t.size(), r.t.size()) << r.what;
+        for (std::size_t i = 0; i < r.t.size(); ++i) EXPECT_NEAR(axis.t[i], r.t[i], 1e-6) << r.what << " " << i;
+    }
+}
+
+TEST(ReportFrameTime, Declinations) {
+    struct Row {
+        std::vector<const char*> values;  // nullptr: no card
+        std::optional<double> dec;
+    } rows[] = {
+        {{"'+45 30 00'"}, 45.5},        {{"'45:30:00'"}, 45.5},         {{"'-05 12 30.5'"}, -(5 + 12 / 60.0 + 30.5 / 3600)},
+        {{"'-00 30 00'"}, -0.5},        {{"45.5"}, 45.5},               {{"'-12.25'"}, -12.25},
+        {{"'+10 00 00'", "'+10 00 36'"}, 10.005},
+        {{"'+10 00 00'", nullptr}, std::nullopt},
+        {{"'45 60 00'"}, std::nullopt}, {{"'91 00 00'"}, std::nullopt}, {{"'45 -3 00'"}, std::nullopt},
+        {{"'45  30'"}, std::nullopt},   {{"'north'"}, std::nullopt},    {{"''"}, std::nullopt},
+    };
+    for (const Row& r : rows) {
+        std::vector<ReportFrame> frames;
+        for (const char* v : r.values) frames.push_back(WithCards(v ? std::vector{FitsCard("OBJCTDEC", v)} : std::vector<std::string>{}));
+        const auto dec = FramesDeclination(frames);
+        ASSERT_EQ(dec.has_value(), r.dec.has_value()) << r.values[0];
+        if (dec) {
+            EXPECT_NEAR(*dec, *r.dec, 1e-12) << r.values[0];
+        }
+    }
+}
+
+// A frame of sky 1000 with Gaussian noise and, when peak > 0, a circular Gaussian star centred
+// at (sx, sy) (pixel centres at x + 0.5); samples are clipped at 65535.
+std::string StarFrame(const test::TempDir& dir, const std::string& name, double sx, double sy, double peak,
+                      double noise, std::mt19937& random, double sigma = 2) {
+    constexpr int w = 80, h = 70;
+    std::normal_distribution<double> gauss(0, noise);
+    IntArray2D a(w, h);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) {
+            const double dx = x + 0.5 - sx, dy = y + 0.5 - sy;
+            const double v = 1000 + peak * std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma)) + gauss(random);
+            a[x][y] = int(std::clamp(std::lround(v), 0L, 65535L));
+        }
+    const std::string path = dir.file(name);
+    test::WriteBytes(path, EncodeFits16(a, w, h));
+    return path;
+}
+
+TEST(ReportFrames, StarsBlankAndSaturatedFrames) {
+    test::TempDir dir;
+    std::mt19937 random(7);
+    struct Row {
+        const char* what;
+        double sx, sy, peak;
+        bool found, saturated;
+    } rows[] = {
+        {"a star at a sub-pixel position", 40.37, 33.71, 4000, true, false},
+        {"a blank frame", 0, 0, 0, false, false},
+        {"the star moved on", 41.82, 32.15, 4000, true, false},
+        {"a saturated star", 42.6, 31.4, 200000, true, true},
+    };
+    std::vector<std::string> paths;
+    for (const Row& r : rows) paths.push_back(StarFrame(dir, std::to_string(paths.size()) + ".fits", r.sx, r.sy, r.peak, 10, random));
+    for (bool starSpecified : {false, true}) {
+        MeasureSettings settings;
+        settings.starSpecified = starSpecified;
+        settings.starX = 38;
+        settings.starY = 35;
+        const std::vector<ReportFrame> frames = MeasureReportFrames(paths, settings);
+        ASSERT_EQ(frames.size(), std::size(rows));
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            const Row& r = rows[i];
+            const ReportFrame& f = frames[i];
+            SCOPED_TRACE(std::string(r.what) + (starSpecified ? ", star given" : ", whole frame"));
+            EXPECT_EQ(f.path, paths[i]);
+            EXPECT_NE(f.headerCards.find("NAXIS1"), std::string::npos);
+            EXPECT_EQ(f.found, r.found);
+            EXPECT_EQ(f.saturated, r.saturated);
+            if (!r.found) continue;
+            EXPECT_NEAR(f.background, 1000, 2);
+            EXPECT_NEAR(f.noise, 10, 1);
+            EXPECT_NEAR(f.x, r.sx, 0.03);
+            EXPECT_NEAR(f.y, r.sy, 0.03);
+            if (r.saturated) continue;
+            const double fwhm = 2 * std::sqrt(2 * std::log(2.0)) * 2;
+            EXPECT_NEAR(f.fwhmPx, fwhm, 0.03 * fwhm);
+            EXPECT_NEAR(f.hfdPx, fwhm, 0.03 * fwhm);  // a Gaussian's half-flux diameter is its FWHM
+            EXPECT_NEAR(f.flux, 4000 * 2 * std::numbers::pi * 4, 0.02 * 4000 * 2 * std::numbers::pi * 4);
+            EXPECT_GT(f.centroidSigmaPx, 0);
+            EXPECT_LT(f.centroidSigmaPx, 0.01);
+        }
+    }
+}
+
+TEST(ReportFrames, CentroidSigmaMatchesTheScatter) {
+    // A faint star (peak 20 sky sigmas) in 40 noise draws: the stated centroid uncertainty
+    // is the scatter of the fitted centres.
+    test::TempDir dir;
+    std::mt19937 random(11);
+    std::vector<std::string> paths;
+    for (int i = 0; i < 40; ++i) paths.push_back(StarFrame(dir, std::to_string(i) + ".fits", 30.3, 40.6, 200, 10, random));
+    MeasureSettings settings;
+    const std::vector<ReportFrame> frames = MeasureReportFrames(paths, settings);
+    double sum = 0, sum2 = 0, stated = 0;
+    for (const ReportFrame& f : frames) {
+        ASSERT_TRUE(f.found);
+        sum += f.x;
+        sum2 += f.x * f.x;
+        stated += f.centroidSigmaPx / double(frames.size());
+    }
+    const double n = double(frames.size()), scatter = std::sqrt((sum2 - sum * sum / n) / (n - 1));
+    EXPECT_NEAR(sum / n, 30.3, 0.03);
+    EXPECT_NEAR(scatter / stated, 1.0, 0.3) << scatter << " " << stated;
+}
+
+}  // namespace
+}  // namespace nuvak

@@ -1,0 +1,260 @@
+// The report's time axis and the header values it reads: DATE-OBS, TIME-OBS, EXPTIME or
+// EXPOSURE, and OBJCTDEC.
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/fits.h"
+#include "tracking/report.h"
+
+namespace nuvak {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+
+std::string_view trimmed(std::string_view s) {
+    const auto b = s.find_first_not_of(kBlanks);
+    if (b == std::string_view::npos) return {};
+    return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
+}
+
+// Exactly n decimal digits at s[pos], advancing pos past them.
+std::optional<int> digits(std::string_view s, std::size_t& pos, int n) {
+    if (pos + n > s.size()) return std::nullopt;
+    int v = 0;
+    for (int k = 0; k < n; ++k) {
+        const char c = s[pos + k];
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    pos += n;
+    return v;
+}
+
+bool expect(std::string_view s, std::size_t& pos, char c) {
+    if (pos >= s.size() || s[pos] != c) return false;
+    ++pos;
+    return true;
+}
+
+// A whole text as a finite number (no blanks, no trailing characters).
+// A FITS number may carry its exponent as D.
+std::optional<double> number(std::string_view s) {
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    std::string text(s);
+    std::replace(text.begin(), text.end(), 'D', 'E');
+    double v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+long long daysFromCivil(int y, int m, int d) {
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return (long long)era * 146097 + doe - 719468;
+}
+
+int daysInMonth(int y, int m) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : kDays[m - 1];
+}
+
+// "hh:mm:ss" with an optional fraction ".f..." at s[pos], as seconds of the day; pos advanced.
+// A leap second (ss = 60) is taken.
+std::optional<double> timeOfDay(std::string_view s, std::size_t& pos) {
+    const auto hh = digits(s, pos, 2);
+    if (!hh || !expect(s, pos, ':')) return std::nullopt;
+    const auto mm = digits(s, pos, 2);
+    if (!mm || !expect(s, pos, ':')) return std::nullopt;
+    const auto ss = digits(s, pos, 2);
+    if (!ss || *hh > 23 || *mm > 59 || *ss > 60) return std::nullopt;
+    double fraction = 0;
+    if (pos < s.size() && s[pos] == '.') {
+        double scale = 0.1;
+        std::size_t end = ++pos;
+        for (; end < s.size() && s[end] >= '0' && s[end] <= '9'; ++end, scale *= 0.1) fraction += (s[end] - '0') * scale;
+        if (end == pos) return std::nullopt;
+        pos = end;
+    }
+    return *hh * 3600.0 + *mm * 60.0 + *ss + fraction;
+}
+
+// The date at the start of s ("YYYY-MM-DD") as days from 1970-01-01; pos advanced.
+std::optional<long long> date(std::string_view s, std::size_t& pos) {
+    const auto y = digits(s, pos, 4);
+    if (!y || !expect(s, pos, '-')) return std::nullopt;
+    const auto m = digits(s, pos, 2);
+    if (!m || !expect(s, pos, '-')) return std::nullopt;
+    const auto d = digits(s, pos, 2);
+    if (!d || *m < 1 || *m > 12 || *d < 1 || *d > daysInMonth(*y, *m)) return std::nullopt;
+    return daysFromCivil(*y, *m, *d);
+}
+
+// A frame's start in seconds since 1970: DATE-OBS with its time of day, or a DATE-OBS that
+// holds the date alone plus TIME-OBS. A date without any time of day is no start.
+std::optional<double> frameStart(const std::string& cards) {
+    const auto dateObs = HeaderValue(cards, "DATE-OBS");
+    if (!dateObs) return std::nullopt;
+    const std::string_view text = trimmed(*dateObs);
+    std::size_t pos = 0;
+    const auto day = date(text, pos);
+    if (!day) return std::nullopt;
+    if (pos < text.size()) return ParseIsoDateTime(text);
+    const auto timeObs = HeaderValue(cards, "TIME-OBS");
+    if (!timeObs) return std::nullopt;
+    const std::string_view t = trimmed(*timeObs);
+    std::size_t tpos = 0;
+    const auto seconds = timeOfDay(t, tpos);
+    if (!seconds || !(tpos == t.size() || (tpos + 1 == t.size() && t[tpos] == 'Z'))) return std::nullopt;
+    return double(*day) * 86400.0 + *seconds;
+}
+
+// The exposure time in seconds from EXPTIME, else EXPOSURE; 0 without a usable one.
+double exposure(const std::string& cards) {
+    for (const char* key : {"EXPTIME", "EXPOSURE"}) {
+        if (const auto v = HeaderValue(cards, key)) {
+            if (const auto e = number(trimmed(*v)); e && *e >= 0) return *e;
+        }
+    }
+    return 0;
+}
+
+// "+45 30 00", "45:30:00", "-05 12 30.5", "45 30" or "45.5" in degrees. The sign belongs to
+// the whole angle, so "-00 30 00" is -0.5.
+std::optional<double> declination(std::string_view s) {
+    s = trimmed(s);
+    bool negative = false;
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    std::vector<std::string_view> fields;
+    while (!s.empty()) {
+        const auto end = std::min(s.find_first_of(" :"), s.size());
+        if (end == 0) return std::nullopt;  // a doubled separator
+        fields.push_back(s.substr(0, end));
+        s.remove_prefix(end);
+        if (!s.empty()) {
+            s.remove_prefix(1);
+            if (s.empty()) return std::nullopt;  // a trailing separator
+        }
+    }
+    if (fields.empty() || fields.size() > 3) return std::nullopt;
+    double degrees = 0, scale = 1;
+    for (std::size_t k = 0; k < fields.size(); ++k, scale /= 60) {
+        if (fields[k].front() == '-' || fields[k].front() == '+') return std::nullopt;
+        const auto v = number(fields[k]);
+        if (!v || (k > 0 && *v >= 60)) return std::nullopt;
+        degrees += *v * scale;
+    }
+    if (degrees > 90) return std::nullopt;
+    return negative ? -degrees : degrees;
+}
+
+}  // namespace
+
+std::optional<std::string> HeaderValue(std::string_view cards, std::string_view keyword) {
+    if (keyword.size() > 8) return std::nullopt;
+    std::string key(keyword);
+    key.resize(8, ' ');
+    for (std::size_t at = 0; at + 8 <= cards.size(); at += kFitsCardBytes) {
+        const std::string_view card = cards.substr(at, kFitsCardBytes);
+        if (card.substr(0, 8) == "END     ") break;
+        if (card.substr(0, 8) != key) continue;
+        // The value indicator "= " in columns 9 and 10; a card without one holds no value.
+        if (card.size() < 10 || card.substr(8, 2) != "= ") return std::nullopt;
+        const std::string_view field = card.substr(10);
+        const auto start = field.find_first_not_of(' ');
+        if (start == std::string_view::npos) return std::nullopt;
+        if (field[start] == '\'') {
+            // A string: '' inside stands for one quote; trailing blanks are not significant.
+            std::string text;
+            std::size_t k = start + 1;
+            for (;; ++k) {
+                if (k >= field.size()) return std::nullopt;  // no closing quote
+                if (field[k] != '\'') {
+                    text += field[k];
+                } else if (k + 1 < field.size() && field[k + 1] == '\'') {
+                    text += '\'';
+                    ++k;
+                } else {
+                    break;
+                }
+            }
+            text.erase(text.find_last_not_of(' ') + 1);
+            return text;
+        }
+        const std::string_view value = trimmed(field.substr(0, field.find('/')));
+        if (value.empty()) return std::nullopt;
+        return std::string(value);
+    }
+    return std::nullopt;
+}
+
+std::optional<double> ParseIsoDateTime(std::string_view text) {
+    text = trimmed(text);
+    std::size_t pos = 0;
+    const auto day = date(text, pos);
+    if (!day) return std::nullopt;
+    double seconds = 0;
+    if (pos < text.size()) {
+        if (text[pos] != 'T' && text[pos] != ' ') return std::nullopt;
+        ++pos;
+        const auto t = timeOfDay(text, pos);
+        if (!t) return std::nullopt;
+        seconds = *t;
+        if (pos < text.size() && text[pos] == 'Z') ++pos;
+        if (pos != text.size()) return std::nullopt;
+    }
+    return double(*day) * 86400.0 + seconds;
+}
+
+TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS) {
+    // Mid-exposure times when every frame has a start; a frame without an exposure time
+    // counts from its start.
+    std::vector<double> mid;
+    mid.reserve(frames.size());
+    for (const ReportFrame& f : frames) {
+        const auto start = frameStart(f.headerCards);
+        if (!start) break;
+        mid.push_back(*start + 0.5 * exposure(f.headerCards));
+    }
+    TimeAxis axis;
+    if (!frames.empty() && mid.size() == frames.size()) {
+        axis.source = "DATE-OBS";
+        for (double m : mid) axis.t.push_back(m - mid[0]);
+        return axis;
+    }
+    axis.source = "interval";
+    for (std::size_t i = 0; i < frames.size(); ++i) axis.t.push_back(intervalS * double(i));
+    return axis;
+}
+
+std::optional<double> FramesDeclination(const std::vector<ReportFrame>& frames) {
+    // The mean of the frames' values: every frame must give one.
+    if (frames.empty()) return std::nullopt;
+    double sum = 0;
+    for (const ReportFrame& f : frames) {
+        const auto text = HeaderValue(f.headerCards, "OBJCTDEC");
+        if (!text) return std::nullopt;
+        const auto dec = declination(*text);
+        if (!dec) return std::nullopt;
+        sum += *dec;
+    }
+    return sum / double(frames.size());
+}
+
+}  // namespace nuvak

@@ -1,0 +1,384 @@
+// Each frame of a run measured for the report: the star found where the run finds it, the sky
+// in an annulus around it, a circular Gaussian fitted to a small cut-out, the half-flux
+// diameter, the centroid's uncertainty and the saturation flag.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include <Eigen/Dense>
+
+#include "core/error.h"
+#include "tracking/report.h"
+
+namespace nuvak {
+
+namespace {
+
+// The top of the 16-bit range, after the zero offset.
+constexpr std::int32_t kSaturated = 65535;
+// 2 sqrt(2 ln 2): the full width at half maximum of a Gaussian in sigmas.
+constexpr double kFwhmPerSigma = 2.3548200450309493;
+// The median absolute deviation of normally distributed values in sigmas.
+constexpr double kMadToSigma = 1.4826;
+// Sky pixels beyond this many sigmas of the median are left out of the sky's sigma; the
+// standard deviation of a normal distribution cut there is kClippedSigma of its sigma.
+constexpr double kSkyClip = 3.5;
+constexpr double kClippedSigma = 0.99694;
+// A star is found when its peak stands this many sky sigmas above the sky.
+constexpr double kSignificance = 5;
+// Fewer sky pixels than this give no trustworthy sky.
+constexpr int kMinSkyPixels = 8;
+// The widest first guess of the star's FWHM in pixels: it bounds the cut-out.
+constexpr double kMaxFwhmGuess = 40;
+// Sub-pixels per pixel side for the half-flux diameter.
+constexpr int kSubPixels = 4;
+
+// The rows [y0, y1) of the open frame already read and corrected.
+struct RowsRead {
+    int y0 = 0, y1 = 0;
+};
+
+// Makes rows [y0, y1) (clipped to the frame) read, reading only those not read yet; the read
+// rows stay one range.
+void ensureRows(RunFrames& reader, RowsRead& rows, int y0, int y1) {
+    y0 = std::max(y0, 0);
+    y1 = std::min(y1, reader.height());
+    if (y0 >= y1) return;
+    if (rows.y0 >= rows.y1) {
+        reader.read(y0, y1);
+        rows = {y0, y1};
+        return;
+    }
+    // Any gap between the new rows and the old ones is read too.
+    if (y0 < rows.y0) reader.read(y0, rows.y0);
+    if (y1 > rows.y1) reader.read(rows.y1, y1);
+    rows = {std::min(rows.y0, y0), std::max(rows.y1, y1)};
+}
+
+int clampToInt(long long v) {
+    return int(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+double median(std::vector<double>& v) {
+    const auto mid = v.begin() + std::ptrdiff_t(v.size() / 2);
+    std::nth_element(v.begin(), mid, v.end());
+    const double hi = *mid;
+    if (v.size() % 2) return hi;
+    return 0.5 * (hi + *std::max_element(v.begin(), mid));
+}
+
+// The sky level and sigma of the pixels whose centres lie rin ... rout from the centre of
+// pixel (px, py): their median, and the standard deviation of those within 3.5 sigmas of it,
+// sigma first from their median absolute deviation. The deviation rather than the MAD itself
+// gives the sigma because integer samples make the MAD jump by whole steps.
+std::optional<std::pair<double, double>> skyAround(const IntArray2D& frame, int w, int h, int px, int py, int rin,
+                                                   int rout) {
+    std::vector<double> v;
+    for (int x = std::max(px - rout, 0); x <= std::min(px + rout, w - 1); ++x) {
+        const std::int32_t* col = frame[x];
+        const long long dx2 = (long long)(x - px) * (x - px);
+        for (int y = std::max(py - rout, 0); y <= std::min(py + rout, h - 1); ++y) {
+            const long long d2 = dx2 + (long long)(y - py) * (y - py);
+            if (d2 >= (long long)rin * rin && d2 <= (long long)rout * rout) v.push_back(col[y]);
+        }
+    }
+    if (int(v.size()) < kMinSkyPixels) return std::nullopt;
+    const double level = median(v);
+    std::vector<double> deviation(v.size());
+    for (std::size_t k = 0; k < v.size(); ++k) deviation[k] = std::abs(v[k] - level);
+    const double mad = kMadToSigma * median(deviation);
+    double sum = 0, sumSq = 0;
+    int count = 0;
+    for (double x : v) {
+        const double d = x - level;
+        if (mad > 0 && std::abs(d) > kSkyClip * mad) continue;
+        sum += d;
+        sumSq += d * d;
+        ++count;
+    }
+    const double mean = sum / count;
+    const double sigma = std::sqrt(std::max(sumSq / count - mean * mean, 0.0) * count / std::max(count - 1, 1));
+    return std::pair{level, mad > 0 ? sigma / kClippedSigma : sigma};
+}
+
+// One pixel of the cut-out: its centre and value.
+struct Sample {
+    double x, y, v;
+};
+
+// A circular Gaussian on a constant: b + a exp(-((x - x0)^2 + (y - y0)^2) / (2 s^2)).
+using Params = Eigen::Matrix<double, 5, 1>;  // b, a, x0, y0, s
+using Normal = Eigen::Matrix<double, 5, 5>;
+
+struct Fit {
+    Params p;
+    bool converged = false;
+};
+
+// The model's value and its derivatives by b, a, x0, y0 and s at one sample.
+double model(const Params& p, const Sample& q, Params& grad) {
+    const double dx = q.x - p[2], dy = q.y - p[3], s2 = p[4] * p[4];
+    const double r2 = dx * dx + dy * dy;
+    const double e = std::exp(-r2 / (2 * s2));
+    const double ae = p[1] * e;
+    grad << 1, e, ae * dx / s2, ae * dy / s2, ae * r2 / (s2 * p[4]);
+    return p[0] + ae;
+}
+
+double cost(const std::vector<Sample>& samples, const Params& p) {
+    Params g;
+    double c = 0;
+    for (const Sample& q : samples) {
+        const double r = q.v - model(p, q, g);
+        c += r * r;
+    }
+    return c;
+}
+
+// Levenberg-Marquardt least squares from the start p: converged when the centre and width
+// steps fall below a thousandth of a thousandth of a pixel, or no step lowers the sum of
+// squares any more.
+Fit fitGaussian(const std::vector<Sample>& samples, Params p) {
+    constexpr int kMaxIterations = 200;
+    constexpr double kStepTolerance = 1e-6;
+    Fit fit;
+    double lambda = 1e-3;
+    double c = cost(samples, p);
+    for (int it = 0; it < kMaxIterations; ++it) {
+        Normal jtj = Normal::Zero();
+        Params jtr = Params::Zero();
+        Params g;
+        for (const Sample& q : samples) {
+            const double r = q.v - model(p, q, g);
+            jtj.selfadjointView<Eigen::Lower>().rankUpdate(g);
+            jtr += g * r;
+        }
+        jtj = jtj.selfadjointView<Eigen::Lower>();
+        bool stepped = false;
+        while (lambda < 1e12) {
+            Normal damped = jtj;
+            damped.diagonal() *= 1 + lambda;
+            const Params step = damped.ldlt().solve(jtr);
+            const Params trial = p + step;
+            const double tc = trial[4] > 0 && step.allFinite() ? cost(samples, trial) : std::numeric_limits<double>::infinity();
+            if (tc < c) {
+                p = trial;
+                c = tc;
+                lambda = std::max(lambda * 0.1, 1e-12);
+                stepped = true;
+                if (step.tail<3>().cwiseAbs().maxCoeff() < kStepTolerance) {
+                    fit.p = p;
+                    fit.converged = true;
+                    return fit;
+                }
+                break;
+            }
+            lambda *= 10;
+        }
+        if (!stepped) {
+            // No step lowers the sum of squares: p is its minimum as far as doubles tell.
+            fit.p = p;
+            fit.converged = true;
+            return fit;
+        }
+    }
+    fit.p = p;
+    return fit;
+}
+
+// The pixels of a square of half-width r about pixel (px, py) whose centres lie within r of
+// that pixel's centre; with rawBand (rows y0Raw on) the pixels at the top of the 16-bit range
+// are left out and counted in saturated.
+std::vector<Sample> cutOut(const IntArray2D& frame, int w, int h, int px, int py, int r, const IntArray2D& rawBand,
+                           int y0Raw, int& saturated) {
+    std::vector<Sample> s;
+    saturated = 0;
+    for (int x = std::max(px - r, 0); x <= std::min(px + r, w - 1); ++x)
+        for (int y = std::max(py - r, 0); y <= std::min(py + r, h - 1); ++y) {
+            if ((x - px) * (x - px) + (y - py) * (y - py) > r * r) continue;
+            if (rawBand[x][y - y0Raw] >= kSaturated) {
+                ++saturated;
+                continue;
+            }
+            s.push_back({x + 0.5, y + 0.5, double(frame[x][y])});
+        }
+    return s;
+}
+
+// The diameter of the circle about (cx, cy) that holds half of the background-subtracted flux
+// within radius rap, each pixel's signal spread evenly over it (kSubPixels^2 parts); with the
+// flux within rap. NaN diameter when that flux is not positive.
+std::pair<double, double> halfFluxDiameter(const IntArray2D& frame, int w, int ylo, int yhi, double cx, double cy,
+                                           double rap, double background) {
+    std::vector<std::pair<double, double>> parts;  // distance, signal
+    const int x0 = std::max(int(std::floor(cx - rap)) - 1, 0), x1 = std::min(int(std::ceil(cx + rap)) + 1, w);
+    const int y0 = std::max(int(std::floor(cy - rap)) - 1, ylo), y1 = std::min(int(std::ceil(cy + rap)) + 1, yhi);
+    constexpr double kPart = 1.0 / kSubPixels;
+    double total = 0;
+    for (int x = x0; x < x1; ++x)
+        for (int y = y0; y < y1; ++y) {
+            const double v = (frame[x][y] - background) * kPart * kPart;
+            for (int i = 0; i < kSubPixels; ++i)
+                for (int j = 0; j < kSubPixels; ++j) {
+                    const double d = std::hypot(x + (i + 0.5) * kPart - cx, y + (j + 0.5) * kPart - cy);
+                    if (d > rap) continue;
+                    parts.emplace_back(d, v);
+                    total += v;
+                }
+        }
+    if (!(total > 0)) return {kNoValue, total};
+    std::sort(parts.begin(), parts.end());
+    double sum = 0, previous = 0;
+    for (const auto& [d, v] : parts) {
+        if (sum + v >= total / 2 && v > 0) {
+            // Between the last distance and this one, in proportion to the flux still missing.
+            return {2 * (previous + (d - previous) * (total / 2 - sum) / v), total};
+        }
+        sum += v;
+        previous = d;
+    }
+    return {2 * rap, total};
+}
+
+}  // namespace
+
+std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
+                                             MeasureProgress* progress) {
+    MeasureProgress silent;
+    MeasureProgress& report = progress ? *progress : silent;
+    const int n = int(frames.size());
+    RunFrames reader(settings);
+    report.setMaximum(n);
+    // The run's search: the same radius, around the picked star and then the last found
+    // position, or over the whole frame less a border.
+    const int r = settings.starSpecified ? settings.searchRange : std::max(settings.psfRadius, 10);
+    long long cx = settings.starX, cy = settings.starY;
+    std::vector<ReportFrame> out;
+    out.reserve(frames.size());
+    IntArray2D rawBand;
+    for (int i = 0; i < n; ++i) {
+        report.setPosition(i + 1);
+        ReportFrame& f = out.emplace_back();
+        f.path = frames[i];
+        reader.open(frames[i]);
+        f.headerCards = reader.header().cardText;
+        const int w = reader.width(), h = reader.height();
+
+        RowsRead rows;
+        StarMeasurement m;
+        try {
+            if (settings.starSpecified) {
+                // The search window and r more rows on each side for the run's centroid square.
+                ensureRows(reader, rows, clampToInt(std::clamp(cy - 2LL * r, -1LL, (long long)h)),
+                           clampToInt(std::clamp(cy + 2LL * r, -1LL, (long long)h)));
+            } else {
+                ensureRows(reader, rows, 0, h);
+            }
+            m = MeasureStar(reader.frame(), w, h, settings.starSpecified, clampToInt(cx), clampToInt(cy), r);
+        } catch (const TrackingError&) {
+            continue;  // no peak at all: not found
+        }
+        f.peak = m.maximum;
+
+        // The star's size as the run saw it (the equal-area radius of its half-maximum pixels)
+        // sets the cut-out: the fit within two FWHM, the sky from three to five.
+        const double fwhmGuess = std::clamp(2 * m.fwhmRadius, 1.5, kMaxFwhmGuess);
+        const int rfit = std::max(int(std::ceil(2 * fwhmGuess)), 4);
+        const int rin = int(std::ceil(3 * fwhmGuess));
+        const int rout = rin + std::max(int(std::ceil(2 * fwhmGuess)), 6);
+        ensureRows(reader, rows, m.py - rout - 1, m.py + rout + 2);
+        const IntArray2D& frame = reader.frame();
+        const auto sky = skyAround(frame, w, h, m.px, m.py, rin, rout);
+        if (!sky) continue;
+        const auto [background, noise] = *sky;
+        f.background = background;
+        f.noise = noise;
+        if (!(m.maximum - background > kSignificance * noise) || !(m.maximum > background)) continue;
+
+        // The fit's pixels, the saturated ones (as read, before the noise cut and the dark) left out.
+        const int ry0 = std::max(m.py - rfit, 0), ry1 = std::min(m.py + rfit + 1, h);
+        if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
+        reader.readConverted(rawBand, ry0, ry1);
+        int saturated = 0;
+        const std::vector<Sample> samples = cutOut(frame, w, h, m.px, m.py, rfit, rawBand, ry0, saturated);
+        f.saturated = saturated > 0;
+        f.found = true;
+
+        Params start;
+        start << background, m.maximum - background, m.px + 0.5, m.py + 0.5, fwhmGuess / kFwhmPerSigma;
+        std::optional<Fit> fit;
+        if (samples.size() > 10) fit = fitGaussian(samples, start);
+        const auto plausible = [&](const Fit& g) {
+            return g.converged && g.p.allFinite() && g.p[1] > 0 && g.p[4] > 0.25 && g.p[4] < rfit &&
+                   std::abs(g.p[2] - (m.px + 0.5)) < rfit * 0.5 && std::abs(g.p[3] - (m.py + 0.5)) < rfit * 0.5;
+        };
+        double fwhm = fwhmGuess;
+        if (fit && plausible(*fit)) {
+            const Params& p = fit->p;
+            f.x = p[2];
+            f.y = p[3];
+            fwhm = f.fwhmPx = kFwhmPerSigma * p[4];
+            // The centre's covariance of the unweighted fit for pixel variances of the sky's
+            // plus k times the star's signal, k (the inverse gain) taken from the residuals:
+            // (J'J)^-1 (sum V J'J) (J'J)^-1.
+            Params g;
+            double num = 0, den = 0;
+            for (const Sample& q : samples) {
+                const double res = q.v - model(p, q, g);
+                const double signal = p[1] * g[1];
+                num += signal * (res * res - noise * noise);
+                den += signal * signal;
+            }
+            const double k = den > 0 ? std::max(num / den, 0.0) : 0.0;
+            Normal jtj = Normal::Zero(), meat = Normal::Zero();
+            for (const Sample& q : samples) {
+                model(p, q, g);
+                jtj.selfadjointView<Eigen::Lower>().rankUpdate(g);
+                meat.selfadjointView<Eigen::Lower>().rankUpdate(g, noise * noise + k * p[1] * g[1]);
+            }
+            jtj = jtj.selfadjointView<Eigen::Lower>();
+            meat = meat.selfadjointView<Eigen::Lower>();
+            const Normal inv = jtj.inverse();
+            const Normal cov = inv * meat * inv;
+            f.centroidSigmaPx = std::sqrt(std::max((cov(2, 2) + cov(3, 3)) / 2, 0.0));
+        } else {
+            // The background-subtracted centroid over the fit's circle (the saturated pixels
+            // included, at their value); its uncertainty from the sky noise alone.
+            double sx = 0, sy = 0, s = 0;
+            for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
+                for (int y = ry0; y < ry1; ++y) {
+                    if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
+                    const double d = std::max(frame[x][y] - background, 0.0);
+                    sx += (x + 0.5) * d;
+                    sy += (y + 0.5) * d;
+                    s += d;
+                }
+            f.x = sx / s;  // s > 0: the peak pixel stands above the sky
+            f.y = sy / s;
+            double vx = 0, vy = 0;
+            for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
+                for (int y = ry0; y < ry1; ++y) {
+                    if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
+                    vx += (x + 0.5 - f.x) * (x + 0.5 - f.x);
+                    vy += (y + 0.5 - f.y) * (y + 0.5 - f.y);
+                }
+            f.centroidSigmaPx = noise * std::sqrt((vx + vy) / 2) / s;
+        }
+        // The half-flux diameter within three FWHM of the centre, inside the sky annulus.
+        const double rap = std::min(3 * fwhm, double(rin));
+        std::tie(f.hfdPx, f.flux) = halfFluxDiameter(frame, w, rows.y0, rows.y1, f.x, f.y, rap, background);
+
+        // The next frame searches about this one's star, as the run about its centroid.
+        cx = (long long)std::trunc(f.x);
+        cy = (long long)std::trunc(f.y);
+    }
+    report.setPosition(0);
+    return out;
+}
+
+}  // namespace nuvak
