@@ -1,0 +1,421 @@
+// The report's statistics: frame flags, sky axes, drift lines with block-bootstrap intervals,
+// residual RMS, the periodic error from a Lomb-Scargle periodogram, the polar-alignment error,
+// the star widths and whether the track is limited by centroid noise.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+
+#include <Eigen/Dense>
+
+#include "tracking/report.h"
+
+namespace nuvak {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kZ975 = 1.959963984540054;
+
+// A found frame is a jump no mount makes, and is flagged lost, when its position, after the
+// run's median velocity is taken out, lies farther from the median of its neighbours (up to
+// kJumpNeighbours found frames on each side) than both kJumpPx pixels and kJumpFactor times
+// the median frame-to-frame motion. Taking the velocity out keeps the frames beside a gap in
+// the sequence from looking like jumps; the median motion keeps a fast periodic error or poor
+// seeing from doing so.
+constexpr double kJumpPx = 5;
+constexpr double kJumpFactor = 10;
+constexpr int kJumpNeighbours = 3;
+
+// Bootstrap resamples of the drift's interval.
+constexpr int kBootstrapRuns = 2000;
+// The drift is fitted together with the periodic error when its peak is significant (below
+// kHarmonicFap) and the span holds at least kJointCycles of it: a slow random wander also
+// peaks at the longest periods, and a sinusoid fitted to it would hide the wander from the
+// bootstrap.
+constexpr double kJointCycles = 3;
+// Periodogram: frequency steps per 1 / span, and the most frequencies the grid holds.
+constexpr double kOversampling = 10;
+constexpr std::size_t kMaxFrequencies = 20000;
+// The peak is the n-th harmonic of the worm when its period is within this fraction of worm / n
+// and its false-alarm probability below kHarmonicFap (a noise peak is no harmonic of anything).
+constexpr double kHarmonicTolerance = 0.05;
+constexpr double kHarmonicFap = 0.01;
+// Centroid sigmas are a model: residuals within this factor of them still count as noise.
+constexpr double kNoiseAllowance = 1.2;
+// Arc-minutes of polar-axis error per arc-second a minute of declination drift, at the equator.
+constexpr double kPolarFactor = 3.8197;
+
+// Median of the finite values; NaN when there are none.
+double Median(std::vector<double> v) {
+    std::erase_if(v, [](double x) { return !std::isfinite(x); });
+    if (v.empty()) return kNoValue;
+    const std::size_t h = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + h, v.end());
+    const double upper = v[h];
+    if (v.size() % 2) return upper;
+    return (upper + *std::max_element(v.begin(), v.begin() + h)) / 2;
+}
+
+// Two-sided 95 % quantile of Student's t (a table up to 10 degrees of freedom, the
+// Cornish-Fisher expansion beyond).
+double StudentT975(double df) {
+    static const double table[] = {12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306, 2.262, 2.228};
+    if (df <= 10) return table[std::clamp(int(df), 1, 10) - 1];
+    const double z = kZ975, z3 = z * z * z, z5 = z3 * z * z;
+    return z + (z3 + z) / (4 * df) + (5 * z5 + 16 * z3 + 3 * z) / (96 * df * df);
+}
+
+// Upper 95 % quantile of chi-square (Wilson-Hilferty).
+double ChiSquare95(double df) {
+    const double a = 2 / (9 * df);
+    return df * std::pow(1 - a + 1.6448536269514722 * std::sqrt(a), 3);
+}
+
+// A seed from the values, so that the same data give the same report.
+std::uint64_t SeedFrom(const std::vector<double>& a, const std::vector<double>& b) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const auto* v : {&a, &b})
+        for (const double x : *v) {
+            std::uint64_t bits;
+            std::memcpy(&bits, &x, sizeof bits);
+            for (int k = 0; k < 8; ++k) h = (h ^ ((bits >> (8 * k)) & 0xFF)) * 1099511628211ull;
+        }
+    return h;
+}
+
+// The found frames that jump (see kJumpPx).
+std::vector<bool> Jumps(const std::vector<ReportFrame>& frames, const std::vector<double>& t) {
+    std::vector<bool> jump(frames.size(), false);
+    std::vector<std::size_t> f;
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        if (frames[i].found) f.push_back(i);
+    if (f.size() < 3) return jump;
+    std::vector<double> vx, vy;
+    for (std::size_t k = 1; k < f.size(); ++k) {
+        const double dt = t[f[k]] - t[f[k - 1]];
+        if (!(dt > 0)) continue;
+        vx.push_back((frames[f[k]].x - frames[f[k - 1]].x) / dt);
+        vy.push_back((frames[f[k]].y - frames[f[k - 1]].y) / dt);
+    }
+    const double mvx = vx.empty() ? 0 : Median(vx), mvy = vy.empty() ? 0 : Median(vy);
+    std::vector<double> u(f.size()), w(f.size()), steps;
+    for (std::size_t k = 0; k < f.size(); ++k) {
+        u[k] = frames[f[k]].x - mvx * (t[f[k]] - t[f[0]]);
+        w[k] = frames[f[k]].y - mvy * (t[f[k]] - t[f[0]]);
+        if (k) steps.push_back(std::hypot(u[k] - u[k - 1], w[k] - w[k - 1]));
+    }
+    const double motion = Median(steps);
+    const std::ptrdiff_t n = std::ptrdiff_t(f.size());
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        std::vector<double> nu, nw;
+        for (std::ptrdiff_t j = std::max<std::ptrdiff_t>(0, k - kJumpNeighbours);
+             j <= std::min(n - 1, k + kJumpNeighbours); ++j)
+            if (j != k) nu.push_back(u[j]), nw.push_back(w[j]);
+        const double offset = std::hypot(u[k] - Median(nu), w[k] - Median(nw));
+        jump[f[k]] = offset > kJumpPx && offset > kJumpFactor * motion;
+    }
+    return jump;
+}
+
+// The generalised (floating-mean) Lomb-Scargle power of y at angular frequency omega: the
+// fraction of y's variance about its mean that a sinusoid with offset explains.
+double LombScarglePower(const std::vector<double>& t, const std::vector<double>& y, double omega) {
+    const double w = 1.0 / double(t.size());
+    double Y = 0, C = 0, S = 0, YY = 0, YC = 0, YS = 0, CC = 0, SS = 0, CS = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const double c = std::cos(omega * t[i]), s = std::sin(omega * t[i]);
+        Y += w * y[i], C += w * c, S += w * s;
+        YY += w * y[i] * y[i], YC += w * y[i] * c, YS += w * y[i] * s;
+        CC += w * c * c, SS += w * s * s, CS += w * c * s;
+    }
+    YY -= Y * Y, YC -= Y * C, YS -= Y * S, CC -= C * C, SS -= S * S, CS -= C * S;
+    const double d = CC * SS - CS * CS;
+    if (!(YY > 0) || !(d > 0)) return 0;
+    return (SS * YC * YC + CC * YS * YS - 2 * CS * YC * YS) / (YY * d);
+}
+
+// Least-squares coefficients of y on the columns of x.
+Eigen::VectorXd Solve(const Eigen::MatrixXd& x, const Eigen::VectorXd& y) {
+    return x.colPivHouseholderQr().solve(y);
+}
+
+// The columns 1, t - tMid and, when omega > 0, sin(omega t) and cos(omega t).
+Eigen::MatrixXd Design(const std::vector<double>& t, double tMid, double omega) {
+    Eigen::MatrixXd x(Eigen::Index(t.size()), omega > 0 ? 4 : 2);
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const auto r = Eigen::Index(i);
+        x(r, 0) = 1;
+        x(r, 1) = t[i] - tMid;
+        if (omega > 0) x(r, 2) = std::sin(omega * t[i]), x(r, 3) = std::cos(omega * t[i]);
+    }
+    return x;
+}
+
+struct DriftLine {
+    Figure slope;                        // per second
+    double intercept = kNoValue;         // at t = 0
+    std::vector<double> residual;
+};
+
+// The least-squares line through (t, y) and a 95 % interval for the true slope.
+//
+// A periodic error adds to the line's slope a part that depends on its phase, and it does so
+// coherently over the whole span: resampling its cycles as if independent would understate
+// it. So the line is fitted a second time together with a sinusoid at the periodic error's
+// period (omega > 0): that slope is free of the periodic part. Its spread comes from a
+// circular block bootstrap of that fit's residuals (blocks well beyond the length of their
+// autocorrelation), turned into an interval with Student's t on the number of blocks.
+// The interval is centred on the plain line's slope and widened by its distance from the
+// joint fit's slope, so it holds the joint fit's interval and the line's own slope.
+DriftLine FitDrift(const std::vector<double>& t, const std::vector<double>& y, double omega) {
+    DriftLine out;
+    const std::size_t m = t.size();
+    if (m < 3) return out;
+    const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
+    if (!(*hi > *lo)) return out;
+    const double tMid = (*lo + *hi) / 2;
+    const Eigen::VectorXd ye = Eigen::Map<const Eigen::VectorXd>(y.data(), Eigen::Index(m));
+
+    const Eigen::MatrixXd line = Design(t, tMid, 0);
+    const Eigen::VectorXd b = Solve(line, ye);
+    out.slope.value = b(1);
+    out.intercept = b(0) - b(1) * tMid;
+    const Eigen::VectorXd e = ye - line * b;
+    out.residual.assign(e.data(), e.data() + m);
+
+    const bool joint = omega > 0 && m >= 8;
+    const Eigen::MatrixXd x = joint ? Design(t, tMid, omega) : line;
+    const Eigen::Index p = x.cols();
+    const Eigen::VectorXd bj = joint ? Solve(x, ye) : b;
+    const Eigen::VectorXd ej = (ye - x * bj) * std::sqrt(double(m) / double(m - p));
+    // The slope as a linear function of the data: slope = c . y.
+    const Eigen::MatrixXd xtx = x.transpose() * x;
+    const Eigen::VectorXd c = x * xtx.ldlt().solve(Eigen::VectorXd::Unit(p, 1));
+
+    // Block length: three times the first lag at which the residuals' autocorrelation is
+    // insignificant (shorter blocks understate a slow random wander), at least m^(1/3).
+    const double var = ej.squaredNorm();
+    std::size_t block = 1;
+    if (var > 0)
+        while (block < m / 3) {
+            double acf = 0;
+            for (std::size_t i = block; i < m; ++i) acf += ej(Eigen::Index(i)) * ej(Eigen::Index(i - block));
+            if (acf / var < 2 / std::sqrt(double(m))) break;
+            ++block;
+        }
+    block = std::clamp<std::size_t>(std::max(3 * block, std::size_t(std::ceil(std::cbrt(double(m))))), 1,
+                                    std::max<std::size_t>(1, m / 3));
+
+    std::mt19937_64 rng(SeedFrom(t, y));
+    double sum = 0, sum2 = 0;
+    for (int run = 0; run < kBootstrapRuns; ++run) {
+        double delta = 0;
+        for (std::size_t i = 0; i < m;) {
+            const std::size_t start = rng() % m;
+            for (std::size_t k = 0; k < block && i < m; ++k, ++i)
+                delta += c(Eigen::Index(i)) * ej(Eigen::Index((start + k) % m));
+        }
+        sum += delta, sum2 += delta * delta;
+    }
+    const double mean = sum / kBootstrapRuns;
+    const double se = std::sqrt(std::max(0.0, sum2 / kBootstrapRuns - mean * mean));
+    const double df = std::max(1.0, std::min(double(m - p), double(m / block) - 1));
+    const double half = StudentT975(df) * se + std::abs(b(1) - bj(1));
+    out.slope.ci95 = std::pair(b(1) - half, b(1) + half);
+    return out;
+}
+
+double Rms(const std::vector<double>& e) {
+    if (e.empty()) return kNoValue;
+    double s = 0;
+    for (const double v : e) s += v * v;
+    return std::sqrt(s / double(e.size()));
+}
+
+// The periodic error from the RA residuals on the real time axis (see PeriodicError).
+// Frequencies run from 2 / span to 1 / (2 x median cadence); the highest grid peak is refined
+// by a golden-section search between its neighbours. The false-alarm probability is Baluev's
+// (2008) approximation for the floating-mean periodogram: the single-frequency probability
+// combined with the Davies bound over the effective baseline sqrt(4 pi var(t)).
+PeriodicError FindPeriodicError(const std::vector<double>& t, const std::vector<double>& y,
+                                std::optional<double> wormPeriodS) {
+    PeriodicError pe;
+    const std::size_t m = t.size();
+    if (m < 5) return pe;
+    std::vector<double> sorted = t, cadence;
+    std::sort(sorted.begin(), sorted.end());
+    const double span = sorted.back() - sorted.front();
+    for (std::size_t i = 1; i < m; ++i) cadence.push_back(sorted[i] - sorted[i - 1]);
+    const double step = Median(cadence);
+    if (!(span > 0) || !(step > 0)) return pe;
+    const double fMin = 2 / span, fMax = 1 / (2 * step);
+    if (!(fMax >= fMin)) return pe;
+    double df = 1 / (kOversampling * span);
+    if ((fMax - fMin) / df + 1 > double(kMaxFrequencies)) df = (fMax - fMin) / double(kMaxFrequencies - 1);
+    const std::size_t count = std::size_t((fMax - fMin) / df) + 1;
+    pe.frequency.resize(count);
+    pe.power.resize(count);
+    std::size_t best = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        pe.frequency[k] = fMin + double(k) * df;
+        pe.power[k] = LombScarglePower(t, y, 2 * kPi * pe.frequency[k]);
+        if (pe.power[k] > pe.power[best]) best = k;
+    }
+    double a = pe.frequency[best > 0 ? best - 1 : best], b = pe.frequency[std::min(best + 1, count - 1)];
+    const double g = (std::sqrt(5.0) - 1) / 2;
+    for (int it = 0; it < 40 && b > a; ++it) {
+        const double c1 = b - g * (b - a), c2 = a + g * (b - a);
+        if (LombScarglePower(t, y, 2 * kPi * c1) >= LombScarglePower(t, y, 2 * kPi * c2)) b = c2;
+        else a = c1;
+    }
+    double f = (a + b) / 2;
+    double z = LombScarglePower(t, y, 2 * kPi * f);
+    if (z < pe.power[best]) f = pe.frequency[best], z = pe.power[best];
+
+    const double omega = 2 * kPi * f;
+    Eigen::MatrixXd x(Eigen::Index(m), 3);
+    for (std::size_t i = 0; i < m; ++i)
+        x.row(Eigen::Index(i)) << 1, std::sin(omega * t[i]), std::cos(omega * t[i]);
+    const Eigen::VectorXd c = Solve(x, Eigen::Map<const Eigen::VectorXd>(y.data(), Eigen::Index(m)));
+    pe.periodS.value = 1 / f;
+    pe.amplitudePpArcsec.value = 2 * std::hypot(c(1), c(2));
+    pe.fitPhase = std::atan2(c(2), c(1));
+
+    double tMean = 0, tVar = 0;
+    for (const double v : t) tMean += v / double(m);
+    for (const double v : t) tVar += (v - tMean) * (v - tMean) / double(m);
+    const double nh = double(m) - 1, nk = double(m) - 3;
+    const double gamma = std::sqrt(2 / nh) * std::exp(std::lgamma(nh / 2) - std::lgamma((nh - 1) / 2));
+    const double w = fMax * std::sqrt(4 * kPi * tVar);
+    const double zc = std::clamp(z, 0.0, 1.0);
+    const double tau = gamma * w * std::pow(1 - zc, (nk - 1) / 2) * std::sqrt(nh * zc / 2);
+    const double single = std::pow(1 - zc, nk / 2);
+    pe.fap.value = std::clamp(1 - (1 - single) * std::exp(-tau), 0.0, 1.0);
+
+    if (wormPeriodS && *wormPeriodS > 0 && pe.fap.value < kHarmonicFap) {
+        const double n = std::round(*wormPeriodS / pe.periodS.value);
+        if (n >= 1 && std::abs(n * pe.periodS.value / *wormPeriodS - 1) <= kHarmonicTolerance) pe.harmonic = int(n);
+    }
+    return pe;
+}
+
+}  // namespace
+
+std::pair<double, double> TurnToSky(double dx, double dy, double cameraAngleDeg) {
+    // Quarter turns exactly, so that 90 degrees gives no rounding residue on the other axis.
+    double a = std::fmod(cameraAngleDeg, 360.0);
+    if (a < 0) a += 360;
+    double c = 0, s = 0;
+    if (a == 0) c = 1;
+    else if (a == 90) s = 1;
+    else if (a == 180) c = -1;
+    else if (a == 270) s = -1;
+    else c = std::cos(a * kPi / 180), s = std::sin(a * kPi / 180);
+    return {dx * c + dy * s, -dx * s + dy * c};
+}
+
+TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const ReportOptions& options) {
+    return ComputeReport(frames, FrameTimes(frames, options.intervalS), options);
+}
+
+// Saturated frames keep their positions (the centroid of a clipped star is still sound) but
+// not their widths: a clipped profile fits too wide a Gaussian.
+TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeAxis& times,
+                             const ReportOptions& options) {
+    const std::size_t n = frames.size();
+    if (times.t.size() != n) throw std::invalid_argument("one time per frame");
+    TrackingReport r;
+    r.timeSource = times.source;
+    r.t = times.t;
+    r.arcsecPerPixel = options.arcsecPerPixel;
+    r.cameraAngleDeg = options.cameraAngleDeg;
+    r.wormPeriodS = options.wormPeriodS;
+    r.decDeg = options.decDeg ? options.decDeg : n ? FramesDeclination(frames) : std::nullopt;
+    r.ra.assign(n, kNoValue);
+    r.dec.assign(n, kNoValue);
+    r.centroidSigmaPx.assign(n, kNoValue);
+    r.flags.resize(n);
+    r.used.assign(n, false);
+    r.driftRa.ci95 = r.driftDec.ci95 = std::pair(kNoValue, kNoValue);
+    if (r.decDeg) r.polarAlignmentErrorArcmin = Figure{kNoValue, std::pair(kNoValue, kNoValue)};
+
+    const std::vector<bool> jump = Jumps(frames, times.t);
+    std::vector<double> t, ra, dec, fwhm, hfd;
+    std::vector<std::size_t> index;
+    for (std::size_t i = 0; i < n; ++i) {
+        const ReportFrame& f = frames[i];
+        r.frames.push_back(f.path);
+        r.centroidSigmaPx[i] = f.centroidSigmaPx;
+        if (f.saturated) r.flags[i].push_back("saturated");
+        if (!f.found || jump[i]) {
+            r.flags[i].push_back("lost");
+            continue;
+        }
+        r.used[i] = true;
+        const ReportFrame& first = frames[index.empty() ? i : index.front()];
+        const auto [dr, dd] = TurnToSky(f.x - first.x, f.y - first.y, options.cameraAngleDeg);
+        r.ra[i] = dr * options.arcsecPerPixel;
+        r.dec[i] = dd * options.arcsecPerPixel;
+        index.push_back(i);
+        t.push_back(times.t[i]);
+        ra.push_back(r.ra[i]);
+        dec.push_back(r.dec[i]);
+        if (!f.saturated) fwhm.push_back(f.fwhmPx), hfd.push_back(f.hfdPx);
+    }
+    r.fwhmPx.value = Median(fwhm);
+    r.fwhmArcsec.value = r.fwhmPx.value * options.arcsecPerPixel;
+    r.hfdPx.value = Median(hfd);
+
+    // The periodic error is looked for in the residuals of the plain line, which the drift
+    // interval then needs.
+    const DriftLine plainRa = FitDrift(t, ra, 0);
+    if (!plainRa.residual.empty()) r.pe = FindPeriodicError(t, plainRa.residual, options.wormPeriodS);
+    const double span = t.empty() ? 0 : *std::max_element(t.begin(), t.end()) - *std::min_element(t.begin(), t.end());
+    const double omega = r.pe.fap.value < kHarmonicFap && r.pe.periodS.value * kJointCycles <= span
+                             ? 2 * kPi / r.pe.periodS.value : 0;
+    const DriftLine lineRa = FitDrift(t, ra, omega), lineDec = FitDrift(t, dec, omega);
+    if (lineRa.residual.empty() || lineDec.residual.empty()) return r;
+
+    const auto perMinute = [](const Figure& f) {
+        return Figure{f.value * 60, std::pair(f.ci95->first * 60, f.ci95->second * 60)};
+    };
+    r.driftRa = perMinute(lineRa.slope);
+    r.driftDec = perMinute(lineDec.slope);
+    r.interceptRa = lineRa.intercept;
+    r.interceptDec = lineDec.intercept;
+    r.rmsRa.value = Rms(lineRa.residual);
+    r.rmsDec.value = Rms(lineDec.residual);
+    r.rmsTotal.value = std::hypot(r.rmsRa.value, r.rmsDec.value);
+
+    if (r.decDeg) {
+        // At the pole a declination drift says nothing about the axis: no figure there.
+        const double cosDec = std::abs(std::cos(*r.decDeg * kPi / 180));
+        const double scale = cosDec > 1e-3 ? kPolarFactor / cosDec : kNoValue;
+        const auto [lo, hi] = *r.driftDec.ci95;
+        const double far = std::max(std::abs(lo), std::abs(hi));
+        const double near = lo <= 0 && hi >= 0 ? 0 : std::min(std::abs(lo), std::abs(hi));
+        if (std::isfinite(scale))
+            r.polarAlignmentErrorArcmin = Figure{std::abs(r.driftDec.value) * scale, std::pair(near * scale, far * scale)};
+    }
+
+    // Noise limited: the residuals in pixels, both axes, pass a chi-square test at 95 %
+    // against the frames' centroid sigmas, or lie within kNoiseAllowance of them.
+    double chi2 = 0;
+    int terms = 0;
+    for (std::size_t k = 0; k < index.size(); ++k) {
+        const double sigma = frames[index[k]].centroidSigmaPx * options.arcsecPerPixel;
+        if (!(sigma > 0) || !std::isfinite(sigma)) continue;
+        chi2 += (lineRa.residual[k] * lineRa.residual[k] + lineDec.residual[k] * lineDec.residual[k]) / (sigma * sigma);
+        terms += 2;
+    }
+    const double dof = terms - 4;
+    r.noiseLimited =
+        dof >= 1 && chi2 <= std::max(ChiSquare95(dof), dof * kNoiseAllowance * kNoiseAllowance);
+    return r;
+}
+
+}  // namespace nuvak
