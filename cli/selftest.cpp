@@ -1,12 +1,275 @@
 #include "cli/selftest.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
+#include <numbers>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "cli/failure.h"
+#include "tracking/report.h"
+#include "tracking/synthetic.h"
 
 namespace nuvak::cli {
 
-int SelfTest(const std::vector<std::string>&) {
-    std::cerr << "nuvak-cli selftest: not built yet\n";
-    return 2;
+namespace {
+
+// The track options the sequences are measured with, as `nuvak-cli track --report` takes
+// them: 1000 mm and 7.4 um give the frames' scale; the rest are the command's defaults.
+TrackingParameters trackParameters() {
+    TrackingParameters p;
+    p.focalLength = "1000";
+    p.pixelSize = "7.4";
+    p.interval = "20";
+    p.multiplier = "1.000";
+    return p;
+}
+
+// A folder under the system's temporary folder, removed with everything in it at the end.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::random_device seed;
+        const auto base = std::filesystem::temp_directory_path();
+        for (int attempt = 0;; ++attempt) {
+            path_ = base / ("nuvak-selftest-" + std::to_string(seed()));
+            if (std::filesystem::create_directory(path_)) break;
+            if (attempt > 100) throw std::runtime_error("cannot make a temporary folder in " + base.string());
+        }
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string make(const std::string& name) const {
+        const auto p = path_ / name;
+        std::filesystem::create_directory(p);
+        return p.string();
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct Run {
+    std::vector<SyntheticFrame> truth;
+    TrackingReport report;
+};
+
+// Writes a sequence and measures it the way `nuvak-cli track --report` does.
+Run measure(const ScratchFolder& scratch, const std::string& name, const SyntheticOptions& o,
+            std::optional<double> wormPeriodS = std::nullopt) {
+    Run run;
+    run.truth = WriteSyntheticSequence(scratch.make(name), o);
+    std::vector<std::string> paths;
+    for (const SyntheticFrame& f : run.truth) paths.push_back(f.path);
+    const TrackingParameters p = trackParameters();
+    ReportOptions options;
+    options.arcsecPerPixel = LabelArcsecPerPixel(p);
+    options.intervalS = std::stod(p.interval);
+    options.cameraAngleDeg = o.cameraAngleDeg;
+    options.wormPeriodS = wormPeriodS;
+    run.report = ComputeReport(MeasureReportFrames(paths, MeasureSettings{}), options);
+    return run;
+}
+
+// The residual RMS of a true track after its own least-squares line, over the frames that
+// are not lost: what the report's RMS recovers when the centroids are exact.
+double trueRms(const std::vector<SyntheticFrame>& truth, double SyntheticFrame::*axis) {
+    double n = 0, st = 0, sv = 0, stt = 0, stv = 0;
+    for (const SyntheticFrame& f : truth) {
+        if (f.lost) continue;
+        n += 1, st += f.t, sv += f.*axis, stt += f.t * f.t, stv += f.t * f.*axis;
+    }
+    const double slope = (n * stv - st * sv) / (n * stt - st * st), intercept = (sv - slope * st) / n;
+    double ss = 0;
+    for (const SyntheticFrame& f : truth)
+        if (!f.lost) ss += std::pow(f.*axis - slope * f.t - intercept, 2);
+    return std::sqrt(ss / n);
+}
+
+// The rows of the printed table, and whether every one passed.
+class Table {
+public:
+    Table() { print("sequence", "figure", "true", "recovered", "tolerance", "result"); }
+
+    // A figure within an absolute tolerance of its truth.
+    void near(const std::string& seq, const std::string& figure, double truth, double got, double tolerance) {
+        const bool ok = std::isfinite(got) && std::abs(got - truth) <= tolerance;
+        row(seq, figure, fmt(truth), fmt(got), "+-" + fmt(tolerance), ok);
+    }
+    // A figure within a share of its truth (or an absolute floor, whichever is larger).
+    void relative(const std::string& seq, const std::string& figure, double truth, double got, double share,
+                  double floor = 0) {
+        near(seq, figure, truth, got, std::max(share * std::abs(truth), floor));
+    }
+    void holds(const std::string& seq, const std::string& figure, const std::string& truth, const std::string& got,
+               bool ok) {
+        row(seq, figure, truth, got, "", ok);
+    }
+    // A row that informs without passing or failing on its own.
+    void note(const std::string& seq, const std::string& figure, const std::string& truth, const std::string& got,
+              const std::string& result) {
+        print(seq, figure, truth, got, "", result);
+    }
+    int misses() const { return misses_; }
+
+    static std::string fmt(double v) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.4g", v);
+        return buf;
+    }
+
+private:
+    void row(const std::string& seq, const std::string& figure, const std::string& truth, const std::string& got,
+             const std::string& tolerance, bool ok) {
+        if (!ok) ++misses_;
+        print(seq, figure, truth, got, tolerance, ok ? "ok" : "MISS");
+    }
+    static void print(const std::string& seq, const std::string& figure, const std::string& truth,
+                      const std::string& got, const std::string& tolerance, const std::string& result) {
+        std::printf("%-10s %-28s %12s %22s %12s  %s\n", seq.c_str(), figure.c_str(), truth.c_str(), got.c_str(),
+                    tolerance.c_str(), result.c_str());
+    }
+    int misses_ = 0;
+};
+
+constexpr double kDriftShare = 0.05, kDriftFloor = 0.03;  // drift: 5 % or 0.03 "/min
+constexpr double kRmsShare = 0.10;
+constexpr double kPeriodShare = 0.02, kAmplitudeShare = 0.10;
+constexpr double kWidthShare = 0.05;
+constexpr double kPolarFactor = 3.8197;  // arc-minutes of polar error per "/min of Dec drift at the equator
+constexpr int kDraws = 6, kCoverNeeded = 5;
+
+bool covers(const Figure& f, double truth) { return f.ci95 && f.ci95->first <= truth && truth <= f.ci95->second; }
+
+std::string interval(const Figure& f) {
+    if (!f.ci95) return "none";
+    std::string text = "[";
+    text += Table::fmt(f.ci95->first);
+    text += ',';
+    text += Table::fmt(f.ci95->second);
+    return text + ']';
+}
+
+void checkDrift(Table& table, const std::string& seq, const SyntheticOptions& o, const TrackingReport& r) {
+    table.relative(seq, "drift_ra \"/min", o.driftRa, r.driftRa.value, kDriftShare, kDriftFloor);
+    table.relative(seq, "drift_dec \"/min", o.driftDec, r.driftDec.value, kDriftShare, kDriftFloor);
+}
+
+// The full sequence: every figure and flag against its truth.
+void checkMain(Table& table, const ScratchFolder& scratch) {
+    SyntheticOptions o;
+    o.cameraAngleDeg = 30;
+    o.pePhase = 0.7;
+    o.arcsecPerPixel = LabelArcsecPerPixel(trackParameters());
+    const Run run = measure(scratch, "main", o, o.pePeriodS);
+    const TrackingReport& r = run.report;
+    const std::string seq = "main";
+    table.holds(seq, "time_source", "DATE-OBS", r.timeSource, r.timeSource == "DATE-OBS");
+    checkDrift(table, seq, o, r);
+    const double rmsRa = trueRms(run.truth, &SyntheticFrame::ra), rmsDec = trueRms(run.truth, &SyntheticFrame::dec);
+    table.relative(seq, "rms_ra \"", rmsRa, r.rmsRa.value, kRmsShare);
+    table.relative(seq, "rms_dec \"", rmsDec, r.rmsDec.value, kRmsShare);
+    table.relative(seq, "rms_total \"", std::hypot(rmsRa, rmsDec), r.rmsTotal.value, kRmsShare);
+    table.relative(seq, "pe period s", o.pePeriodS, r.pe.periodS.value, kPeriodShare);
+    table.relative(seq, "pe amplitude pp \"", o.pePeakToPeak, r.pe.amplitudePpArcsec.value, kAmplitudeShare);
+    table.holds(seq, "pe harmonic of worm", "1", r.pe.harmonic ? std::to_string(*r.pe.harmonic) : "none",
+                r.pe.harmonic == 1);
+    const double cosDec = std::cos(o.decDeg * std::numbers::pi / 180);
+    const double polarTolerance = kPolarFactor * std::max(kDriftShare * std::abs(o.driftDec), kDriftFloor) / cosDec;
+    table.near(seq, "polar alignment error '", kPolarFactor * std::abs(o.driftDec) / cosDec,
+               r.polarAlignmentErrorArcmin ? r.polarAlignmentErrorArcmin->value : kNoValue, polarTolerance);
+    table.relative(seq, "fwhm px", o.fwhmPx, r.fwhmPx.value, kWidthShare);
+    table.relative(seq, "fwhm \"", o.fwhmPx * o.arcsecPerPixel, r.fwhmArcsec.value, kWidthShare);
+    table.relative(seq, "hfd px (= fwhm)", o.fwhmPx, r.hfdPx.value, kWidthShare);
+    table.holds(seq, "noise_limited", "false", r.noiseLimited ? "true" : "false", !r.noiseLimited);
+
+    const auto has = [&](int k, const char* flag) {
+        if (k < 0 || k >= int(r.flags.size())) return false;
+        return std::find(r.flags[k].begin(), r.flags[k].end(), flag) != r.flags[k].end();
+    };
+    int flaggedAs = 0, usedCount = 0;
+    for (std::size_t k = 0; k < r.flags.size(); ++k) flaggedAs += int(r.flags[k].size());
+    for (bool u : r.used) usedCount += u;
+    table.holds(seq, "saturated frame flagged", "frame " + std::to_string(o.saturatedFrame),
+                has(o.saturatedFrame, "saturated") ? "flagged" : "not flagged", has(o.saturatedFrame, "saturated"));
+    const bool lostUsed = o.lostFrame < int(r.used.size()) && r.used[o.lostFrame];
+    table.holds(seq, "lost frame flagged, unused", "frame " + std::to_string(o.lostFrame),
+                std::string(has(o.lostFrame, "lost") ? "flagged" : "not flagged") + (lostUsed ? ", used" : ", unused"),
+                has(o.lostFrame, "lost") && !lostUsed);
+    table.holds(seq, "frames flagged", "2", std::to_string(flaggedAs), flaggedAs == 2);
+    table.holds(seq, "frames used", std::to_string(o.frames - 1), std::to_string(usedCount), usedCount == o.frames - 1);
+}
+
+// Several noise draws with other periodic-error phases and camera angles: the drift
+// intervals must cover the true drift in at least five of six.
+void checkCoverage(Table& table, const ScratchFolder& scratch) {
+    int coverRa = 0, coverDec = 0;
+    for (int k = 0; k < kDraws; ++k) {
+        SyntheticOptions o;
+        o.seed = 1000 + k;
+        o.pePhase = 2 * std::numbers::pi * k / kDraws;
+        o.cameraAngleDeg = -75 + 30 * k;
+        o.arcsecPerPixel = LabelArcsecPerPixel(trackParameters());
+        const std::string seq = "draw " + std::to_string(k + 1);
+        const TrackingReport r = measure(scratch, seq, o).report;
+        checkDrift(table, seq, o, r);
+        const bool ra = covers(r.driftRa, o.driftRa), dec = covers(r.driftDec, o.driftDec);
+        coverRa += ra, coverDec += dec;
+        table.note(seq, "drift_ra ci95", Table::fmt(o.driftRa), interval(r.driftRa), ra ? "covers" : "misses");
+        table.note(seq, "drift_dec ci95", Table::fmt(o.driftDec), interval(r.driftDec), dec ? "covers" : "misses");
+    }
+    const std::string need = ">=" + std::to_string(kCoverNeeded) + "/" + std::to_string(kDraws);
+    table.holds("draws", "drift_ra ci95 coverage", need, std::to_string(coverRa) + "/" + std::to_string(kDraws),
+                coverRa >= kCoverNeeded);
+    table.holds("draws", "drift_dec ci95 coverage", need, std::to_string(coverDec) + "/" + std::to_string(kDraws),
+                coverDec >= kCoverNeeded);
+}
+
+// A mount that tracks better than the frames show: no periodic error, no wander, a faint star.
+void checkQuiet(Table& table, const ScratchFolder& scratch) {
+    SyntheticOptions o;
+    o.frames = 60;
+    o.pePeakToPeak = 0;
+    o.wanderArcsec = 0;
+    o.saturatedFrame = o.lostFrame = -1;
+    o.seed = 77;
+    o.arcsecPerPixel = LabelArcsecPerPixel(trackParameters());
+    const TrackingReport r = measure(scratch, "quiet", o).report;
+    checkDrift(table, "quiet", o, r);
+    table.holds("quiet", "noise_limited", "true", r.noiseLimited ? "true" : "false", r.noiseLimited);
+}
+
+}  // namespace
+
+int SelfTest(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        std::cerr << "usage: nuvak-cli selftest\n";
+        return 2;
+    }
+    try {
+        ScratchFolder scratch;
+        Table table;
+        checkMain(table, scratch);
+        checkCoverage(table, scratch);
+        checkQuiet(table, scratch);
+        std::printf("%s\n", table.misses() ? (std::to_string(table.misses()) + " figure(s) missed").c_str()
+                                           : "every figure within its tolerance");
+        std::fflush(stdout);
+        return table.misses() ? 1 : 0;
+    } catch (...) {
+        std::fflush(stdout);
+        return ReportRunFailure();
+    }
 }
 
 }  // namespace nuvak::cli

@@ -1,5 +1,6 @@
 #include "cli/track.h"
 
+#include <cctype>
 #include <cmath>
 #include <charconv>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "platform/text.h"
 #include "resources/messages.h"
 #include "tracking/measure.h"
+#include "tracking/report.h"
 #include "tracking/results.h"
 #include "tracking/statistics.h"
 
@@ -27,7 +29,10 @@ const char kTrackUsage[] =
     "usage: nuvak-cli track [options] FRAME...   (2 to 200 FITS frames in time order)\n"
     "  --focal MM  --pixel UM  --interval S  --multiplier C  --psf R  --star X,Y  --range N\n"
     "  --dark FILE (repeatable)  --noise-cut  --flatten-x  --flatten-y  --arcsec\n"
-    "  --results FILE  --json\n";
+    "  --results FILE  --json\n"
+    "  --report FILE.json|FILE.html: the tracking report (drift in RA and Dec, polar-alignment\n"
+    "    error, periodic error, star width, frame flags), with\n"
+    "    --dec DEG (else OBJCTDEC)  --camera-angle DEG (default 0)  --worm-period S\n";
 
 struct Usage {
     std::string message;
@@ -49,6 +54,15 @@ int wholeNumber(const std::string& option, const std::string& value) {
     }
 }
 
+double realValue(const std::string& option, const std::string& value) {
+    try {
+        const double v = ParseReal(value);
+        if (std::isfinite(v)) return v;
+    } catch (const ConversionError&) {
+    }
+    throw Usage{option + " takes a number, not '" + value + "'"};
+}
+
 std::string realNumber(const std::string& option, const std::string& value) {
     try {
         ParseReal(value);
@@ -64,11 +78,21 @@ struct Options {
     MeasureSettings settings;
     std::optional<std::string> results;
     bool json = false;
+    std::optional<std::string> report;  // the report file, .json or .html
+    ReportOptions reportOptions;        // what the report needs beside the run's settings
 };
+
+bool endsWith(const std::string& s, std::string_view ending) {
+    if (s.size() < ending.size()) return false;
+    for (std::size_t i = 0; i < ending.size(); ++i)
+        if (std::tolower((unsigned char)s[s.size() - ending.size() + i]) != ending[i]) return false;
+    return true;
+}
 
 Options parse(const std::vector<std::string>& args) {
     Options o;
     o.parameters.multiplier = "1.000";
+    std::vector<std::string> reportOnly;  // options that mean something only with --report
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::string {
@@ -109,12 +133,30 @@ Options parse(const std::vector<std::string>& args) {
             o.results = value();
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--report") {
+            o.report = value();
+            if (!endsWith(*o.report, ".json") && !endsWith(*o.report, ".html"))
+                throw Usage{"--report takes a file ending in .json or .html, not '" + *o.report + "'"};
+        } else if (a == "--dec") {
+            const double dec = realValue(a, value());
+            if (!(dec > -90 && dec < 90)) throw Usage{"--dec takes a declination between -90 and 90 degrees"};
+            o.reportOptions.decDeg = dec;
+            reportOnly.push_back(a);
+        } else if (a == "--camera-angle") {
+            o.reportOptions.cameraAngleDeg = realValue(a, value());
+            reportOnly.push_back(a);
+        } else if (a == "--worm-period") {
+            const double period = realValue(a, value());
+            if (!(period > 0)) throw Usage{"--worm-period takes a period in seconds above 0"};
+            o.reportOptions.wormPeriodS = period;
+            reportOnly.push_back(a);
         } else if (a.size() > 1 && a[0] == '-') {
             throw Usage{"unknown option: " + a};
         } else {
             o.frames.push_back(a);
         }
     }
+    if (!reportOnly.empty() && !o.report) throw Usage{reportOnly.front() + " needs --report"};
     if (o.frames.size() < 2) throw Usage{"track needs at least 2 frames"};
     if (o.frames.size() > std::size_t(kMaxFrames)) throw Usage{"track takes at most 200 frames"};
     // Frames and darks by their full paths, as the window lists them: the results file names
@@ -148,10 +190,6 @@ std::string json(const Options& o, const TrackingState& st, const ResultLabels& 
         frames += JsonString(o.frames[i]);
     }
     frames += "]";
-    // The arc-second scale with the multiplier as the statistics apply it.
-    double focal = ParseInt(o.parameters.focalLength);
-    const double c = ParseReal(o.parameters.multiplier);
-    if (c > 0.001 && c <= 3) focal *= c;
     JsonObject labelObject;
     const char* names[] = {"Label7", "Label8", "Label9", "Label10", "Label11", "Label12", "Label13", "Label14"};
     for (int i = 0; i < 8; ++i) labelObject.add(names[i], labels[i]);
@@ -179,7 +217,7 @@ std::string json(const Options& o, const TrackingState& st, const ResultLabels& 
         .addRaw("pv_y", number(st.PeakToValleyY))
         .addRaw("drift_x", number(st.DriftX))
         .addRaw("drift_y", number(st.DriftY))
-        .addRaw("arcsec_per_pixel", number(ArcsecPerPixel(ParseReal(o.parameters.pixelSize), focal)))
+        .addRaw("arcsec_per_pixel", number(LabelArcsecPerPixel(o.parameters)))
         .addRaw("labels", labelObject.str());
     return j.str();
 }
@@ -207,6 +245,16 @@ int Track(const std::vector<std::string>& args) {
             const std::string bytes = platform::ToCodePage932(ResultsFileText(st, names, o.frames.front()));
             WriteFileAtomically(ChangeFileExt(*o.results, ".txt"),
                                 std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        }
+        if (o.report) {
+            // The report measures the same frames with the same settings, on the labels' scale.
+            ReportOptions options = o.reportOptions;
+            options.arcsecPerPixel = LabelArcsecPerPixel(o.parameters);
+            options.intervalS = ParseInt(o.parameters.interval);
+            const TrackingReport report = ComputeReport(MeasureReportFrames(o.frames, o.settings), options);
+            const std::string text = endsWith(*o.report, ".json") ? ReportJson(report) : ReportHtml(report);
+            WriteFileAtomically(*o.report,
+                                std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
         }
         if (o.json) {
             std::cout << json(o, st, labels) << "\n";

@@ -1,8 +1,10 @@
 #include "platform/services.h"
 
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 #include <QWidget>
 #include <new>
 
@@ -111,6 +113,8 @@ FileDialogResult QtServices::saveDialog(QWidget* parent, const FileDialogRequest
 int QtServices::showModal(QDialog* dialog) { return dialog->exec(); }
 
 int QtServices::memoryLoad() { return MemoryLoadPercent(); }
+
+bool QtServices::openUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
 
 void ReportError(const std::exception& e) {
     if (dynamic_cast<const std::bad_alloc*>(&e)) {

@@ -1,7 +1,8 @@
 #pragma once
 // Everything modal and everything the operating system is asked goes through here, so that
 // tests can replace it with a scripted double: message boxes, the Yes/No question, the
-// standard error box, the open and save dialogs, modal showing of a dialog, memory load.
+// standard error box, the open and save dialogs, modal showing of a dialog, memory load,
+// opening a page in the system's browser.
 
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,13 @@ public:
     virtual int showModal(QDialog* dialog) = 0;
     // Percentage of physical memory in use, 0 ... 100.
     virtual int memoryLoad() = 0;
+    // Opens the URL (a file:// URL for a page written here) in the system's browser; true
+    // when the system took it. The default does nothing, so that stand-ins that do not
+    // expect it never start a browser.
+    virtual bool openUrl(const QString& url) {
+        (void)url;
+        return false;
+    }
 };
 
 // The services in force: the real ones unless a test installed its own.
@@ -61,6 +69,7 @@ public:
     FileDialogResult saveDialog(QWidget* parent, const FileDialogRequest& request) override;
     int showModal(QDialog* dialog) override;
     int memoryLoad() override;
+    bool openUrl(const QString& url) override;
 };
 
 // Shows an error raised inside a command in the standard error box; the program goes on.

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QUrl>
 #include <cmath>
 #include <iostream>
 
@@ -24,6 +25,7 @@
 #include "resources/messages.h"
 #include "tracking/Trackadvance.h"
 #include "tracking/measure.h"
+#include "tracking/report.h"
 #include "tracking/results.h"
 #include "workspace/Child.h"
 #include "workspace/Morvel2.h"
@@ -38,6 +40,7 @@ std::string text(const QLineEdit* e) { return e->text().toStdString(); }
 
 const QString kOpenFilter = QStringLiteral("FITS (*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits|BMP (*.bmp)|*.bmp|JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg");
 const QString kSaveFilter = QStringLiteral("テキスト(*.txt)|*.txt|すべてのファイル|*.*");
+const QString kReportFilter = QStringLiteral("HTML(*.html)|*.html");
 
 // Progress of a run on the window's own bar.
 // A maximum of 0 empties the bar: a range of 0 ... 0 would show a busy indicator instead.
@@ -87,6 +90,8 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
     bold.setPixelSize(15);
     Label12->setFont(bold);
     Button3 = platform::Place(new QPushButton(QStringLiteral("保存"), GroupBox1), "Button3", 8, 280, 75, 25);
+    Button8 = platform::Place(new QPushButton(QStringLiteral("レポート"), GroupBox1), "Button8", 86, 280, 75, 25);
+    Button8->setVisible(full);
     GroupBox1->setVisible(full);
 
     GroupBox2 = platform::Place(new QGroupBox(QStringLiteral("パラメータ設定"), this), "GroupBox2", 8, 336, 513, 121);
@@ -164,6 +169,7 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
     connect(Button5, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button5Click(); }));
     connect(Button6, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button6Click(); }));
     connect(Button7, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button7Click(); }));
+    connect(Button8, &QPushButton::clicked, this, platform::GuardedSlot([this] { Button8Click(); }));
     connect(ListBox1, &QListWidget::itemClicked, this, platform::GuardedSlot([this] { ListBox1Click(); }));
     // The highlight also follows a selection moved by the keyboard; a mouse press is followed
     // by its click.
@@ -363,6 +369,40 @@ void TTrack::Button3Click() {
     WriteFileAtomically(target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
+// The tracking report of the current run as an HTML page: the listed frames measured again
+// with the settings the run used, on the scale of the labels; then the page opens in the
+// system's browser.
+void TTrack::Button8Click() {
+    if (state.FrameCount == 0 || !measured()) {
+        platform::ui().message(this, u8(msg::kTrackMeasureFirst));
+        return;
+    }
+    if (!RefreshStatistics()) return;  // a parameter out of range: its message was shown
+    platform::FileDialogRequest request{QString(), kReportFilter, 1, false, false};
+    const platform::FileDialogResult r = platform::ui().saveDialog(this, request);
+    if (!r.accepted || r.files.isEmpty()) return;
+    const std::string target = ChangeFileExt(r.files.first().toStdString(), ".html");
+    if (QFileInfo::exists(QString::fromStdString(target)) &&
+        !platform::ui().confirm(this, u8(msg::kOverwriteQuestion)))
+        return;
+    std::vector<std::string> frames;
+    for (const QString& p : framePaths()) frames.push_back(p.toStdString());
+    frames.resize(std::min<std::size_t>(frames.size(), std::size_t(state.FrameCount)));
+    const TrackingParameters p = parameters();
+    ReportOptions options;
+    options.arcsecPerPixel = LabelArcsecPerPixel(p);
+    options.intervalS = ParseInt(p.interval);
+    BarProgress progress(ProgressBar1);
+    std::string page;
+    if (!platform::RunWithBar<TrackingError, FileError>(this, ProgressBar1, [&] {
+            page = ReportHtml(ComputeReport(MeasureReportFrames(frames, runSettings_, &progress), options));
+        }))
+        return;
+    ProgressBar1->setValue(0);
+    WriteFileAtomically(target, std::span(reinterpret_cast<const std::uint8_t*>(page.data()), page.size()));
+    platform::ui().openUrl(QUrl::fromLocalFile(QString::fromStdString(target)).toString());
+}
+
 void TTrack::Button4Click() {
     state.FrameCount = ListBox1->count();
     if (state.FrameCount == 0) {
@@ -415,6 +455,7 @@ void TTrack::RunMeasurementNow() {
                                                          [&] { RunMeasurement(frames, settings, state, &progress); }))
         return;
     state.MeasuredCount = state.FrameCount;
+    runSettings_ = settings;
     ProgressBar1->setValue(0);
     RefreshStatistics();
     RefreshGraph();

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "tracking/graph.h"
+#include "tracking/measure.h"
 #include "tracking/state.h"
 #include "tracking/statistics.h"
 
@@ -49,6 +50,7 @@ public:
     QLabel* Label11;
     QLabel* Label12;
     QPushButton* Button3;        // save the results file
+    QPushButton* Button8;        // write the tracking report page and open it (full configuration)
     QGroupBox* GroupBox2;        // parameters
     QLabel* Label1;
     QLineEdit* Edit1;            // focal length
@@ -98,6 +100,7 @@ public:
     void Button5Click();
     void Button6Click();
     void Button7Click();
+    void Button8Click();
     void ListBox1Click();
     void UpDown1Click();
     void UpDown2Click();
@@ -128,6 +131,7 @@ private:
     bool measured() const { return state.measured(); }
 
     TMainForm* mainForm_ = nullptr;
+    MeasureSettings runSettings_;  // the advanced settings the last completed run used
     TTrackAd* settings_ = nullptr;
     GraphScene lastScene_;
 };

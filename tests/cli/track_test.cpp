@@ -122,5 +122,49 @@ TEST_F(CliTrack, RelativeFramesGiveTheirFolder) {
     EXPECT_NE(text.find("\x83\x74\x83\x48\x83\x8B\x83\x5F " + folder + "\r\n"), std::string::npos) << text;  // "フォルダ "
 }
 
+// The report goes to FILE by its ending; the labels print as before.
+TEST_F(CliTrack, ReportIsWrittenAsJsonOrHtml) {
+    const std::string json = dir_->file("report.json");
+    const RunResult j = track({"--report", json, "--dec", "30", "--worm-period", "120", "--camera-angle", "10"});
+    ASSERT_EQ(j.status, 0) << j.err;
+    EXPECT_EQ(j.out.rfind("RMS = ", 0), 0u) << j.out;
+    const test::Bytes jb = test::ReadBytes(json);
+    const std::string jt(jb.begin(), jb.end());
+    for (const char* key : {"\"time_source\": \"DATE-OBS\"", "\"drift_ra\"", "\"ci95\"", "\"polar_alignment_error_arcmin\"",
+                            "\"pe\"", "\"flags\"", "\"used\"", "\"worm_period_s\": 120"})
+        EXPECT_NE(jt.find(key), std::string::npos) << key << "\n" << jt;
+
+    // A frame whose name holds HTML's special characters appears escaped.
+    const std::string odd = dir_->file("a<b&c.fits");
+    std::filesystem::copy_file(frames_[1], odd);
+    const std::string html = dir_->file("report.html");
+    const RunResult h = track({"--report", html, frames_[0], odd, frames_[2], frames_[3]}, false);
+    ASSERT_EQ(h.status, 0) << h.err;
+    const test::Bytes hb = test::ReadBytes(html);
+    const std::string ht(hb.begin(), hb.end());
+    EXPECT_EQ(ht.rfind("<!DOCTYPE html>", 0), 0u);
+    int plots = 0;
+    for (std::size_t at = ht.find("<svg"); at != std::string::npos; at = ht.find("<svg", at + 1)) ++plots;
+    EXPECT_GE(plots, 3);
+    EXPECT_NE(ht.find("a&lt;b&amp;c.fits"), std::string::npos);
+    EXPECT_EQ(ht.find("a<b"), std::string::npos);
+    EXPECT_EQ(ht.find("http"), std::string::npos);  // nothing fetched from a network
+}
+
+TEST_F(CliTrack, ReportUsageErrorsExitWithTwo) {
+    const std::string json = dir_->file("bad.json");
+    const std::vector<std::vector<std::string>> rows = {
+        {"--report", dir_->file("report.txt")}, {"--report", dir_->file("report")}, {"--dec", "30"},
+        {"--camera-angle", "10"},  {"--worm-period", "480"}, {"--report", json, "--dec", "95"},
+        {"--report", json, "--worm-period", "0"}, {"--report", json, "--camera-angle", "x"},
+    };
+    for (const auto& args : rows) {
+        const RunResult r = track(args);
+        EXPECT_EQ(r.status, 2) << args[0] << " " << args[1];
+        EXPECT_EQ(r.out, "") << args[0];
+    }
+    EXPECT_FALSE(std::filesystem::exists(json));
+}
+
 }  // namespace
 }  // namespace nuvak

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 
 #include "core/format.h"
@@ -346,6 +347,27 @@ private slots:
         dialogs->saveAs(QString::fromStdString(dir->file("full.txt")), 1);
         track->Button3->click();
         QVERIFY(!test::ReadBytes(dir->file("full.txt")).empty());
+    }
+
+    // Its "レポート" writes the report page of the run and asks the browser to open it.
+    void fullConfigurationWritesAndOpensTheReport() {
+        form.reset();
+        SetConfiguration(Configuration::Full);
+        form = CreateWindows();
+        SetConfiguration(Configuration::Standard);
+        track = form->trackWindow;
+        settings = form->trackAdWindow;
+        QVERIFY(track->Button8->isVisibleTo(track));
+        dialogs->acknowledge(u8(msg::kTrackMeasureFirst));
+        track->Button8->click();
+        measureWithPick(150, 110);
+        dialogs->saveAs(QString::fromStdString(dir->file("night.htm")), 1);
+        track->Button8->click();
+        QCOMPARE(dialogs->lastRequest.filter, QStringLiteral("HTML(*.html)|*.html"));
+        const std::string page = dir->file("night.html");
+        const test::Bytes bytes = test::ReadBytes(page);
+        QVERIFY(std::string(bytes.begin(), bytes.end()).rfind("<!DOCTYPE html>", 0) == 0);
+        QCOMPARE(dialogs->urls, QStringList{QUrl::fromLocalFile(QString::fromStdString(page)).toString()});
     }
 };
 

@@ -103,4 +103,10 @@ int ScriptedServices::showModal(QDialog* dialog) {
     return take(Kind::Modal, dialog->objectName()).result;
 }
 
+bool ScriptedServices::openUrl(const QString& url) {
+    shown << QStringLiteral("url: ") + url;
+    urls << url;
+    return true;
+}
+
 }  // namespace nuvak::test

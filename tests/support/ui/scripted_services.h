@@ -29,7 +29,7 @@ public:
     // True when every queued interaction took place.
     bool done() const { return queue_.empty(); }
     // Everything shown, in order: "message: text", "confirm: text", "error: text",
-    // "open: title", "save: title", "modal: objectName".
+    // "open: title", "save: title", "modal: objectName", "url: the URL".
     QStringList shown;
     // The last open or save dialog as the command set it up.
     platform::FileDialogRequest lastRequest;
@@ -42,6 +42,10 @@ public:
     platform::FileDialogResult saveDialog(QWidget* parent, const platform::FileDialogRequest& request) override;
     int showModal(QDialog* dialog) override;
     int memoryLoad() override { return memory; }
+    // Records the URL; no browser starts.
+    bool openUrl(const QString& url) override;
+    // The URLs the program asked the browser to open, in order.
+    QStringList urls;
 
 private:
     enum class Kind { Open, Save, Confirm, Message, Error, Modal };

@@ -1,0 +1,471 @@
+// The tracking report as one self-contained HTML page: the figures with their intervals, a
+// short reading in plain words, the plots drawn here as inline SVG, and the frame list. The
+// page needs no network and no script. Its fixed texts are Japanese, like the program's, and
+// live here as the page's template.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "core/format.h"
+#include "tracking/report.h"
+
+namespace nuvak {
+
+double LabelArcsecPerPixel(const TrackingParameters& parameters) {
+    double focal = ParseInt(parameters.focalLength);
+    const double c = ParseReal(parameters.multiplier);
+    if (c > 0.001 && c <= 3) focal *= c;
+    return ArcsecPerPixel(ParseReal(parameters.pixelSize), focal);
+}
+
+namespace {
+
+// Text from the data (file names above all) made safe for HTML text and attribute values.
+std::string escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+// A number with a fixed count of decimals; a dash when there is none.
+std::string fixed(double v, int decimals) {
+    if (!std::isfinite(v)) return "—";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    // No "-0.00".
+    if (std::string_view(buf).find_first_of("123456789") == std::string_view::npos && buf[0] == '-')
+        return std::string(buf + 1);
+    return buf;
+}
+
+// A number with a few significant digits, for probabilities and axis ticks.
+std::string general(double v, int digits = 3) {
+    if (!std::isfinite(v)) return "—";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+    return buf;
+}
+
+std::string withInterval(const Figure& f, int decimals, const char* unit) {
+    std::string s = fixed(f.value, decimals) + unit;
+    if (f.ci95) s += "（95%区間 " + fixed(f.ci95->first, decimals) + " 〜 " + fixed(f.ci95->second, decimals) + unit + "）";
+    return s;
+}
+
+bool has(const std::vector<std::string>& flags, std::string_view flag) {
+    return std::find(flags.begin(), flags.end(), flag) != flags.end();
+}
+
+// ---------------------------------------------------------------------------------------
+// Plots.
+
+// A step of 1, 2 or 5 times a power of ten that cuts the span into about `count` parts.
+double niceStep(double span, int count) {
+    const double raw = span / count;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    const double f = raw / power;
+    return (f < 1.5 ? 1 : f < 3.5 ? 2 : f < 7.5 ? 5 : 10) * power;
+}
+
+struct Range {
+    double lo = std::numeric_limits<double>::infinity(), hi = -std::numeric_limits<double>::infinity();
+    void add(double v) {
+        if (!std::isfinite(v)) return;
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    // Widened by a margin and to a span that is never zero.
+    Range padded() const {
+        Range r = *this;
+        if (!(r.lo <= r.hi)) r.lo = 0, r.hi = 1;
+        if (r.hi - r.lo < 1e-9) r.lo -= 0.5, r.hi += 0.5;
+        const double m = (r.hi - r.lo) * 0.05;
+        r.lo -= m, r.hi += m;
+        return r;
+    }
+};
+
+// One SVG chart: a frame with ticks, axis titles, and marks placed in data coordinates.
+class Chart {
+public:
+    static constexpr double kWidth = 720, kHeight = 340, kLeft = 64, kRight = 16, kTop = 50, kBottom = 48;
+
+    Chart(const std::string& title, Range x, Range y, const std::string& xTitle, const std::string& yTitle,
+          bool equalScale = false)
+        : x_(x.padded()), y_(y.padded()) {
+        if (equalScale) {
+            // The same arc-seconds per screen unit on both axes, so that the track keeps its shape.
+            const double sx = (x_.hi - x_.lo) / plotWidth(), sy = (y_.hi - y_.lo) / plotHeight(), s = std::max(sx, sy);
+            const double cx = (x_.lo + x_.hi) / 2, cy = (y_.lo + y_.hi) / 2;
+            x_ = {cx - s * plotWidth() / 2, cx + s * plotWidth() / 2};
+            y_ = {cy - s * plotHeight() / 2, cy + s * plotHeight() / 2};
+        }
+        // Inline in HTML the element needs no namespace declaration.
+        svg_ = "<svg viewBox=\"0 0 " + general(kWidth) + " " + general(kHeight) +
+               "\" role=\"img\" aria-label=\"" + escape(title) + "\">\n";
+        svg_ += "<rect x=\"" + num(kLeft) + "\" y=\"" + num(kTop) + "\" width=\"" + num(plotWidth()) + "\" height=\"" +
+                num(plotHeight()) + "\" fill=\"#fff\" stroke=\"#888\"/>\n";
+        text(kWidth / 2, 18, title, "middle", "title");
+        const double xs = niceStep(x_.hi - x_.lo, 8), ys = niceStep(y_.hi - y_.lo, 6);
+        // Ticks counted, not summed: a step lost in the rounding of a far-off value cannot stall.
+        for (int k = 0; k < 40; ++k) {
+            const double v = (std::ceil(x_.lo / xs) + k) * xs;
+            if (v > x_.hi) break;
+            svg_ += line(px(v), kTop, px(v), kTop + plotHeight(), "grid");
+            text(px(v), kTop + plotHeight() + 16, general(std::abs(v) < xs * 1e-6 ? 0 : v, 4), "middle", "tick");
+        }
+        for (int k = 0; k < 40; ++k) {
+            const double v = (std::ceil(y_.lo / ys) + k) * ys;
+            if (v > y_.hi) break;
+            svg_ += line(kLeft, py(v), kLeft + plotWidth(), py(v), "grid");
+            text(kLeft - 6, py(v) + 4, general(std::abs(v) < ys * 1e-6 ? 0 : v, 4), "end", "tick");
+        }
+        text(kLeft + plotWidth() / 2, kHeight - 8, xTitle, "middle", "axis");
+        svg_ += "<text class=\"axis\" text-anchor=\"middle\" transform=\"translate(16 " + num(kTop + plotHeight() / 2) +
+                ") rotate(-90)\">" + escape(yTitle) + "</text>\n";
+    }
+
+    void points(const std::vector<double>& xs, const std::vector<double>& ys, const std::string& cls, double r = 2.5) {
+        for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i)
+            if (inside(xs[i], ys[i]))
+                svg_ += "<circle class=\"" + cls + "\" cx=\"" + num(px(xs[i])) + "\" cy=\"" + num(py(ys[i])) + "\" r=\"" +
+                        num(r) + "\"/>\n";
+    }
+    void crosses(const std::vector<double>& xs, const std::vector<double>& ys, const std::string& cls) {
+        for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i) {
+            if (!inside(xs[i], ys[i])) continue;
+            const double x = px(xs[i]), y = py(ys[i]), d = 5;
+            svg_ += "<path class=\"" + cls + "\" d=\"M" + num(x - d) + " " + num(y - d) + "L" + num(x + d) + " " +
+                    num(y + d) + "M" + num(x - d) + " " + num(y + d) + "L" + num(x + d) + " " + num(y - d) + "\"/>\n";
+        }
+    }
+    // A polyline through the finite points, broken where a point is missing.
+    void curve(const std::vector<double>& xs, const std::vector<double>& ys, const std::string& cls) {
+        std::string d;
+        bool pen = false;
+        for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i) {
+            if (!std::isfinite(xs[i]) || !std::isfinite(ys[i])) {
+                pen = false;
+                continue;
+            }
+            d += pen ? 'L' : 'M';
+            d += num(px(xs[i]));
+            d += ' ';
+            d += num(py(std::clamp(ys[i], y_.lo, y_.hi)));
+            pen = true;
+        }
+        if (!d.empty()) svg_ += "<path class=\"" + cls + "\" fill=\"none\" d=\"" + d + "\"/>\n";
+    }
+    void vertical(double x, const std::string& cls, const std::string& label = "") {
+        if (!(x >= x_.lo && x <= x_.hi)) return;
+        svg_ += line(px(x), kTop, px(x), kTop + plotHeight(), cls);
+        if (!label.empty()) text(px(x) + 3, kTop + (cls == "peak" ? 28 : 12), label, "start", cls + "-label");
+    }
+    // A legend entry in the row between the title and the plot, after the ones before it.
+    void legend(const std::string& cls, const std::string& label) {
+        const double y = kTop - 10;
+        svg_ += "<circle class=\"" + cls + "\" cx=\"" + num(legendX_) + "\" cy=\"" + num(y - 4) + "\" r=\"4\"/>\n";
+        text(legendX_ + 8, y, label, "start", "legend");
+        // Room for the text: about a full character width per non-ASCII character.
+        double width = 0;
+        for (unsigned char c : label) width += c < 0x80 ? 7 : (c & 0xC0) == 0xC0 ? 12 : 0;
+        legendX_ += width + 28;
+    }
+    std::string finish() { return svg_ + "</svg>\n"; }
+
+private:
+    static double plotWidth() { return kWidth - kLeft - kRight; }
+    static double plotHeight() { return kHeight - kTop - kBottom; }
+    double px(double v) const { return kLeft + (v - x_.lo) / (x_.hi - x_.lo) * plotWidth(); }
+    double py(double v) const { return kTop + (y_.hi - v) / (y_.hi - y_.lo) * plotHeight(); }
+    bool inside(double x, double y) const {
+        return std::isfinite(x) && std::isfinite(y) && x >= x_.lo && x <= x_.hi && y >= y_.lo && y <= y_.hi;
+    }
+    static std::string num(double v) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.1f", v);
+        return buf;
+    }
+    static std::string line(double x0, double y0, double x1, double y1, const std::string& cls) {
+        return "<line class=\"" + cls + "\" x1=\"" + num(x0) + "\" y1=\"" + num(y0) + "\" x2=\"" + num(x1) + "\" y2=\"" +
+               num(y1) + "\"/>\n";
+    }
+    void text(double x, double y, const std::string& s, const char* anchor, const std::string& cls) {
+        svg_ += "<text class=\"" + cls + "\" x=\"" + num(x) + "\" y=\"" + num(y) + "\" text-anchor=\"" + anchor + "\">" +
+                escape(s) + "</text>\n";
+    }
+
+    Range x_, y_;
+    std::string svg_;
+    double legendX_ = kLeft + 6;
+};
+
+// The drift lines at the frame times: where the star would be on them.
+std::vector<double> onLine(const std::vector<double>& t, double intercept, const Figure& drift) {
+    std::vector<double> v;
+    for (double s : t) v.push_back(intercept + drift.value * s / 60);
+    return v;
+}
+
+std::vector<double> minutes(const std::vector<double>& t) {
+    std::vector<double> m;
+    for (double s : t) m.push_back(s / 60);
+    return m;
+}
+
+// The values of the frames that match `keep`, NaN elsewhere.
+template <class Keep>
+std::vector<double> only(const std::vector<double>& v, Keep keep) {
+    std::vector<double> out(v.size(), kNoValue);
+    for (std::size_t i = 0; i < v.size(); ++i)
+        if (keep(i)) out[i] = v[i];
+    return out;
+}
+
+std::string trackPlot(const TrackingReport& r) {
+    const std::vector<double> lineRa = onLine(r.t, r.interceptRa, r.driftRa), lineDec = onLine(r.t, r.interceptDec, r.driftDec);
+    const auto used = [&](std::size_t i) { return i < r.used.size() && r.used[i]; };
+    const auto lost = [&](std::size_t i) { return i < r.flags.size() && has(r.flags[i], "lost"); };
+    const auto saturated = [&](std::size_t i) { return used(i) && i < r.flags.size() && has(r.flags[i], "saturated"); };
+    Range x, y;
+    for (std::size_t i = 0; i < r.ra.size(); ++i)
+        if (used(i)) x.add(r.ra[i]), y.add(r.dec[i]);
+    for (std::size_t i = 0; i < lineRa.size(); ++i)
+        if (lost(i)) x.add(lineRa[i]), y.add(lineDec[i]);
+    Chart c("星の軌跡（赤経・赤緯）", x, y, "赤経方向 (″)", "赤緯方向 (″)", true);
+    c.curve(only(r.ra, used), only(r.dec, used), "track");
+    c.points(only(r.ra, used), only(r.dec, used), "ra");
+    c.points(only(r.ra, saturated), only(r.dec, saturated), "saturated", 4.5);
+    c.crosses(only(lineRa, lost), only(lineDec, lost), "lost");
+    c.legend("ra", "使用したフレーム");
+    c.legend("saturated", "飽和したフレーム");
+    c.legend("lost", "星を見失ったフレーム（×：ドリフト直線上の位置）");
+    return c.finish();
+}
+
+std::string deviationPlot(const TrackingReport& r) {
+    const std::vector<double> m = minutes(r.t);
+    const auto used = [&](std::size_t i) { return i < r.used.size() && r.used[i]; };
+    const auto lost = [&](std::size_t i) { return i < r.flags.size() && has(r.flags[i], "lost"); };
+    const std::vector<double> lineRa = onLine(r.t, r.interceptRa, r.driftRa), lineDec = onLine(r.t, r.interceptDec, r.driftDec);
+    Range x, y;
+    for (std::size_t i = 0; i < m.size(); ++i) {
+        x.add(m[i]);
+        if (used(i)) y.add(r.ra[i]), y.add(r.dec[i]), y.add(lineRa[i]), y.add(lineDec[i]);
+    }
+    Chart c("時間に対するずれとドリフト直線", x, y, "時間 (分)", "ずれ (″)");
+    c.curve(m, lineRa, "fit-ra");
+    c.curve(m, lineDec, "fit-dec");
+    c.points(m, only(r.ra, used), "ra");
+    c.points(m, only(r.dec, used), "dec");
+    for (std::size_t i = 0; i < m.size(); ++i)
+        if (lost(i)) c.vertical(m[i], "lost-time");
+    c.legend("ra", "赤経方向");
+    c.legend("dec", "赤緯方向");
+    c.legend("lost", "縦線：星を見失ったフレーム");
+    return c.finish();
+}
+
+std::string residualPlot(const TrackingReport& r) {
+    const std::vector<double> m = minutes(r.t);
+    const auto used = [&](std::size_t i) { return i < r.used.size() && r.used[i]; };
+    std::vector<double> residual(r.t.size(), kNoValue), fitted;
+    const double a = r.pe.amplitudePpArcsec.value / 2, p = r.pe.periodS.value;
+    for (std::size_t i = 0; i < r.t.size(); ++i)
+        if (used(i)) residual[i] = r.ra[i] - (r.interceptRa + r.driftRa.value * r.t[i] / 60);
+    // The fitted sinusoid, drawn finely enough to look smooth.
+    std::vector<double> ft;
+    const double t0 = r.t.empty() ? 0 : r.t.front(), t1 = r.t.empty() ? 0 : r.t.back();
+    for (int k = 0; k <= 600; ++k) ft.push_back(t0 + (t1 - t0) * k / 600);
+    for (double t : ft) fitted.push_back(std::isfinite(a) && p > 0 ? a * std::sin(2 * std::numbers::pi * t / p + r.pe.fitPhase) : kNoValue);
+    Range x, y;
+    for (double v : m) x.add(v);
+    for (double v : residual) y.add(v);
+    for (double v : fitted) y.add(v);
+    Chart c("ドリフトを除いた赤経方向の残差と周期誤差", x, y, "時間 (分)", "残差 (″)");
+    c.curve(minutes(ft), fitted, "fit-pe");
+    c.points(m, residual, "ra");
+    c.legend("ra", "赤経方向の残差");
+    c.legend("fit-pe-dot", "当てはめた正弦波");
+    return c.finish();
+}
+
+std::string periodogramPlot(const TrackingReport& r) {
+    const PeriodicError& pe = r.pe;
+    std::vector<double> mhz;
+    Range x, y;
+    for (double f : pe.frequency) mhz.push_back(f * 1000), x.add(f * 1000);
+    for (double p : pe.power) y.add(p);
+    y.add(0);
+    Chart c("赤経方向の残差のピリオドグラム（Lomb–Scargle）", x, y, "周波数 (mHz)", "パワー");
+    c.curve(mhz, pe.power, "power");
+    if (r.wormPeriodS && *r.wormPeriodS > 0 && x.lo <= x.hi) {
+        // The worm period and its harmonics within the periodogram's frequencies.
+        for (int k = 1; k <= 50; ++k) {
+            const double f = k * 1000 / *r.wormPeriodS;
+            if (f > x.hi) break;
+            c.vertical(f, "worm", k == 1 ? "ウォーム" : k <= 6 ? "×" + std::to_string(k) : "");
+        }
+    }
+    if (std::isfinite(pe.periodS.value) && pe.periodS.value > 0)
+        c.vertical(1000 / pe.periodS.value, "peak", "ピーク " + fixed(pe.periodS.value, 0) + " 秒");
+    return c.finish();
+}
+
+// ---------------------------------------------------------------------------------------
+// Texts.
+
+double median(std::vector<double> v) {
+    v.erase(std::remove_if(v.begin(), v.end(), [](double x) { return !std::isfinite(x); }), v.end());
+    if (v.empty()) return kNoValue;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+int countFlag(const TrackingReport& r, std::string_view flag) {
+    int n = 0;
+    for (const auto& f : r.flags) n += has(f, flag);
+    return n;
+}
+
+// The reading: what the figures say, in a few sentences.
+std::string reading(const TrackingReport& r) {
+    std::string s;
+    const auto sentence = [&](const std::string& text) { s += "<p>" + text + "</p>\n"; };
+    if (r.polarAlignmentErrorArcmin) {
+        sentence("極軸は約" + fixed(r.polarAlignmentErrorArcmin->value, 1) +
+                 "′ずれています（赤緯方向のドリフト " + fixed(r.driftDec.value, 2) + "″/分、赤緯 " +
+                 fixed(r.decDeg.value_or(kNoValue), 1) + "° から）。");
+    } else {
+        sentence("赤緯が分からないため、極軸のずれは求めていません（赤緯方向のドリフトは " + fixed(r.driftDec.value, 2) + "″/分です）。");
+    }
+    if (std::isfinite(r.pe.periodS.value)) {
+        std::string pe = "周期誤差は全振幅 " + fixed(r.pe.amplitudePpArcsec.value, 1) + "″、周期 " +
+                         fixed(r.pe.periodS.value, 0) + " 秒です";
+        if (r.pe.harmonic == 1)
+            pe += "。ウォームの周期です";
+        else if (r.pe.harmonic)
+            pe += "。ウォーム周期の第" + std::to_string(*r.pe.harmonic) + "高調波（周期の1/" +
+                  std::to_string(*r.pe.harmonic) + "）です";
+        pe += "。";
+        if (std::isfinite(r.pe.fap.value) && r.pe.fap.value > 0.01)
+            pe += "ただし、このピークは雑音でも現れうる大きさです（誤警報確率 " + general(r.pe.fap.value, 2) + "）。";
+        sentence(pe);
+    } else {
+        sentence("周期誤差を調べるにはフレームの数か時間の長さが足りません。");
+    }
+    sentence("ドリフトを除いた残差のRMSは赤経方向 " + fixed(r.rmsRa.value, 2) + "″、赤緯方向 " + fixed(r.rmsDec.value, 2) +
+             "″、合わせて " + fixed(r.rmsTotal.value, 2) + "″です。");
+    if (r.noiseLimited)
+        sentence("残差のばらつきは星像の重心の測定誤差だけで説明できます。架台は、これらのフレームで見分けられるよりもよく追尾しています。");
+    const int lost = countFlag(r, "lost"), saturated = countFlag(r, "saturated");
+    if (lost) sentence(std::to_string(lost) + " フレームで星を見失ったため、すべての数値から除きました。");
+    if (saturated) sentence(std::to_string(saturated) + " フレームで星が飽和しています（65535に達しています）。");
+    return s;
+}
+
+std::string row(const std::string& name, const std::string& value) {
+    return "<tr><th>" + name + "</th><td>" + value + "</td></tr>\n";
+}
+
+std::string figures(const TrackingReport& r) {
+    std::string t = "<table class=\"figures\">\n";
+    t += row("時刻の基準", r.timeSource == "DATE-OBS" ? "各フレームの DATE-OBS（露出の中央）" : "撮影間隔 × フレーム番号");
+    t += row("1ピクセルの角度", fixed(r.arcsecPerPixel, 4) + "″");
+    t += row("カメラの角度", fixed(r.cameraAngleDeg, 1) + "°");
+    t += row("赤緯", r.decDeg ? fixed(*r.decDeg, 2) + "°" : "不明");
+    t += row("赤経方向のドリフト", withInterval(r.driftRa, 3, "″/分"));
+    t += row("赤緯方向のドリフト", withInterval(r.driftDec, 3, "″/分"));
+    t += row("極軸のずれ", r.polarAlignmentErrorArcmin ? withInterval(*r.polarAlignmentErrorArcmin, 2, "′") : "— （赤緯が不明）");
+    t += row("RMS（赤経・赤緯・合計）",
+             fixed(r.rmsRa.value, 3) + "″ ・ " + fixed(r.rmsDec.value, 3) + "″ ・ " + fixed(r.rmsTotal.value, 3) + "″");
+    t += row("周期誤差の周期", withInterval(r.pe.periodS, 1, " 秒"));
+    t += row("周期誤差の全振幅", withInterval(r.pe.amplitudePpArcsec, 2, "″"));
+    t += row("ピークの誤警報確率", general(r.pe.fap.value, 2));
+    if (r.wormPeriodS)
+        t += row("ウォーム周期", fixed(*r.wormPeriodS, 1) + " 秒" +
+                                     (r.pe.harmonic ? "（ピークは第" + std::to_string(*r.pe.harmonic) + "高調波）" : std::string()));
+    t += row("FWHM（ガウス関数の半値全幅）", fixed(r.fwhmPx.value, 2) + " ピクセル ・ " + fixed(r.fwhmArcsec.value, 2) + "″");
+    t += row("HFD（半光束直径）", fixed(r.hfdPx.value, 2) + " ピクセル");
+    t += row("重心の測定誤差（中央値）", fixed(median(r.centroidSigmaPx), 3) + " ピクセル");
+    t += row("測定誤差の範囲内", r.noiseLimited ? "はい（残差は重心の測定誤差で説明できます）" : "いいえ");
+    return t + "</table>\n";
+}
+
+std::string frameTable(const TrackingReport& r) {
+    std::string t =
+        "<table class=\"frames\">\n<tr><th>#</th><th>ファイル</th><th>時刻 (秒)</th><th>赤経 (″)</th><th>赤緯 (″)</th>"
+        "<th>重心の誤差 (px)</th><th>印</th></tr>\n";
+    for (std::size_t i = 0; i < r.frames.size(); ++i) {
+        const auto at = [&](const std::vector<double>& v) { return i < v.size() ? v[i] : kNoValue; };
+        std::string flags;
+        if (i < r.flags.size())
+            for (const std::string& f : r.flags[i])
+            {
+                if (!flags.empty()) flags += ' ';
+                flags += f == "lost" ? std::string("見失った") : f == "saturated" ? std::string("飽和") : escape(f);
+            }
+        const bool used = i < r.used.size() && r.used[i];
+        t += std::string(used ? "<tr>" : "<tr class=\"unused\">") + "<td>" + std::to_string(i + 1) + "</td><td>" +
+             escape(r.frames[i]) + "</td><td>" + fixed(at(r.t), 1) + "</td><td>" + fixed(at(r.ra), 2) + "</td><td>" +
+             fixed(at(r.dec), 2) + "</td><td>" + fixed(at(r.centroidSigmaPx), 3) + "</td><td>" + flags + "</td></tr>\n";
+    }
+    return t + "</table>\n";
+}
+
+const char kStyle[] = R"(<style>
+body { font-family: sans-serif; margin: 2em auto; max-width: 60em; color: #222; line-height: 1.5; }
+h1 { font-size: 1.5em; } h2 { font-size: 1.2em; margin-top: 2em; border-bottom: 1px solid #ccc; }
+table { border-collapse: collapse; } th, td { padding: 0.2em 0.8em; border-bottom: 1px solid #eee; text-align: left; }
+table.frames td { font-variant-numeric: tabular-nums; } tr.unused td { color: #999; }
+.reading { background: #f4f7fb; padding: 0.5em 1em; border-left: 4px solid #4a78b0; }
+svg { width: 100%; height: auto; margin: 1em 0; }
+svg text { font-size: 12px; fill: #333; } svg text.title { font-size: 14px; font-weight: bold; }
+.grid { stroke: #e6e6e6; } .track { stroke: #9bb8dc; stroke-width: 1; }
+circle.ra { fill: #2c6fbb; } circle.dec { fill: #d0672a; } circle.saturated { fill: none; stroke: #b000b0; stroke-width: 1.5; }
+.lost, circle.lost { stroke: #d00; stroke-width: 2; fill: #d00; } .lost-time { stroke: #f2a0a0; stroke-dasharray: 3 3; }
+.fit-ra { stroke: #2c6fbb; stroke-width: 1.5; } .fit-dec { stroke: #d0672a; stroke-width: 1.5; }
+.fit-pe { stroke: #3a9a3a; stroke-width: 1.5; } circle.fit-pe-dot { fill: #3a9a3a; }
+.power { stroke: #333; stroke-width: 1.2; } .worm { stroke: #3a9a3a; stroke-dasharray: 4 3; } text.worm-label { fill: #3a9a3a; }
+.peak { stroke: #d00; stroke-width: 1.5; } text.peak-label { fill: #d00; }
+</style>
+)";
+
+}  // namespace
+
+std::string ReportHtml(const TrackingReport& r) {
+    std::string page = "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>追尾レポート</title>\n";
+    page += kStyle;
+    page += "</head>\n<body>\n<h1>追尾レポート</h1>\n";
+    page += "<p>" + std::to_string(r.frames.size()) + " フレーム";
+    if (!r.frames.empty()) page += "（" + escape(r.frames.front()) + " 〜 " + escape(r.frames.back()) + "）";
+    page += "</p>\n";
+    page += "<h2>所見</h2>\n<div class=\"reading\">\n" + reading(r) + "</div>\n";
+    page += "<h2>数値</h2>\n" + figures(r);
+    page += "<p>星像の幅について：追尾ウィンドウの「FWHM」表示は、半値以上の明るさの画素を集めた面積と同じ面積の円の半径"
+            "（等面積半径）です。このレポートの FWHM は、背景を引いた星像に当てはめた円形ガウス関数の半値全幅（直径）、"
+            "HFD は星の光の半分を含む円の直径で、どちらも使用したフレームの中央値です。ガウス関数の星像では HFD と FWHM は等しくなります。</p>\n";
+    page += "<p>区間はすべて95%区間です。ドリフトの区間は、周期誤差のように相関した残差でも正直な幅になるよう、"
+            "ブロック・ブートストラップで求めています。</p>\n";
+    page += "<h2>グラフ</h2>\n" + trackPlot(r) + deviationPlot(r) + residualPlot(r) + periodogramPlot(r);
+    page += "<h2>フレーム</h2>\n" + frameTable(r);
+    page += "</body>\n</html>\n";
+    return page;
+}
+
+}  // namespace nuvak
