@@ -151,4 +151,52 @@ inline constexpr char kMosaicCountNotPositive[] =
 // RGB separation (UTF-8).
 inline constexpr char kSeparateNeedsColour[] = "RGB分解はカラー画像（BMPまたはJPEG）にのみ行えます。";
 
+// RGB composite project file (UTF-8). Each message starts with the file name; then come the
+// item that could not be read and, where given, the text found in its place.
+inline constexpr char kProjectNotProjectFile[] =
+    "{}: RGBコンポジットのプロジェクトファイルではありません（先頭が「MORVEL-2 File Data of RGB composite」ではありません）。";
+inline constexpr char kProjectCutShort[] = "{}: ファイルが途中で終わっているため、{}を読み込めません。";
+inline constexpr char kProjectNotInteger[] = "{}: {}を読み込めません。「{}」は32ビットの整数ではありません。";
+inline constexpr char kProjectNotReal[] = "{}: {}を読み込めません。「{}」は数値ではありません。";
+inline constexpr char kProjectNegativeCount[] = "{}: {}が負の数（{}）です。";
+inline constexpr char kProjectEmptyPath[] = "{}: {}が空行です。";
+// The items: a list name (red, green, blue, dark, flat) goes into the first two.
+inline constexpr const char* kProjectListNames[] = {"赤", "緑", "青", "ダーク", "フラット"};
+inline constexpr char kProjectCount[] = "{}のファイル数";
+inline constexpr char kProjectPath[] = "{}のファイルの{}番目のパス";
+inline constexpr char kProjectLabel[] = "ラベル「{}」";
+inline constexpr char kProjectStarMode[] = "基準星のモード";
+inline constexpr char kProjectStarPosition[] = "基準星の座標と探索範囲";
+inline constexpr char kProjectDetect[] = "ピーク検出の方式";
+inline constexpr char kProjectBackground[] = "背景の座標とレベル";
+inline constexpr char kProjectWhiteBalance[] = "ホワイトバランス";
+inline constexpr char kProjectBlooming[] = "ブルーミング除去の設定";
+inline constexpr char kProjectTurn[] = "180度回転の設定";
+inline constexpr char kProjectSlope[] = "背景傾斜補正の設定";
+// The command line's composite of a project whose red, green or blue list is empty.
+inline constexpr char kProjectNoColourFrames[] = "{}: 赤・緑・青のファイルがそろっていないため、RGBコンポジットを行えません。";
+
+// RGB composite run (UTF-8).
+// Shown once when a frame does not have the size of the first green frame.
+inline constexpr char kCompositeResolutionError[] = "Resolution Error !!";
+// A light frame or the flat of another size: file, its width and height, then the width and
+// height of the first green frame.
+inline constexpr char kCompositeSizeDiffers[] =
+    "フレーム「{}」の大きさ（{} × {}）が最初の緑のフレームの大きさ（{} × {}）と違うため、RGB合成を中止しました。";
+// A list longer than the run takes: list name, its count, the limit.
+inline constexpr char kCompositeTooManyFrames[] = "{}のフレームが{}枚あります。RGB合成で使えるのは{}枚までです。";
+// A white-balance factor of 0: its name (R, G or B).
+inline constexpr char kCompositeZeroFactor[] = "ホワイトバランスの{}が0のため、RGB合成を実行できません。";
+// Star searches: file, star number (1 or 2), x, y and the search half-width.
+inline constexpr char kCompositeNoStar[] =
+    "フレーム「{}」の基準星{}の探索範囲（({}, {}) の周囲 {} ピクセル）に0より明るい画素がないため、RGB合成を中止しました。";
+inline constexpr char kCompositeNoCentroid[] =
+    "フレーム「{}」の基準星{}の周囲の明るさの合計が0のため重心を求められず、RGB合成を中止しました。";
+// The two reference stars of a frame (file) have the same centroid x, or the same centroid.
+inline constexpr char kCompositeSameStarX[] =
+    "フレーム「{}」の２つの基準星の重心のX座標が等しいため角度を求められず、RGB合成を中止しました。";
+inline constexpr char kCompositeSameStar[] =
+    "フレーム「{}」の２つの基準星の重心が一致するため倍率を求められず、RGB合成を中止しました。";
+inline constexpr char kCompositeNoMemory[] = "メモリが足りないため、RGB合成を中止しました。";
+
 }  // namespace nuvak::msg

@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "resources/messages.h"
+#include "rgbcomp/calibration.h"
+#include "rgbcomp/colour.h"
+#include "rgbcomp/pipeline.h"
+#include "tests/support/fits_files.h"
+
+namespace nuvak {
+namespace {
+
+using test::FitsBuilder;
+
+IntArray2D Filled(int w, int h, const std::function<std::int32_t(int, int)>& v) {
+    IntArray2D a(w, h);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) a[x][y] = v(x, y);
+    return a;
+}
+
+// Writes a 16-bit frame (BZERO 32768) of the given physical values.
+std::string WriteFrame(const test::TempDir& dir, const std::string& name, int w, int h,
+                       const std::function<int(int, int)>& v) {
+    const std::string path = dir.file(name);
+    test::WriteBytes(path, FitsBuilder::Image16(w, h).samples(w, h, [&](int x, int y) { return test::Stored(v(x, y)); }).bytes());
+    return path;
+}
+
+struct Positions : Progress {
+    std::vector<int> seen;
+    void setPosition(int p) override { seen.push_back(p); }
+};
+
+TEST(Calibration, FlatDividesByItsLevel) {
+    test::TempDir dir;
+    // Flat: 0 at x = 0, the maximum 4000 at x = 1, half of it at x = 2.
+    const int flat[3] = {0, 4000, 2000};
+    const std::string path = WriteFrame(dir, "flat.fits", 3, 2, [&](int x, int) { return flat[x]; });
+    IntArray2D scratch(3, 2);
+    const DoubleArray2D levels = LoadFlatLevels(path, 3, 2, scratch, nullptr);
+    IntArray2D frame = Filled(3, 2, [](int, int) { return 1000; }), spare(3, 2);
+    CalibrateFrame(nullptr, &levels, false, 3, 2, frame, spare);
+    EXPECT_EQ(frame[0][0], 1000);
+    EXPECT_EQ(frame[1][0], 1000);
+    EXPECT_EQ(frame[2][1], 2000);
+}
+
+TEST(Calibration, DarkOfAnotherSizeEndsTheAddingOnce) {
+    test::TempDir dir;
+    const std::vector<std::string> darks = {WriteFrame(dir, "d1.fits", 4, 3, [](int x, int) { return 100 + x; }),
+                                            WriteFrame(dir, "d2.fits", 5, 3, [](int, int) { return 900; }),
+                                            WriteFrame(dir, "d3.fits", 4, 3, [](int, int) { return 900; })};
+    IntArray2D dark(4, 3);
+    DoubleArray2D acc(4, 3);
+    std::vector<std::string> notices;
+    Progress silent;
+    BuildMasterDark(darks, 4, 3, dark, acc, silent, [&](const std::string& m) { notices.push_back(m); });
+    EXPECT_EQ(notices, std::vector<std::string>{"Resolution Error !!"});
+    EXPECT_EQ(dark[0][0], 33);  // 100 / 3
+    EXPECT_EQ(dark[3][2], 34);  // 103 / 3
+}
+
+TEST(Calibration, DarkMayGoNegativeAndTurningTwiceRestores) {
+    const IntArray2D original = Filled(5, 4, [](int x, int y) { return 10 * x + y; });
+    IntArray2D frame = Filled(5, 4, [](int x, int y) { return 10 * x + y; }), spare(5, 4);
+    const IntArray2D dark = Filled(5, 4, [](int, int) { return 45; });
+    CalibrateFrame(&dark, nullptr, true, 5, 4, frame, spare);
+    EXPECT_EQ(frame[4][3], 0 - 45);  // (0, 0) turned to (4, 3)
+    EXPECT_EQ(frame[0][0], 43 - 45);
+    CalibrateFrame(nullptr, nullptr, true, 5, 4, frame, spare);
+    for (int x = 0; x < 5; ++x)
+        for (int y = 0; y < 4; ++y) ASSERT_EQ(frame[x][y] + 45, original[x][y]);
+}
+
+TEST(Calibration, AccumulationReachesColumnAndRowZero) {
+    const IntArray2D frame = Filled(4, 4, [](int x, int y) { return 1 + x + 4 * y; });
+    struct Row {
+        FrameShift shift;
+        int x, y;
+        double expected;
+    } rows[] = {{{0, 0}, 0, 0, 0.5}, {{1, 1}, 0, 0, 3.0}, {{1, 1}, 3, 1, 0.0}, {{-1, -1}, 0, 0, 0.0},
+                {{-1, -1}, 1, 1, 0.5}};
+    Progress silent;
+    for (const Row& r : rows) {
+        DoubleArray2D acc(4, 4);
+        AccumulateShifted(frame, r.shift, 2, 4, 4, acc, silent);
+        EXPECT_DOUBLE_EQ(acc[r.x][r.y], r.expected) << r.shift.dx << " " << r.x << "," << r.y;
+    }
+}
+
+TEST(Colour, WhiteBalanceAndToneCurve) {
+    struct Row {
+        const char* what;
+        std::int32_t value;
+        double factor, k;
+        int expected;
+    } rows[] = {{"sky", 1000, 1, 1, 9},          {"100 above", 1100, 1, 1, 100}, {"K doubled", 1100, 1, 2, 161},
+                {"factor 2 halves", 1200, 2, 1, 100}, {"below by more than BGL", 980, 1, 1, 0},
+                {"far above: 255", 60000, 1, 1, 255}};
+    for (const Row& r : rows) {
+        IntArray2D c = Filled(2, 1, [&](int x, int) { return x ? 0 : r.value; });
+        ToneChannel(1000.0, r.factor, r.k, 10, 2, 1, c);
+        EXPECT_EQ(c[0][0], r.expected) << r.what;
+    }
+    // A clipped background block averages the pixels inside.
+    const IntArray2D sky = Filled(20, 20, [](int x, int y) { return x < 3 && y < 3 ? 1000 : 100; });
+    EXPECT_DOUBLE_EQ(BackgroundMean(20, 20, 0, 0, sky), (9 * 1000 + 27 * 100) / 36.0);
+    EXPECT_DOUBLE_EQ(BackgroundMean(20, 20, 10, 10, sky), 100.0);
+}
+
+TEST(Colour, BackgroundSlope) {
+    // Left half 1100, right half 1000: gx = 100 / 1000 per column, no vertical part.
+    IntArray2D c = Filled(1000, 60, [](int x, int) { return x < 500 ? 1100 : 1000; });
+    RemoveBackgroundSlope(1000, 60, c);
+    EXPECT_EQ(c[500][30], 1050);
+    EXPECT_EQ(c[0][0], 1100);
+    struct Row {
+        int w, h;
+        bool varied;
+    } rows[] = {{60, 60, false}, {29, 60, true}, {60, 29, true}, {14, 14, true}};
+    for (const Row& r : rows) {
+        // Equal medians change nothing; sizes without a full set of medians are left alone.
+        const auto value = [&](int x, int) { return r.varied ? 1000 + 10 * (x < r.w / 2) : 700; };
+        IntArray2D a = Filled(r.w, r.h, value);
+        RemoveBackgroundSlope(r.w, r.h, a);
+        for (int x = 0; x < r.w; ++x) ASSERT_EQ(a[x][r.h - 1], value(x, 0)) << r.w << "x" << r.h;
+    }
+}
+
+// A run over small frames: one red, green and blue frame each, sky 1000 and a star.
+struct SmallRun {
+    test::TempDir dir;
+    RGBCompositeSetup setup;
+    SmallRun() {
+        setup.lists[kRedFrames] = {WriteFrame(dir, "r.fits", 40, 32, Sky(20, 12))};
+        setup.lists[kGreenFrames] = {WriteFrame(dir, "g.fits", 40, 32, Sky(20, 12))};
+        setup.lists[kBlueFrames] = {WriteFrame(dir, "b.fits", 40, 32, Sky(20, 12))};
+        setup.bx = 5, setup.by = 25;
+    }
+    static std::function<int(int, int)> Sky(int sx, int sy) {
+        // A 3 x 3 star, so that the hot-pixel removal of red keeps its centre.
+        return [=](int x, int y) { return std::abs(x - sx) <= 1 && std::abs(y - sy) <= 1 ? 1100 : 1000; };
+    }
+};
+
+TEST(RunRGBComposite, NoStarModeAddsUnshifted) {
+    SmallRun run;
+    run.setup.x1 = 15, run.setup.y1 = 15, run.setup.delta1 = 10;  // the star lies in the window
+    Positions bar;
+    const std::optional<Raster> out = RunRGBComposite(run.setup, bar, nullptr);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->pixel(20, 12)[0], 100);
+    EXPECT_EQ(out->pixel(20, 12)[2], 100);
+    EXPECT_EQ(out->pixel(15, 15)[1], 9);
+    EXPECT_EQ(out->pixel(0, 0)[1], 9);
+    const std::vector<int> tail(bar.seen.end() - 4, bar.seen.end());
+    EXPECT_EQ(tail, (std::vector<int>{90, 100, 100, 0}));
+    EXPECT_EQ(bar.seen.front(), 10);
+    const ImageDocument d = RGBCompositeDocument(*out);
+    EXPECT_EQ(d.FilterI, ImageKind::Colour);
+    EXPECT_EQ(d.ColN, 3);
+    EXPECT_EQ(d.DemX, 40);
+}
+
+TEST(RunRGBComposite, RefusedRuns) {
+    struct Row {
+        const char* what;
+        std::function<void(SmallRun&)> change;
+        bool notice;
+    } rows[] = {
+        {"green factor 0", [](SmallRun& r) { r.setup.g = 0; }, false},
+        {"257 dark frames", [](SmallRun& r) { r.setup.lists[kDarkFrames].assign(257, "d.fits"); }, false},
+        {"red frame of another size",
+         [](SmallRun& r) { r.setup.lists[kRedFrames] = {WriteFrame(r.dir, "small.fits", 30, 32, SmallRun::Sky(5, 5))}; },
+         true},
+        {"no star in the window",
+         [](SmallRun& r) {
+             r.setup.starMode = kOneStar;
+             r.setup.lists[kBlueFrames] = {WriteFrame(r.dir, "dark.fits", 40, 32, [](int, int) { return 0; })};
+         },
+         false},
+    };
+    for (const Row& r : rows) {
+        SmallRun run;
+        run.setup.starMode = kNoStar;
+        run.setup.x1 = 20, run.setup.y1 = 12, run.setup.delta1 = 3;
+        r.change(run);
+        std::vector<std::string> notices;
+        Positions bar;
+        EXPECT_THROW(RunRGBComposite(run.setup, bar, [&](const std::string& m) { notices.push_back(m); }),
+                     CompositeError)
+            << r.what;
+        EXPECT_EQ(notices.size(), r.notice ? 1u : 0u) << r.what;
+        EXPECT_EQ(bar.seen.back(), 0) << r.what;
+    }
+    SmallRun empty;
+    empty.setup.lists[kRedFrames].clear();
+    Positions bar;
+    EXPECT_FALSE(RunRGBComposite(empty.setup, bar, nullptr));
+}
+
+}  // namespace
+}  // namespace nuvak
