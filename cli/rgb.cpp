@@ -1,12 +1,58 @@
 #include "cli/rgb.h"
 
 #include <iostream>
+#include <optional>
+#include <utility>
+
+#include "cli/failure.h"
+#include "core/format.h"
+#include "core/progress.h"
+#include "platform/image_files.h"
+#include "resources/messages.h"
+#include "rgbcomp/pipeline.h"
+#include "rgbcomp/project.h"
 
 namespace nuvak::cli {
 
-int RgbComposite(const std::vector<std::string>&) {
-    std::cerr << "nuvak-cli rgb: not built yet\n";
+namespace {
+
+const char kRgbUsage[] = "usage: nuvak-cli rgb PROJECT.mvl OUT   (OUT ends in .bmp, .jpg or .jpeg)\n";
+
+int usage(const std::string& problem) {
+    std::cerr << "nuvak-cli: " << problem << "\n" << kRgbUsage;
     return 2;
+}
+
+}  // namespace
+
+int RgbComposite(const std::vector<std::string>& args) {
+    for (const std::string& a : args)
+        if (a.size() > 1 && a[0] == '-') return usage("unknown option: " + a);
+    if (args.size() != 2) return usage("rgb takes PROJECT.mvl and OUT");
+    const std::string& project = args[0];
+    const std::string& out = args[1];
+    const std::string ext = LowerExtension(out);
+    platform::DisplayFormat format;
+    if (ext == ".bmp") {
+        format = platform::DisplayFormat::Bmp;
+    } else if (ext == ".jpg" || ext == ".jpeg") {
+        format = platform::DisplayFormat::Jpeg;
+    } else {
+        return usage("OUT must end in .bmp, .jpg or .jpeg: " + out);
+    }
+    try {
+        // A fresh workbench: the set-up a load starts from when the program has just started.
+        const RGBCompositeSetup setup = LoadProjectFile(project);
+        Progress silent;
+        std::optional<Raster> result =
+            RunRGBComposite(setup, silent, [](const std::string& notice) { std::cerr << "nuvak-cli: " << notice << "\n"; });
+        // The workbench shows nothing at all then; a command that was asked for a picture says why there is none.
+        if (!result) throw CompositeError(FillMessage(msg::kProjectNoColourFrames, project));
+        platform::WriteDisplay(RGBCompositeDocument(std::move(*result)), out, format);
+        return 0;
+    } catch (...) {
+        return ReportRunFailure();
+    }
 }
 
 }  // namespace nuvak::cli

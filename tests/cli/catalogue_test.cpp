@@ -107,6 +107,19 @@ TEST_F(BadInput, EveryDamageIsRefusedCleanly) {
     }
 }
 
+TEST_F(BadInput, ADamagedProjectFileKeepsTheOldPicture) {
+    // A count far beyond what the file holds: refused at the missing path, nothing reserved.
+    const std::string project = inputs.file("cut.mvl");
+    test::WriteBytes(project, test::BytesOf("MORVEL-2 File Data of RGB composite\r\n2147483647 Red File(s)\r\n/r.fits\r\n"));
+    const std::string keep = outputs.file("keep.bmp");
+    test::WriteBytes(keep, test::BytesOf("an older picture"));
+    const test::RunResult r = cli({"rgb", project, keep});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err.rfind("nuvak-cli: " + project + ": ", 0), 0u) << r.err;
+    EXPECT_TRUE(work.entries().empty());
+    EXPECT_EQ(test::ReadBytes(keep), test::BytesOf("an older picture"));
+}
+
 TEST_F(BadInput, AHeaderPromisingMoreThanTheFileHoldsTakesNoMemory) {
     // 16000 x 16000 samples promised by a 2880-byte file, in an address space far smaller
     // than those samples would need (about 1 GB as 32-bit values): refused before allocating.
