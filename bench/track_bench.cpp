@@ -9,6 +9,8 @@
 //                        can reach are read (target: at most a quarter of ReadFrame's time)
 //   MeasureGivenStarNoiseCutDark  the same with the noise cut and a master dark of two darks,
 //                        made only over the rows the frames reach
+//   ReportWholeFrame, ReportGivenStar  the tracking report's own pass over the same frames
+//                        (star fit, sky, half-flux diameter), beside the run it accompanies
 //   NoiseCutRatioTwo     the hot-pixel removal alone on a whole frame at ratio 2 (integer lanes,
 //                        the widest this processor has: sixteen 16-bit lanes with AVX2),
 //   NoiseCutEightLanes   the same forced onto eight 16-bit lanes (SSE2),
@@ -31,6 +33,7 @@
 #include "core/samples.h"
 #include "rgbcomp/hotpixels.h"
 #include "tracking/measure.h"
+#include "tracking/report.h"
 
 namespace {
 
@@ -137,6 +140,15 @@ void MeasureGivenStarNoiseCutDark(benchmark::State& state) {
     measure(state, settings);
 }
 
+void report(benchmark::State& state, const nuvak::MeasureSettings& settings) {
+    const Series& s = series();
+    for (auto _ : state) benchmark::DoNotOptimize(nuvak::MeasureReportFrames(s.frames, settings));
+    state.SetItemsProcessed(state.iterations() * kRun);
+}
+
+void ReportWholeFrame(benchmark::State& state) { report(state, {}); }
+void ReportGivenStar(benchmark::State& state) { report(state, givenStar()); }
+
 template <class Cut>
 void noiseCut(benchmark::State& state, Cut cut) {
     nuvak::FileSource source(series().frames[0]);
@@ -175,6 +187,8 @@ BENCHMARK(MeasureWholeFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(MeasureWholeFrameNoiseCut)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(MeasureGivenStar)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(MeasureGivenStarNoiseCutDark)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(ReportWholeFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(ReportGivenStar)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(NoiseCutRatioTwo)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(NoiseCutEightLanes)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(NoiseCutPortable)->Unit(benchmark::kMillisecond)->MinTime(1.0);
