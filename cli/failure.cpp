@@ -4,6 +4,7 @@
 #include <iostream>
 #include <new>
 
+#include "core/format.h"
 #include "resources/messages.h"
 
 namespace nuvak::cli {
@@ -19,6 +20,13 @@ int ReportRunFailure() {
         std::cerr << "nuvak-cli: " << msg::kUnknownError << "\n";
     }
     return 1;
+}
+
+std::optional<platform::DisplayFormat> PictureFormatOf(const std::string& out) {
+    const std::string ext = LowerExtension(out);
+    if (ext == ".bmp") return platform::DisplayFormat::Bmp;
+    if (ext == ".jpg" || ext == ".jpeg") return platform::DisplayFormat::Jpeg;
+    return std::nullopt;
 }
 
 }  // namespace nuvak::cli

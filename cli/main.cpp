@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cli/failure.h"
-#include "cli/json.h"
+#include "core/json.h"
 #include "cli/process.h"
 #include "cli/rgb.h"
 #include "cli/selftest.h"
@@ -121,15 +121,9 @@ int render(const Arguments& a) {
     if (a.positional.size() != 2) throw UsageError{"render takes FILE and OUT"};
     const std::string& path = a.positional[0];
     const std::string& out = a.positional[1];
-    const std::string ext = LowerExtension(out);
-    platform::DisplayFormat format;
-    if (ext == ".bmp") {
-        format = platform::DisplayFormat::Bmp;
-    } else if (ext == ".jpg" || ext == ".jpeg") {
-        format = platform::DisplayFormat::Jpeg;
-    } else {
-        throw UsageError{"OUT must end in .bmp, .jpg or .jpeg: " + out};
-    }
+    const std::optional<platform::DisplayFormat> picture = PictureFormatOf(out);
+    if (!picture) throw UsageError{PictureExtensionUsage(out)};
+    const platform::DisplayFormat format = *picture;
     const FileKind kind = kindOf(path, a.as);
     const platform::OpenedDocument opened = platform::OpenImageFile(path, kind);
     platform::WriteDisplay(opened.document, out, format);

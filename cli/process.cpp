@@ -115,14 +115,9 @@ Options parse(const std::vector<std::string>& args) {
     if (o.ops.empty()) throw Usage{"process needs at least one --op"};
     o.in = positional[0];
     o.out = positional[1];
-    const std::string ext = LowerExtension(o.out);
-    if (ext == ".bmp") {
-        o.format = platform::DisplayFormat::Bmp;
-    } else if (ext == ".jpg" || ext == ".jpeg") {
-        o.format = platform::DisplayFormat::Jpeg;
-    } else {
-        throw Usage{"OUT must end in .bmp, .jpg or .jpeg: " + o.out};
-    }
+    const std::optional<platform::DisplayFormat> picture = PictureFormatOf(o.out);
+    if (!picture) throw Usage{PictureExtensionUsage(o.out)};
+    o.format = *picture;
     if (FileKindOfExtension(o.in) == 0) throw Usage{"cannot tell the kind of " + o.in + " from its extension"};
     return o;
 }

@@ -31,15 +31,9 @@ int RgbComposite(const std::vector<std::string>& args) {
     if (args.size() != 2) return usage("rgb takes PROJECT.mvl and OUT");
     const std::string& project = args[0];
     const std::string& out = args[1];
-    const std::string ext = LowerExtension(out);
-    platform::DisplayFormat format;
-    if (ext == ".bmp") {
-        format = platform::DisplayFormat::Bmp;
-    } else if (ext == ".jpg" || ext == ".jpeg") {
-        format = platform::DisplayFormat::Jpeg;
-    } else {
-        return usage("OUT must end in .bmp, .jpg or .jpeg: " + out);
-    }
+    const std::optional<platform::DisplayFormat> picture = PictureFormatOf(out);
+    if (!picture) return usage(PictureExtensionUsage(out));
+    const platform::DisplayFormat format = *picture;
     try {
         // A fresh workbench: the set-up a load starts from when the program has just started.
         const RGBCompositeSetup setup = LoadProjectFile(project);

@@ -53,10 +53,8 @@ FileKind kindOf(const std::string& path) {
 }
 
 platform::DisplayFormat formatOf(const std::string& out) {
-    const std::string ext = LowerExtension(out);
-    if (ext == ".bmp") return platform::DisplayFormat::Bmp;
-    if (ext == ".jpg" || ext == ".jpeg") return platform::DisplayFormat::Jpeg;
-    throw Usage{"OUT must end in .bmp, .jpg or .jpeg: " + out};
+    if (const auto picture = PictureFormatOf(out)) return *picture;
+    throw Usage{PictureExtensionUsage(out)};
 }
 
 // The inputs opened as the open command opens them, in order: the windows of the program.

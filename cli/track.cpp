@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "cli/failure.h"
-#include "cli/json.h"
+#include "core/json.h"
 #include "core/error.h"
 #include "core/fileio.h"
 #include "core/format.h"

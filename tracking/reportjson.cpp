@@ -1,70 +1,17 @@
 // The tracking report as JSON: one key a line, numbers that read back as the same doubles,
 // null for figures that could not be computed.
 
-#include <charconv>
 #include <cmath>
-#include <cstdint>
-#include <cstdio>
 
+#include "core/json.h"
 #include "tracking/report.h"
 
 namespace nuvak {
 
 namespace {
 
-// Length of the valid UTF-8 sequence at s[i], or 0 when the bytes there are not one.
-std::size_t Utf8Length(std::string_view s, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = byte(i);
-    std::size_t n = 0;
-    std::uint32_t cp = 0;
-    if (c < 0x80) return 1;
-    if ((c & 0xE0) == 0xC0) n = 2, cp = c & 0x1F;
-    else if ((c & 0xF0) == 0xE0) n = 3, cp = c & 0x0F;
-    else if ((c & 0xF8) == 0xF0) n = 4, cp = c & 0x07;
-    else return 0;
-    if (i + n > s.size()) return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        cp = cp << 6 | (byte(i + k) & 0x3F);
-    }
-    static const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < smallest[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return n;
-}
-
-// A JSON string; bytes that are not valid UTF-8 become U+FFFD.
-std::string String(std::string_view text) {
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-            ++i;
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-            ++i;
-        } else if (const std::size_t n = Utf8Length(text, i)) {
-            out.append(text.substr(i, n));
-            i += n;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out + "\"";
-}
-
-// The shortest text that reads back as the same double; null when not finite.
-std::string Number(double value) {
-    if (!std::isfinite(value)) return "null";
-    char buf[32];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, end);
-}
+std::string String(std::string_view text) { return JsonString(text); }
+std::string Number(double value) { return JsonNumber(value); }
 
 std::string Optional(const std::optional<double>& value) { return value ? Number(*value) : "null"; }
 

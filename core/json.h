@@ -1,11 +1,11 @@
 #pragma once
-// A small JSON writer for the CLI's one-object output.
+// A small JSON writer: string literals, numbers that read back exactly, one-level objects.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace nuvak::cli {
+namespace nuvak {
 
 class JsonObject {
 public:
@@ -29,4 +29,4 @@ private:
 std::string JsonString(std::string_view text);
 std::string JsonNumber(double value);
 
-}  // namespace nuvak::cli
+}  // namespace nuvak

@@ -1,10 +1,10 @@
-#include "cli/json.h"
+#include "core/json.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-namespace nuvak::cli {
+namespace nuvak {
 
 namespace {
 
@@ -91,4 +91,4 @@ JsonObject& JsonObject::addRaw(std::string_view k, std::string_view json) {
     return *this;
 }
 
-}  // namespace nuvak::cli
+}  // namespace nuvak
