@@ -83,9 +83,9 @@ std::unique_ptr<FileSource> OpenFile(const std::string& path, std::ostream* diag
     }
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+FileBytes ReadWholeFile(const std::string& path) {
     FileSource src(path);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(src.size()));
+    FileBytes bytes(static_cast<std::size_t>(src.size()));
     src.read(0, bytes.data(), bytes.size());
     return bytes;
 }

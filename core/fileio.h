@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/raster.h"
+
 namespace nuvak {
 
 // Random-access bytes with a known size: a file on disk or a buffer in memory. Readers take
@@ -62,8 +64,12 @@ private:
 // end to diag (when given), then throws FileError.
 std::unique_ptr<FileSource> OpenFile(const std::string& path, std::ostream* diag, std::string_view diagPrefix);
 
-// The whole file; throws FileError naming the file when it cannot be read.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+// The whole file; throws FileError naming the file when it cannot be read. The bytes are
+// read straight into their block (no zero fill first), and a large block is backed by large
+// pages where the raster hook asks for them: a picture file of tens of megabytes is then read
+// without tens of thousands of page faults.
+using FileBytes = std::vector<std::uint8_t, RasterAllocator<std::uint8_t>>;
+FileBytes ReadWholeFile(const std::string& path);
 
 // Writes bytes to path through a temporary file in the same folder and a rename, so a
 // failure leaves no partial file and never destroys an existing one. Throws FileError.

@@ -204,7 +204,7 @@ void SaveProjectFile(const std::string& path, const RGBCompositeSetup& setup) {
 }
 
 RGBCompositeSetup LoadProjectFile(const std::string& path, const RGBCompositeSetup& before) {
-    const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+    const FileBytes bytes = ReadWholeFile(path);
     return ParseProjectFile(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path, before);
 }
 

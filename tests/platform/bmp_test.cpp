@@ -109,6 +109,42 @@ TEST(BmpRoundTrip, WritesTwentyFourBitsAndKeepsOddWidthsExact) {
     EXPECT_THROW(EncodeBmp(Raster()), ImageError);
 }
 
+// 24-bit uncompressed files are copied straight into the raster: the bytes must be those Qt's
+// own reader makes, for padded rows, both row orders and pixel data after a gap.
+TEST(BmpDecoder, TwentyFourBitFilesGiveTheBytesQtsReaderGives) {
+    struct Case {
+        int w, h;
+        bool topDown;
+        std::uint32_t gap;  // bytes between the headers and the pixels
+    };
+    for (const Case c : {Case{1, 1, false, 0}, Case{2, 3, false, 0}, Case{3, 2, true, 0}, Case{5, 4, false, 6}, Case{7, 3, true, 2}}) {
+        const Raster r = Pattern(c.w, c.h);
+        const std::size_t rowBytes = (std::size_t(c.w) * 3 + 3) / 4 * 4;
+        Bytes b(54 + c.gap + rowBytes * c.h, 0xEE);
+        std::fill(b.begin(), b.begin() + 54, 0);
+        b[0] = 'B';
+        b[1] = 'M';
+        PutU32(b, 2, std::uint32_t(b.size()));
+        PutU32(b, 10, 54 + c.gap);
+        PutU32(b, 14, 40);
+        PutU32(b, 18, std::uint32_t(c.w));
+        PutU32(b, 22, std::uint32_t(c.topDown ? -c.h : c.h));
+        b[26] = 1;
+        b[28] = 24;
+        for (int y = 0; y < c.h; ++y)
+            std::copy_n(r.row(y), std::size_t(c.w) * 3, &b[54 + c.gap + rowBytes * std::size_t(c.topDown ? y : c.h - 1 - y)]);
+        const QImage qt = QImage::fromData(QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size())), "BMP")
+                              .convertToFormat(QImage::Format_BGR888);
+        const Raster ours = DecodeBmp(b, "t.bmp");
+        ASSERT_EQ(ours.width, c.w);
+        ASSERT_EQ(ours.height, c.h);
+        for (int y = 0; y < c.h; ++y) {
+            EXPECT_TRUE(std::equal(ours.row(y), ours.row(y) + std::size_t(c.w) * 3, r.row(y))) << c.w << "x" << c.h << " row " << y;
+            EXPECT_TRUE(std::equal(ours.row(y), ours.row(y) + std::size_t(c.w) * 3, qt.constScanLine(y))) << c.w << "x" << c.h;
+        }
+    }
+}
+
 TEST(BmpDecoder, ThirtyTwoBitFilesBecomeTwentyFourBitInTopRowFirstOrder) {
     const Raster original = Pattern(3, 4);
     EXPECT_EQ(DecodeBmp(Bmp32(original, false), "bottom-up.bmp"), original);
