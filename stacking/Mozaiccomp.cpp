@@ -31,10 +31,19 @@ TMscomp::TMscomp(QWidget* parent) : QDialog(parent) {
     connect(Button2, &QPushButton::clicked, this, &TMscomp::Button2Click);
 }
 
+void TMscomp::Prepare(const QStringList& captions) {
+    ListBox1->clear();
+    ListBox1->addItems(captions);
+    Edit1->setText(QStringLiteral("1"));
+    Edit2->setText(QString::number(captions.size()));
+    cancelled = false;
+}
+
 void TMscomp::Button1Click() { accept(); }
 
 void TMscomp::Button2Click() {
     Edit2->setText(QStringLiteral("0"));
+    cancelled = true;
     reject();
 }
 

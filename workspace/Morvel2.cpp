@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <iostream>
+#include <optional>
+#include <vector>
 
 #include "core/display.h"
 #include "core/error.h"
@@ -32,7 +34,13 @@
 #include "imageops/Sabachie1.h"
 #include "rgbcomp/Rgbcomp1.h"
 #include "imageops/tone.h"
+#include "stacking/Comp1.h"
+#include "stacking/Mozaiccomp.h"
+#include "stacking/SpDraw.h"
+#include "stacking/composite.h"
+#include "stacking/mosaic.h"
 #include "stacking/separate.h"
+#include "stacking/spectrum.h"
 #include "platform/controls.h"
 #include "platform/icon.h"
 #include "platform/image_files.h"
@@ -56,6 +64,21 @@ const QString kSaveFilter =
 
 QString fromStd(const std::string& s) { return QString::fromStdString(s); }
 
+// Brings an image window to the front and makes it the active one.
+void BringToFront(TChild* child) {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(child->parentWidget())) frame->mdiArea()->setActiveSubWindow(frame);
+}
+
+// Shows the new window of a composite or a mosaic, with the tool bar set for a picture at
+// 100 % and levels 255 and 0.
+void ShowNewPicture(TMainForm& form, ImageDocument document) {
+    form.addChild(std::move(document));
+    form.Edit1->setText(QStringLiteral("100.0%"));
+    form.Edit2->setText(QStringLiteral("255"));
+    form.Edit3->setText(QStringLiteral("0"));
+    form.UpDown1->setPosition(255);
+    form.UpDown2->setPosition(0);
+}
 
 }  // namespace
 
@@ -304,6 +327,9 @@ void TMainForm::buildMenus() {
     bind("N5", &TMainForm::N5Click);
     bind("N9", &TMainForm::N9Click);
     bind("P1", &TMainForm::P1Click);
+    bind("C1", &TMainForm::C1Click);
+    bind("M2", &TMainForm::M2Click);
+    bind("P3", &TMainForm::P3Click);
     if (full)
         for (QMenu* m : {E1, P2, K1})
             for (QAction* a : m->actions())
@@ -599,6 +625,75 @@ void TMainForm::RGB2Click() {
         setLevelFields(255, 0);
         UpDown1->setPosition(255);
         UpDown2->setPosition(0);
+    }
+}
+
+void TMainForm::C1Click() {
+    if (!compositeWindow) return;
+    const QList<TChild*> windows = children();
+    QStringList captions;
+    std::vector<const ImageDocument*> documents;
+    for (TChild* c : windows) {
+        captions << fromStd(c->document().caption);
+        documents.push_back(&c->document());
+    }
+    compositeWindow->Prepare(captions);
+    platform::ui().showModal(compositeWindow);
+    std::optional<ImageDocument> made;
+    if (compositeWindow->Chosen()) {
+        const std::vector<std::string> listed = compositeWindow->ChosenCaptions();
+        const CompositeMethod method = compositeWindow->Method();
+        platform::BarProgress progress(ProgressBar1);
+        // A listed picture of another size is refused with its message, before any window
+        // comes to the front.
+        platform::RunWithBar<ImageError>(this, ProgressBar1, [&] {
+            made = CompositeCommand(documents, listed, method, progress);
+            if (made)
+                for (std::size_t i : ResolveCaptions(documents, listed)) BringToFront(windows[qsizetype(i)]);
+        });
+    }
+    if (made) ShowNewPicture(*this, std::move(*made));
+    platform::EmptyProgress(ProgressBar1);
+}
+
+void TMainForm::M2Click() {
+    if (!mosaicWindow) return;
+    const QList<TChild*> windows = children();
+    QStringList captions;
+    std::vector<const ImageDocument*> documents;
+    for (TChild* c : windows) {
+        captions << fromStd(c->document().caption);
+        documents.push_back(&c->document());
+        BringToFront(c);
+    }
+    mosaicWindow->Prepare(captions);
+    platform::ui().showModal(mosaicWindow);
+    if (mosaicWindow->cancelled) return;
+    const int across = ParseInt(mosaicWindow->Edit1->text().toStdString());
+    const int down = ParseInt(mosaicWindow->Edit2->text().toStdString());
+    std::optional<ImageDocument> made;
+    // Counts of 0 or below are refused with their message; nothing is created.
+    platform::RunWithBar<ImageError>(this, ProgressBar1, [&] { made = MosaicCommand(documents, across, down); });
+    if (made) ShowNewPicture(*this, std::move(*made));
+}
+
+void TMainForm::P3Click() {
+    if (!spectrumWindow) return;
+    TChild* child = activeChild();
+    spectrumWindow->show();
+    if (!child) {
+        spectrumWindow->Draw(SpectrumPlot({}));
+        return;
+    }
+    const Raster& picture = child->document().Image;
+    const std::vector<double> means = SpectrumColumnMeans(picture);
+    spectrumWindow->ShowBounds(picture.width, picture.height);
+    spectrumWindow->Draw(SpectrumPlot(means));
+    // A data file that cannot be written is named in a message; the plot stays.
+    try {
+        WriteSpectrumData(SpectrumDataPath(), SpectrumDataText(means));
+    } catch (const FileError& e) {
+        platform::ui().message(spectrumWindow, QString::fromUtf8(e.what()));
     }
 }
 

@@ -144,6 +144,9 @@ public:
     void N9Click();
     void P1Click();
     void RGB2Click();
+    void C1Click();
+    void M2Click();
+    void P3Click();
 
     // The open dialog's and save dialog's filter index, kept between uses.
     int openFilterIndex = 1;
