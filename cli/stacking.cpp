@@ -58,10 +58,15 @@ platform::DisplayFormat formatOf(const std::string& out) {
 }
 
 // The inputs opened as the open command opens them, in order: the windows of the program.
-std::vector<ImageDocument> openAll(const std::vector<std::string>& paths) {
+// The composite and the mosaic read only the master pictures; mastersOnly drops each
+// display copy as soon as its file is open, which halves the memory twenty pictures take.
+std::vector<ImageDocument> openAll(const std::vector<std::string>& paths, bool mastersOnly = false) {
     for (const std::string& p : paths) kindOf(p);
     std::vector<ImageDocument> documents;
-    for (const std::string& p : paths) documents.push_back(platform::OpenImageFile(p, kindOf(p)).document);
+    for (const std::string& p : paths) {
+        documents.push_back(platform::OpenImageFile(p, kindOf(p)).document);
+        if (mastersOnly) documents.back().Image = {};
+    }
     return documents;
 }
 
@@ -119,7 +124,7 @@ int Stack(const std::vector<std::string>& args) {
         const std::string out = p.positional.back();
         const platform::DisplayFormat format = formatOf(out);
         const std::vector<std::string> inputs(p.positional.begin(), p.positional.end() - 1);
-        const std::vector<ImageDocument> windows = openAll(inputs);
+        const std::vector<ImageDocument> windows = openAll(inputs, true);
         // The right-hand list holds captions: two equal names resolve to the first window.
         std::vector<std::string> captions;
         for (const ImageDocument& d : windows) captions.push_back(d.caption);
@@ -143,7 +148,7 @@ int MosaicImages(const std::vector<std::string>& args) {
         };
         const int across = option("--across", 1);
         const int down = option("--down", int(inputs.size()));
-        const std::vector<ImageDocument> windows = openAll(inputs);
+        const std::vector<ImageDocument> windows = openAll(inputs, true);
         const std::optional<ImageDocument> result = MosaicCommand(pointers(windows), across, down);
         if (result) platform::WriteDisplay(*result, out, format);
         return 0;
