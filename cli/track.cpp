@@ -26,7 +26,7 @@ namespace nuvak::cli {
 namespace {
 
 const char kTrackUsage[] =
-    "usage: nuvak-cli track [options] FRAME...   (2 to 200 FITS frames in time order)\n"
+    "usage: nuvak-cli track [options] FRAME...   (2 to 200 FITS frames in time order; more with --report alone)\n"
     "  --focal MM  --pixel UM  --interval S  --multiplier C  --psf R  --star X,Y  --range N\n"
     "  --dark FILE (repeatable)  --noise-cut  --flatten-x  --flatten-y  --arcsec\n"
     "  --results FILE  --json\n"
@@ -158,7 +158,9 @@ Options parse(const std::vector<std::string>& args) {
     }
     if (!reportOnly.empty() && !o.report) throw Usage{reportOnly.front() + " needs --report"};
     if (o.frames.size() < 2) throw Usage{"track needs at least 2 frames"};
-    if (o.frames.size() > std::size_t(kMaxFrames)) throw Usage{"track takes at most 200 frames"};
+    // The window's figures hold at most 200 frames; the report alone takes a longer night.
+    if (o.frames.size() > std::size_t(kMaxFrames) && (!o.report || o.json || o.results))
+        throw Usage{"track takes at most 200 frames (more with --report alone, without --json and --results)"};
     // Frames and darks by their full paths, as the window lists them: the results file names
     // the folder of the first frame, which a bare name would not give.
     for (std::vector<std::string>* paths : {&o.frames, &o.settings.darks})
@@ -233,6 +235,22 @@ int Track(const std::vector<std::string>& args) {
         return 2;
     }
     try {
+        if (o.report) {
+            // The report measures the same frames with the same settings, on the labels' scale.
+            // It comes first: a frame the window's run stops at is only a lost frame to it.
+            ReportOptions options = o.reportOptions;
+            options.arcsecPerPixel = LabelArcsecPerPixel(o.parameters);
+            options.intervalS = ParseInt(o.parameters.interval);
+            const TrackingReport report = ComputeReport(MeasureReportFrames(o.frames, o.settings), options);
+            const std::string text = endsWith(*o.report, ".json") ? ReportJson(report) : ReportHtml(report);
+            WriteFileAtomically(*o.report,
+                                std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+            if (o.frames.size() > std::size_t(kMaxFrames)) {
+                std::cerr << "nuvak-cli: " << o.frames.size()
+                          << " frames: the report is written; the eight figures take at most 200 frames\n";
+                return 0;
+            }
+        }
         TrackingState st;
         st.FrameCount = int(o.frames.size());
         // The start command takes the PSF radius as the search radius when it is plausible.
@@ -245,16 +263,6 @@ int Track(const std::vector<std::string>& args) {
             const std::string bytes = platform::ToCodePage932(ResultsFileText(st, names, o.frames.front()));
             WriteFileAtomically(ChangeFileExt(*o.results, ".txt"),
                                 std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-        }
-        if (o.report) {
-            // The report measures the same frames with the same settings, on the labels' scale.
-            ReportOptions options = o.reportOptions;
-            options.arcsecPerPixel = LabelArcsecPerPixel(o.parameters);
-            options.intervalS = ParseInt(o.parameters.interval);
-            const TrackingReport report = ComputeReport(MeasureReportFrames(o.frames, o.settings), options);
-            const std::string text = endsWith(*o.report, ".json") ? ReportJson(report) : ReportHtml(report);
-            WriteFileAtomically(*o.report,
-                                std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
         }
         if (o.json) {
             std::cout << json(o, st, labels) << "\n";

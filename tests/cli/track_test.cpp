@@ -166,5 +166,36 @@ TEST_F(CliTrack, ReportUsageErrorsExitWithTwo) {
     EXPECT_FALSE(std::filesystem::exists(json));
 }
 
+// A night longer than the window's 200 frames gets its report alone; a frame the window's run
+// stops at (all samples 0) is a lost frame to the report, which is still written.
+TEST_F(CliTrack, ReportTakesLongNightsAndFramesTheWindowStopsAt) {
+    SampleSeries s;
+    s.frames = 201;
+    s.darks = 0;
+    s.width = s.height = 48;
+    s.startX = s.startY = 24.3;
+    s.driftX = 0.01;
+    s.driftY = 0;
+    const std::vector<std::string> night = WriteSampleSeries(dir_->file("long"), s);
+    const std::string json = dir_->file("long.json");
+    std::vector<std::string> args = {"--report", json};
+    args.insert(args.end(), night.begin(), night.end());
+    const RunResult r = track(args, false);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(std::filesystem::exists(json));
+    args[0] = "--json";
+    EXPECT_EQ(track(args, false).status, 2);
+
+    const std::string blank = dir_->file("blank.fits");
+    const test::Bytes zeros = EncodeFits16(IntArray2D(320, 240), 320, 240);
+    test::WriteBytes(blank, zeros);
+    const std::string stopped = dir_->file("stopped.json");
+    const RunResult b = track({"--report", stopped, frames_[0], blank, frames_[2], frames_[3]}, false);
+    EXPECT_EQ(b.status, 1);
+    const test::Bytes jb = test::ReadBytes(stopped);
+    EXPECT_NE(std::string(jb.begin(), jb.end()).find("\"lost\""), std::string::npos);
+}
+
 }  // namespace
 }  // namespace nuvak
