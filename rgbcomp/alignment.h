@@ -61,11 +61,16 @@ namespace detail {
 // ScaleArray2D and RotateArray2D with the same results, into the work array q (w x h, any
 // contents) when given: a copy when k is 1 (each pixel then lands on itself whole, the last
 // column and row receive nothing, the values are clamped to 0 ... 65535), else the same
-// splatting with the positions taken from per-column and per-row terms.
+// splatting with the positions taken from per-column and per-row terms; for frames of 0 ...
+// 2^22 with the shares added as whole numbers, many at a time, where that gives the same sums
+// (alignment.cpp tells when), and one by one otherwise.
 void ScaleFrame(double k, int w, int h, IntArray2D& a, IntArray2D* q = nullptr);
 // bounded: a holds only 0 ... 65535 (as every scaled frame does), which spares the check of
 // its range.
 void RotateFrame(double theta, int w, int h, IntArray2D& a, IntArray2D* q = nullptr, bool bounded = false);
+// Whether ScaleFrame and RotateFrame may work out their shares in AVX2 lanes where the
+// processor has them (the default); off, the portable lanes serve, with the same results.
+void UseWideSplat(bool on);
 }  // namespace detail
 
 }  // namespace nuvak

@@ -133,33 +133,46 @@ TEST(AlignFrame, TwoStarsAtTheReferenceGeometryOnlyShift) {
 }
 
 TEST(ScaleFrame, ResamplingMatchesTheArrayRoutines) {
-    std::mt19937 gen(7);
-    std::uniform_int_distribution<int> value(-500, 70000);
-    IntArray2D source(37, 23);
-    for (int x = 0; x < 37; ++x)
-        for (int y = 0; y < 23; ++y) source[x][y] = value(gen);
-    auto copy = [&] {
-        IntArray2D a(37, 23);
-        std::copy(source.data(), source.data() + source.size(), a.data());
-        return a;
-    };
+    // Values with negatives take the one-by-one splatting; values of 0 ... 65535 (every scaled
+    // frame) the whole-number one, in AVX2 lanes and in portable ones.
+    struct Size {
+        int w, h, lo, hi;
+    } sizes[] = {{37, 23, -500, 70000}, {37, 23, 0, 65535}, {130, 41, 0, 65535}, {4, 3, 0, 65535}};
     struct Row {
         bool rotate;
         double by;
-    } rows[] = {{false, 1.0}, {false, 0.97}, {false, 1.031}, {false, 0.5}, {false, 2.0},
-                {true, 0.01}, {true, -0.3}, {true, 1.2}};
-    for (const Row& r : rows) {
-        IntArray2D mine = copy(), scratch(37, 23), plain = copy();
-        if (r.rotate) {
-            detail::RotateFrame(r.by, 37, 23, mine, &scratch);
-            RotateArray2D(r.by, 37, 23, plain);
-        } else {
-            detail::ScaleFrame(r.by, 37, 23, mine, &scratch);
-            ScaleArray2D(r.by, 37, 23, plain);
+    } rows[] = {{false, 1.0},  {false, 0.97},  {false, 1.031}, {false, 0.5},  {false, 2.0},  {false, 0.9999},
+                {true, 0.01},  {true, -0.3},   {true, 1.2},    {true, -2.5},  {true, 3.1},   {true, -0.0004}};
+    std::mt19937 gen(7);
+    for (const Size& z : sizes) {
+        std::uniform_int_distribution<int> value(z.lo, z.hi);
+        IntArray2D source(z.w, z.h);
+        for (int x = 0; x < z.w; ++x)
+            for (int y = 0; y < z.h; ++y) source[x][y] = value(gen);
+        auto copy = [&] {
+            IntArray2D a(z.w, z.h);
+            std::copy(source.data(), source.data() + source.size(), a.data());
+            return a;
+        };
+        for (const Row& r : rows) {
+            IntArray2D plain = copy();
+            r.rotate ? RotateArray2D(r.by, z.w, z.h, plain) : ScaleArray2D(r.by, z.w, z.h, plain);
+            for (bool wide : {true, false}) {
+                detail::UseWideSplat(wide);
+                IntArray2D mine = copy(), scratch(z.w, z.h);
+                if (r.rotate) {
+                    detail::RotateFrame(r.by, z.w, z.h, mine, &scratch, z.lo == 0);
+                } else {
+                    detail::ScaleFrame(r.by, z.w, z.h, mine, &scratch);
+                }
+                for (int x = 0; x < z.w; ++x)
+                    for (int y = 0; y < z.h; ++y)
+                        ASSERT_EQ(mine[x][y], plain[x][y]) << z.w << "x" << z.h << " " << r.rotate << " " << r.by
+                                                           << " wide " << wide << " at " << x << "," << y;
+            }
         }
-        for (int x = 0; x < 37; ++x)
-            for (int y = 0; y < 23; ++y) ASSERT_EQ(mine[x][y], plain[x][y]) << r.rotate << " " << r.by << " " << x << "," << y;
     }
+    detail::UseWideSplat(true);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -91,6 +93,48 @@ TEST(Calibration, AccumulationReachesColumnAndRowZero) {
         DoubleArray2D acc(4, 4);
         AccumulateShifted(frame, r.shift, 2, 4, 4, acc, silent);
         EXPECT_DOUBLE_EQ(acc[r.x][r.y], r.expected) << r.shift.dx << " " << r.x << "," << r.y;
+    }
+}
+
+TEST(Calibration, WholeColumnsFollowThePixelRule) {
+    // Columns of 67 rows: the four-lane body and the rows after it. Levels of 0 keep the
+    // pixel; tiny ones saturate the quotient.
+    constexpr int w = 3, h = 67;
+    std::srand(5);
+    const IntArray2D source = Filled(w, h, [](int, int) { return std::rand() % 140000 - 70000; });
+    const IntArray2D dark = Filled(w, h, [](int, int) { return std::rand() % 3000 - 1000; });
+    DoubleArray2D levels(w, h);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) levels[x][y] = y % 7 == 0 ? 0.0 : y % 11 == 0 ? 1e-6 : (std::rand() % 1000) / 999.0;
+    for (int mask = 0; mask < 8; ++mask) {
+        const bool withDark = mask & 1, withFlat = mask & 2, turn = mask & 4;
+        IntArray2D frame = Filled(w, h, [&](int x, int y) { return source[x][y]; }), spare(w, h);
+        CalibrateFrame(withDark ? &dark : nullptr, withFlat ? &levels : nullptr, turn, w, h, frame, spare);
+        for (int x = 0; x < w; ++x)
+            for (int y = 0; y < h; ++y) {
+                double v = source[x][y] - (withDark ? dark[x][y] : 0);
+                if (withFlat && levels[x][y] > 0) v = std::clamp(std::trunc(v / levels[x][y]), -2147483648.0, 2147483647.0);
+                ASSERT_EQ(turn ? frame[w - 1 - x][h - 1 - y] : frame[x][y], v) << mask << " " << x << "," << y;
+            }
+    }
+    DoubleArray2D acc(w, h);
+    Progress silent;
+    AccumulateShifted(source, {0, 1}, 3, w, h, acc, silent);
+    for (int y = 0; y + 1 < h; ++y) ASSERT_EQ(acc[2][y], source[2][y + 1] / 3.0) << y;
+}
+
+TEST(Calibration, LongRunsWithinAndAcrossWords) {
+    // Runs of values >= 100 in column 1 of 2 x 200 (column 0 stays below): first row, length.
+    struct Row {
+        int first, length, l;
+        bool expected;
+    } rows[] = {{0, 6, 5, true},    {0, 5, 5, false},   {60, 6, 5, true},  {61, 5, 5, false}, {194, 6, 5, true},
+                {195, 5, 5, false}, {10, 1, 0, true},   {20, 129, 128, true}, {20, 129, 129, false},
+                {63, 2, 1, true},   {127, 66, 65, true}, {0, 0, -1, true}};
+    for (const Row& r : rows) {
+        const IntArray2D c = Filled(2, 200, [&](int x, int y) { return x == 1 && y >= r.first && y < r.first + r.length ? 100 : 99; });
+        EXPECT_EQ(HasLongRun(100, r.l, 2, 200, c), r.expected) << r.first << " " << r.length << " " << r.l;
+        EXPECT_EQ(HasLongRun(-2147483647 - 1, r.l, 2, 200, c), r.l < 200) << r.l;
     }
 }
 
