@@ -7,6 +7,7 @@
 //   RunRGBComposite/1    the same with one-star alignment (shifts only), for comparison
 // The frames are sky noise with a few hot pixels and two stars drifting by a fraction of a
 // pixel from frame to frame, so every frame is scaled and rotated on its way into the mean.
+// Large blocks are offered large pages, as the program and the command line have them.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -17,6 +18,9 @@
 
 #include "core/fits.h"
 #include "core/samples.h"
+#ifdef NUVAK_BENCH_LARGE_PAGES
+#include "platform/memory.h"
+#endif
 #include "rgbcomp/pipeline.h"
 
 namespace {
@@ -142,4 +146,13 @@ BENCHMARK(RunRGBComposite)->Arg(nuvak::kTwoStars)->Arg(nuvak::kOneStar)->Unit(be
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+#ifdef NUVAK_BENCH_LARGE_PAGES
+    nuvak::platform::UseLargePagesForRasters();
+#endif
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -11,6 +11,8 @@
 #include <iosfwd>
 #include <memory>
 
+#include "core/raster.h"
+
 namespace nuvak {
 
 template <class T>
@@ -23,9 +25,11 @@ public:
         if (w < 0 || h < 0) throw std::bad_alloc();
         const std::size_t n = std::size_t(w) * std::size_t(h);
         if (n == 0) return;
-        // calloc hands large blocks over as untouched zero pages: no time spent filling.
+        // calloc hands large blocks over as untouched zero pages: no time spent filling. Large
+        // arrays are offered large pages as rasters are, so first touching them costs few faults.
         void* p = std::calloc(n, sizeof(T));
         if (!p) throw std::bad_alloc();
+        AdviseLargeRasterBlock(p, n * sizeof(T));
         data_.reset(static_cast<T*>(p));
     }
 
