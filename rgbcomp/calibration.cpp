@@ -25,31 +25,34 @@ inline std::int32_t TruncInt(double v) {
     return static_cast<std::int32_t>(v);
 }
 
-// The pass of CalibrateFrame for one combination of steps, so that the inner loop has no tests.
+// Rows y0 .. h - 1 of one column of the pass of CalibrateFrame for one combination of steps,
+// so that the inner loop has no tests. dst is the output column (its last row when turned).
+template <bool Dark, bool Flat, bool Turn>
+inline void CalibrateRows(const std::int32_t* src, const std::int32_t* d, const double* l, std::int32_t* dst, int y0,
+                          int h) {
+    for (int y = y0; y < h; ++y) {
+        std::int32_t v = src[y];
+        if constexpr (Dark) v = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) - static_cast<std::uint32_t>(d[y]));
+        if constexpr (Flat) {
+            // Where L <= 0 (a flat pixel of 0) the pixel stays.
+            const bool divide = l[y] > 0;
+            const double q = double(v) / (divide ? l[y] : 1.0);
+            v = divide ? TruncInt(q) : v;
+        }
+        if constexpr (Turn) {
+            *(dst - y) = v;
+        } else {
+            dst[y] = v;
+        }
+    }
+}
+
 template <bool Dark, bool Flat, bool Turn>
 void CalibratePass(const IntArray2D* dark, const DoubleArray2D* levels, int w, int h, const IntArray2D& frame,
                    IntArray2D& out) {
-    for (int x = 0; x < w; ++x) {
-        const std::int32_t* src = frame[x];
-        const std::int32_t* d = Dark ? (*dark)[x] : nullptr;
-        const double* l = Flat ? (*levels)[x] : nullptr;
-        std::int32_t* dst = Turn ? out[w - 1 - x] + (h - 1) : out[x];
-        for (int y = 0; y < h; ++y) {
-            std::int32_t v = src[y];
-            if constexpr (Dark) v = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) - static_cast<std::uint32_t>(d[y]));
-            if constexpr (Flat) {
-                // Where L <= 0 (a flat pixel of 0) the pixel stays.
-                const bool divide = l[y] > 0;
-                const double q = double(v) / (divide ? l[y] : 1.0);
-                v = divide ? TruncInt(q) : v;
-            }
-            if constexpr (Turn) {
-                *(dst - y) = v;
-            } else {
-                dst[y] = v;
-            }
-        }
-    }
+    for (int x = 0; x < w; ++x)
+        CalibrateRows<Dark, Flat, Turn>(frame[x], Dark ? (*dark)[x] : nullptr, Flat ? (*levels)[x] : nullptr,
+                                        Turn ? out[w - 1 - x] + (h - 1) : out[x], 0, h);
 }
 
 #if NUVAK_CALIBRATION_AVX2
@@ -86,20 +89,7 @@ __attribute__((target("avx2"))) void CalibratePassWide(const IntArray2D* dark, c
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + y), v);
             }
         }
-        for (int y = body; y < h; ++y) {
-            std::int32_t v = src[y];
-            if constexpr (Dark) v = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) - static_cast<std::uint32_t>(d[y]));
-            if constexpr (Flat) {
-                const bool divide = l[y] > 0;
-                const double q = double(v) / (divide ? l[y] : 1.0);
-                v = divide ? TruncInt(q) : v;
-            }
-            if constexpr (Turn) {
-                *(dst - y) = v;
-            } else {
-                dst[y] = v;
-            }
-        }
+        CalibrateRows<Dark, Flat, Turn>(src, d, l, dst, body, h);
     }
 }
 

@@ -80,6 +80,21 @@ void ShowNewPicture(TMainForm& form, ImageDocument document) {
     form.UpDown2->setPosition(0);
 }
 
+// The captions and documents of the image windows, in the order they were opened: what the
+// composite and mosaic dialogs list and their commands read.
+struct OpenPictures {
+    QStringList captions;
+    std::vector<const ImageDocument*> documents;
+};
+OpenPictures PicturesOf(const QList<TChild*>& windows) {
+    OpenPictures out;
+    for (TChild* c : windows) {
+        out.captions << fromStd(c->document().caption);
+        out.documents.push_back(&c->document());
+    }
+    return out;
+}
+
 }  // namespace
 
 QString VersionMessage() {
@@ -631,12 +646,7 @@ void TMainForm::RGB2Click() {
 void TMainForm::C1Click() {
     if (!compositeWindow) return;
     const QList<TChild*> windows = children();
-    QStringList captions;
-    std::vector<const ImageDocument*> documents;
-    for (TChild* c : windows) {
-        captions << fromStd(c->document().caption);
-        documents.push_back(&c->document());
-    }
+    const auto [captions, documents] = PicturesOf(windows);
     compositeWindow->Prepare(captions);
     platform::ui().showModal(compositeWindow);
     std::optional<ImageDocument> made;
@@ -659,13 +669,8 @@ void TMainForm::C1Click() {
 void TMainForm::M2Click() {
     if (!mosaicWindow) return;
     const QList<TChild*> windows = children();
-    QStringList captions;
-    std::vector<const ImageDocument*> documents;
-    for (TChild* c : windows) {
-        captions << fromStd(c->document().caption);
-        documents.push_back(&c->document());
-        BringToFront(c);
-    }
+    const auto [captions, documents] = PicturesOf(windows);
+    for (TChild* c : windows) BringToFront(c);
     mosaicWindow->Prepare(captions);
     platform::ui().showModal(mosaicWindow);
     if (mosaicWindow->cancelled) return;
