@@ -16,20 +16,8 @@ build=${1:-build-bench}
 reps=${REPS:-7}
 bench="$build/bench/bench_imageops"
 cli="$build/nuvak-cli"
-# The Debian interpreter is the one with python3-opencv (scripts/install-deps bench).
-python=${PYTHON:-/usr/bin/python3}
-[[ -x "$python" ]] || python=python3
-if ! "$python" -c 'import cv2, numpy' 2>/dev/null; then
-    echo "imageops_processes: $python lacks cv2 or numpy (scripts/install-deps bench installs them)" >&2
-    exit 1
-fi
-if [[ ! -x "$bench" ]]; then
-    echo "imageops_processes: no $bench (configure with -DNUVAK_BENCH=ON)" >&2
-    exit 1
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/nuvak-imageops.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/timing.sh"
+peer_setup imageops_processes "cv2, numpy" "$bench"
 
 common='
 import sys, time
@@ -91,7 +79,6 @@ img = cv2.imread(sys.argv[1], cv2.IMREAD_COLOR)
 cv2.imwrite(sys.argv[2], cv2.filter2D(img, -1, kernel, anchor=anchor, borderType=cv2.BORDER_REPLICATE))
 "
 
-source "$(dirname "$0")/timing.sh"
 
 echo "(b) whole processes on a 4000 x 3000 24-bit BMP, $reps repetitions each: seconds"
 printf '%-10s %10s %10s %10s %10s %12s %14s\n' "" "ours best" "median" "peer best" "median" "best ratio" "median ratio"

@@ -16,20 +16,8 @@ build=${1:-build-bench}
 reps=${REPS:-3}
 bench="$build/bench/bench_stacking"
 cli="$build/nuvak-cli"
-# The Debian interpreter is the one with python3-numpy (scripts/install-deps bench).
-python=${PYTHON:-/usr/bin/python3}
-[[ -x "$python" ]] || python=python3
-if ! "$python" -c 'import numpy' 2>/dev/null; then
-    echo "stacking_processes: $python lacks numpy (scripts/install-deps bench installs it)" >&2
-    exit 1
-fi
-if [[ ! -x "$bench" ]]; then
-    echo "stacking_processes: no $bench (configure with -DNUVAK_BENCH=ON)" >&2
-    exit 1
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/nuvak-stacking.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/timing.sh"
+peer_setup stacking_processes "numpy" "$bench"
 
 common='
 import sys, time, struct
@@ -106,7 +94,6 @@ with open(out, 'wb') as file:
     file.write(result.tobytes())
 "
 
-source "$(dirname "$0")/timing.sh"
 
 echo "(b) whole processes on 20 BMPs of 4000 x 3000, $reps repetitions each: seconds"
 printf '%-10s %10s %10s %10s %10s %12s %14s\n' "" "ours best" "median" "peer best" "median" "best ratio" "median ratio"

@@ -17,3 +17,23 @@ measure() {
     for ((i = 0; i < reps; ++i)); do times+=("$(seconds "$@")"); done
     printf '%s\n' "${times[@]}" | sort -g | awk '{ t[NR] = $1 } END { printf "%.3f %.3f\n", t[1], t[int((NR + 1) / 2)] }'
 }
+
+# The set-up of a benchmark beside a Python peer: python (the Debian interpreter, which has the
+# packages scripts/install-deps bench installs), the check that it imports the peer's modules
+# and that the benchmark program was built, and work, a temporary folder removed on exit.
+#   peer_setup NAME "MODULE, ..." BENCH_PROGRAM
+peer_setup() {
+    local name=$1 modules=$2 program=$3
+    python=${PYTHON:-/usr/bin/python3}
+    [[ -x "$python" ]] || python=python3
+    if ! "$python" -c "import $modules" 2>/dev/null; then
+        echo "$name: $python lacks $modules (scripts/install-deps bench installs them)" >&2
+        exit 1
+    fi
+    if [[ ! -x "$program" ]]; then
+        echo "$name: no $program (configure with -DNUVAK_BENCH=ON)" >&2
+        exit 1
+    fi
+    work=$(mktemp -d "${TMPDIR:-/tmp}/nuvak-$name.XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+}

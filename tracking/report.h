@@ -28,11 +28,6 @@ struct ReportOptions {
     std::optional<double> wormPeriodS;  // the worm's period, to name the harmonic of the peak
 };
 
-// The arc-seconds per pixel the result labels use: the focal length times the multiplier
-// when the multiplier is within (0.001, 3]. The texts must already have passed the labels'
-// checks (RefreshStatistics).
-double LabelArcsecPerPixel(const TrackingParameters& parameters);
-
 // One frame as the report measured it, in list order. Positions use the window's convention:
 // pixel (i, j) covers [i, i + 1) x [j, j + 1), its centre at (i + 0.5, j + 0.5), so x and y
 // compare directly with the window's centroids. A found star's x and y are the centre of a

@@ -15,13 +15,6 @@
 
 namespace nuvak {
 
-double LabelArcsecPerPixel(const TrackingParameters& parameters) {
-    double focal = ParseInt(parameters.focalLength);
-    const double c = ParseReal(parameters.multiplier);
-    if (c > 0.001 && c <= 3) focal *= c;
-    return ArcsecPerPixel(ParseReal(parameters.pixelSize), focal);
-}
-
 namespace {
 
 // Text from the data (file names above all) made safe for HTML text and attribute values.

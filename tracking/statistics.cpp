@@ -70,6 +70,13 @@ double ArcsecPerPixel(double pixelSize, double focalLength) {
     return std::atan(pixelSize / focalLength * 0.001) * 180 / pi * 3600;
 }
 
+double LabelArcsecPerPixel(const TrackingParameters& parameters) {
+    double focal = ParseInt(parameters.focalLength);
+    const double c = ParseReal(parameters.multiplier);
+    if (c > 0.001 && c <= 3) focal *= c;
+    return ArcsecPerPixel(ParseReal(parameters.pixelSize), focal);
+}
+
 std::string FormatFixed(double value, int decimals) {
     decimals = std::clamp(decimals, 0, 15);
     double scale = 1;

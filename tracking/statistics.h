@@ -34,6 +34,11 @@ void FitLine(const double* y, int n, double& slope, double& intercept);
 // Arc-seconds per pixel for a pixel size in micrometres and a focal length in millimetres.
 double ArcsecPerPixel(double pixelSize, double focalLength);
 
+// The arc-seconds per pixel the result labels use: the focal length times the multiplier
+// when the multiplier is within (0.001, 3]. The texts must already have passed the labels'
+// checks (RefreshStatistics).
+double LabelArcsecPerPixel(const TrackingParameters& parameters);
+
 // The value with a fixed number of decimals, rounded half away from zero; a value that
 // rounds to zero has no minus sign ("0.00" for -0.0006).
 std::string FormatFixed(double value, int decimals);
