@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "core/fileio.h"
+#include "core/samples.h"
 
 namespace nuvak {
 
@@ -82,20 +83,6 @@ std::string formatMillis(long long ms) {
     return buf;
 }
 
-// One 80-byte header card.
-std::string card(const std::string& keyword, const std::string& value) {
-    std::string c = keyword;
-    c.resize(8, ' ');
-    if (!value.empty()) {
-        c += "= ";
-        // Numbers and logicals end at column 30; strings start at column 11.
-        if (value[0] != '\'' && value.size() < 20) c += std::string(20 - value.size(), ' ');
-        c += value;
-    }
-    c.resize(80, ' ');
-    return c;
-}
-
 std::string quoted(const std::string& s) {
     std::string q = "'" + s;
     if (q.size() < 9) q.resize(9, ' ');  // a string value holds at least eight characters
@@ -115,25 +102,11 @@ std::string declination(double deg) {
 
 void WriteFits16(const std::string& path, int w, int h, const std::vector<std::uint16_t>& v,
                  const std::vector<std::pair<std::string, std::string>>& cards) {
-    std::string header = card("SIMPLE", "T") + card("BITPIX", "16") + card("NAXIS", "2") +
-                         card("NAXIS1", std::to_string(w)) + card("NAXIS2", std::to_string(h)) +
-                         card("BZERO", "32768") + card("BSCALE", "1");
-    for (const auto& [k, value] : cards) header += card(k, value);
-    header += card("END", "");
-    header.resize((header.size() + 2879) / 2880 * 2880, ' ');
-
-    std::vector<std::uint8_t> bytes(header.begin(), header.end());
-    const std::size_t data = std::size_t(w) * std::size_t(h) * 2;
-    bytes.reserve(bytes.size() + (data + 2879) / 2880 * 2880);
-    // Rows in file order, x fastest; stored as signed samples under the zero offset.
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::uint16_t stored = std::uint16_t(v[std::size_t(x) * std::size_t(h) + std::size_t(y)] ^ 0x8000u);
-            bytes.push_back(std::uint8_t(stored >> 8));
-            bytes.push_back(std::uint8_t(stored & 0xFF));
-        }
-    bytes.resize(header.size() + (data + 2879) / 2880 * 2880, 0);
-    WriteFileAtomically(path, std::span<const std::uint8_t>(bytes));
+    IntArray2D samples(w, h);
+    std::copy(v.begin(), v.begin() + std::ptrdiff_t(samples.size()), samples.data());
+    std::vector<std::string> extra;
+    for (const auto& [keyword, value] : cards) extra.push_back(FitsCard(keyword, value));
+    WriteFileAtomically(path, EncodeFits16(samples, w, h, extra));
 }
 
 std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, const SyntheticOptions& o) {
