@@ -2,9 +2,11 @@
 // two-star alignment, beside the read of the same files measured in the same run:
 //   ReadCompositeFiles   the reference: ReadFits and ApplyBzero(32768) of the 60 frames, the
 //                        darks and the flat, into one array held across files
-//   RunRGBComposite/2    the whole run from the same files to the colour picture
+//   RunRGBComposite/2/1  the whole run from the same files to the colour picture, as the
+//                        program makes it (every other frame prepared on a worker thread)
 //                        (target: at most 4 times ReadCompositeFiles)
-//   RunRGBComposite/1    the same with one-star alignment (shifts only), for comparison
+//   RunRGBComposite/2/0  the same on one thread, for comparison
+//   RunRGBComposite/1/1  the same with one-star alignment (shifts only), for comparison
 // The frames are sky noise with a few hot pixels and two stars drifting by a fraction of a
 // pixel from frame to frame, so every frame is scaled and rotated on its way into the mean.
 // Large blocks are offered large pages, as the program and the command line have them.
@@ -133,6 +135,7 @@ void ReadCompositeFiles(benchmark::State& state) {
 void RunRGBComposite(benchmark::State& state) {
     nuvak::RGBCompositeSetup s = setup();
     s.starMode = static_cast<int>(state.range(0));
+    nuvak::detail::UseFrameWorker(state.range(1) != 0);
     nuvak::Progress silent;
     for (auto _ : state) {
         const auto out = nuvak::RunRGBComposite(s, silent, nullptr);
@@ -142,7 +145,7 @@ void RunRGBComposite(benchmark::State& state) {
 }
 
 BENCHMARK(ReadCompositeFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(RunRGBComposite)->Arg(nuvak::kTwoStars)->Arg(nuvak::kOneStar)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(RunRGBComposite)->Args({nuvak::kTwoStars, 1})->Args({nuvak::kTwoStars, 0})->Args({nuvak::kOneStar, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 }  // namespace
 

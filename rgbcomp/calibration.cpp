@@ -272,11 +272,16 @@ void CalibrateFrame(const IntArray2D* dark, const DoubleArray2D* levels, bool tu
 
 void AccumulateShifted(const IntArray2D& frame, FrameShift shift, int n, int w, int h, DoubleArray2D& acc,
                        Progress& progress) {
+    AccumulateShifted(frame, shift, n, w, h, acc, progress, 0, w);
+}
+
+void AccumulateShifted(const IntArray2D& frame, FrameShift shift, int n, int w, int h, DoubleArray2D& acc,
+                       Progress& progress, int x0, int x1) {
     // Rows y whose source row y + dy lies inside the frame.
     const int y0 = std::max(0, -shift.dy), y1 = std::min(h, h - shift.dy);
-    ColumnProgress bar(progress, w);
-    for (int x = 0; x < w; ++x) {
-        bar.at(x);
+    ColumnProgress bar(progress, x1 - x0);
+    for (int x = x0; x < x1; ++x) {
+        bar.at(x - x0);
         const int sx = x + shift.dx;
         if (sx < 0 || sx >= w || y0 >= y1) continue;
         AddQuotients(frame[sx] + y0 + shift.dy, n, acc[x] + y0, y1 - y0);

@@ -72,6 +72,10 @@ void CalibrateFrame(const IntArray2D* dark, const DoubleArray2D* levels, bool tu
 // shows the column position.
 void AccumulateShifted(const IntArray2D& frame, FrameShift shift, int n, int w, int h, DoubleArray2D& acc,
                        Progress& progress);
+// The same for the columns x0 ... x1 - 1 of acc alone, the bar showing the position among
+// them; ranges that do not overlap may be added at the same time.
+void AccumulateShifted(const IntArray2D& frame, FrameShift shift, int n, int w, int h, DoubleArray2D& acc,
+                       Progress& progress, int x0, int x1);
 
 // out[x][y] = acc[x][y] truncated towards zero (saturated to 32 bits).
 void TruncateInto(const DoubleArray2D& acc, int w, int h, IntArray2D& out);

@@ -1,8 +1,14 @@
 #include "rgbcomp/pipeline.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <exception>
+#include <future>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "core/arrays.h"
 #include "core/fits.h"
@@ -52,6 +58,63 @@ private:
     throw CompositeError(FillMessage(msg::kCompositeSameStar, path));
 }
 
+// One frame on its way into a channel: its buffers (the frame and the work array of the hot
+// pixels, the turn and the resampling, swapped as the steps go) and what its preparation
+// gave. Notices and errors are kept, to be shown in the order of the frames.
+struct FrameSlot {
+    IntArray2D* frame = nullptr;
+    IntArray2D* spare = nullptr;
+    FrameShift shift;
+    std::vector<std::string> notices;
+    std::exception_ptr error;
+};
+
+// What every frame of a run shares: the set-up with its clamped coordinates, the master dark
+// and flat levels (null when absent) and the reference geometry.
+struct FrameSteps {
+    const RGBCompositeSetup& s;
+    const IntArray2D* dark;
+    const DoubleArray2D* levels;
+    const StarPair& reference;
+    int w, h;
+
+    // Reads, cleans, calibrates and aligns the frame at path for channel c into the slot.
+    // Touches nothing but the slot, so that two frames can be prepared at once.
+    void prepare(const std::string& path, int c, FrameSlot& slot) const noexcept {
+        slot.notices.clear();
+        slot.error = nullptr;
+        try {
+            IntArray2D& frame = *slot.frame;
+            IntArray2D& spare = *slot.spare;
+            ReadSizedFrame(path, w, h, frame, [&](const std::string& m) { slot.notices.push_back(m); });
+            // Blooming removal changes nothing unless some column has a long saturated run.
+            if (HasLongRun(kBloomThreshold[c], kBloomLength, w, h, frame))
+                RemoveBlooming(kBloomThreshold[c], kBloomLength, 1, w, h, frame);
+            if (c == kRedFrames) {
+                RemoveHotPixelsRows(kHotPixelRatio, w, h, frame, spare, 0, h);
+                std::swap(frame, spare);
+            }
+            CalibrateFrame(dark, levels, s.advanced.turn[c] != 0, w, h, frame, spare);
+            try {
+                slot.shift = AlignFrame(w, h, s, reference, frame, spare.empty() ? nullptr : &spare);
+            } catch (const AlignmentFault& f) {
+                Refuse(f, path, s);
+            }
+        } catch (...) {
+            slot.error = std::current_exception();
+        }
+    }
+};
+
+// Shows a prepared frame's notices, then stops the run with its error if it had one.
+void Settle(const FrameSlot& slot, const CompositeNotice& notice) {
+    if (notice)
+        for (const std::string& m : slot.notices) notice(m);
+    if (slot.error) std::rethrow_exception(slot.error);
+}
+
+bool g_frameWorker = true;
+
 Raster Compose(const RGBCompositeSetup& setup, Progress& progress, const CompositeNotice& notice) {
     const auto& lists = setup.lists;
     const std::string& firstGreen = lists[kGreenFrames].front();
@@ -90,37 +153,77 @@ Raster Compose(const RGBCompositeSetup& setup, Progress& progress, const Composi
         progress.setPosition(40);
     }
 
-    const IntArray2D* darkUsed = dark.empty() ? nullptr : &dark;
-    const DoubleArray2D* levelsUsed = levels.empty() ? nullptr : &levels;
+    const FrameSteps steps{s, dark.empty() ? nullptr : &dark, levels.empty() ? nullptr : &levels, reference, w, h};
+    // A second pair of buffers lets a worker thread prepare every other frame while this
+    // thread prepares the one before it; the frames still join the mean one by one in list
+    // order, so the result is the same. Without the memory or a second core, one at a time.
+    std::size_t longest = 0;
+    for (int c = 0; c < 3; ++c) longest = std::max(longest, lists[c].size());
+    IntArray2D otherFrame, otherSpare;
+    if (g_frameWorker && longest > 1 && std::thread::hardware_concurrency() > 1) {
+        try {
+            otherFrame = IntArray2D(w, h);
+            otherSpare = IntArray2D(w, h);
+        } catch (const std::bad_alloc&) {
+            otherFrame.reset();
+            otherSpare.reset();
+        }
+    }
     constexpr int kAfterChannel[3] = {50, 60, 70};
     for (int c = 0; c < 3; ++c) {
         const std::vector<std::string>& paths = lists[c];
         const int n = static_cast<int>(paths.size());
-        IntArray2D& frame = channel[c];
-        IntArray2D& spare = c < 2 ? channel[c + 1] : blueSpare;
+        FrameSlot first, second;
+        first.frame = &channel[c];
+        first.spare = c < 2 ? &channel[c + 1] : &blueSpare;
+        second.frame = &otherFrame;
+        second.spare = &otherSpare;
         std::memset(acc.data(), 0, acc.size() * sizeof(double));
-        for (const std::string& path : paths) {
-            ReadSizedFrame(path, w, h, frame, notice);
-            // Blooming removal changes nothing unless some column has a long saturated run.
-            if (HasLongRun(kBloomThreshold[c], kBloomLength, w, h, frame))
-                RemoveBlooming(kBloomThreshold[c], kBloomLength, 1, w, h, frame);
-            if (c == kRedFrames) {
-                RemoveHotPixelsRows(kHotPixelRatio, w, h, frame, spare, 0, h);
-                std::swap(frame, spare);
+        for (int k = 0; k < n; ++k) {
+            const bool pair = k + 1 < n && !otherFrame.empty();
+            std::future<void> worker;
+            if (pair) {
+                try {
+                    worker = std::async(std::launch::async, [&, next = k + 1] { steps.prepare(paths[next], c, second); });
+                } catch (const std::system_error&) {
+                    // No thread to be had: the second frame is prepared after the first.
+                }
             }
-            CalibrateFrame(darkUsed, levelsUsed, s.advanced.turn[c] != 0, w, h, frame, spare);
-            FrameShift shift;
-            try {
-                shift = AlignFrame(w, h, s, reference, frame, spare.empty() ? nullptr : &spare);
-            } catch (const AlignmentFault& f) {
-                Refuse(f, path, s);
+            const bool working = worker.valid();
+            steps.prepare(paths[k], c, first);
+            if (working) worker.get();
+            Settle(first, notice);
+            if (pair) {
+                if (!working) steps.prepare(paths[k + 1], c, second);
+                Settle(second, notice);
             }
-            AccumulateShifted(frame, shift, n, w, h, acc, progress);
+            // The frames join the mean in their order, the right half of the columns on the
+            // worker when there is one.
+            const auto add = [&](Progress& bar, int x0, int x1) {
+                AccumulateShifted(*first.frame, first.shift, n, w, h, acc, bar, x0, x1);
+                if (pair) AccumulateShifted(*second.frame, second.shift, n, w, h, acc, bar, x0, x1);
+            };
+            int split = w;
+            if (!otherFrame.empty()) {
+                try {
+                    worker = std::async(std::launch::async, [&, half = w / 2] {
+                        Progress quiet;
+                        add(quiet, half, w);
+                    });
+                    split = w / 2;
+                } catch (const std::system_error&) {
+                }
+            }
+            add(progress, 0, split);
+            if (worker.valid()) worker.get();
+            if (pair) ++k;
         }
-        TruncateInto(acc, w, h, frame);
-        if (s.advanced.slope[c]) RemoveBackgroundSlope(w, h, frame);
+        TruncateInto(acc, w, h, channel[c]);
+        if (s.advanced.slope[c]) RemoveBackgroundSlope(w, h, channel[c]);
         progress.setPosition(kAfterChannel[c]);
     }
+    otherFrame.reset();
+    otherSpare.reset();
     acc.reset();
     dark.reset();
     levels.reset();
@@ -139,6 +242,10 @@ Raster Compose(const RGBCompositeSetup& setup, Progress& progress, const Composi
 }
 
 }  // namespace
+
+namespace detail {
+void UseFrameWorker(bool on) { g_frameWorker = on; }
+}  // namespace detail
 
 std::optional<Raster> RunRGBComposite(const RGBCompositeSetup& setup, Progress& progress,
                                       const CompositeNotice& notice) {

@@ -29,4 +29,10 @@ std::optional<Raster> RunRGBComposite(const RGBCompositeSetup& setup, Progress& 
 // MAX "255", MIN "0", ColN "3", ZomN "1.00", UndoFlg "0", FilterI "1", caption "Child".
 ImageDocument RGBCompositeDocument(Raster result);
 
+namespace detail {
+// Whether a run may prepare every other frame on a worker thread (the default, where the
+// machine has a second core); off, one frame at a time, with the same results.
+void UseFrameWorker(bool on);
+}  // namespace detail
+
 }  // namespace nuvak

@@ -212,6 +212,63 @@ TEST(RunRGBComposite, NoStarModeAddsUnshifted) {
     EXPECT_EQ(d.DemX, 40);
 }
 
+// Frames prepared two at a time (one on a worker thread) give the picture of one at a time;
+// a failing frame stops the run with the first failure in list order, wherever it falls.
+TEST(RunRGBComposite, FramesInPairsAsOneByOne) {
+    const auto lists = [](SmallRun& r, const std::vector<std::string>& kinds) {
+        for (int c = 0; c < 3; ++c) {
+            r.setup.lists[c].clear();
+            for (std::size_t k = 0; k < kinds.size(); ++k) {
+                const std::string name = kinds[k] + std::to_string(c) + std::to_string(k) + ".fits";
+                const int sx = 20 + int(k % 2), sy = 12 + int(k / 2 % 2);
+                r.setup.lists[c].push_back(kinds[k] == "small" ? WriteFrame(r.dir, name, 30, 32, SmallRun::Sky(5, 5))
+                                           : kinds[k] == "blank"
+                                               ? WriteFrame(r.dir, name, 40, 32, [](int, int) { return 0; })
+                                               : WriteFrame(r.dir, name, 40, 32, SmallRun::Sky(sx, sy)));
+            }
+        }
+    };
+    SmallRun run;
+    run.setup.starMode = kOneStar;
+    run.setup.x1 = 20, run.setup.y1 = 12, run.setup.delta1 = 3;
+    run.setup.lists[kDarkFrames] = {WriteFrame(run.dir, "d.fits", 40, 32, [](int x, int) { return x; })};
+    run.setup.lists[kFlatFrames] = {WriteFrame(run.dir, "f.fits", 40, 32, [](int x, int y) { return 900 + x + y; })};
+    run.setup.advanced.turn[kBlueFrames] = 1;
+    lists(run, {"ok", "ok", "ok", "ok", "ok"});
+    Progress quiet;
+    detail::UseFrameWorker(false);
+    const std::optional<Raster> single = RunRGBComposite(run.setup, quiet, nullptr);
+    detail::UseFrameWorker(true);
+    const std::optional<Raster> paired = RunRGBComposite(run.setup, quiet, nullptr);
+    ASSERT_TRUE(single && paired);
+    EXPECT_EQ(single->bytes, paired->bytes);
+
+    const struct {
+        std::vector<std::string> kinds;
+        const char* named;
+        std::size_t notices;
+    } rows[] = {
+        {{"ok", "small", "blank", "ok"}, "small01", 1},
+        {{"ok", "blank", "small"}, "blank01", 0},
+        {{"ok", "ok", "small"}, "small02", 1},
+        {{"blank", "small"}, "blank00", 0},
+    };
+    for (const auto& r : rows) {
+        SmallRun failing;
+        failing.setup.starMode = kOneStar;
+        failing.setup.x1 = 20, failing.setup.y1 = 12, failing.setup.delta1 = 3;
+        lists(failing, r.kinds);
+        std::vector<std::string> notices;
+        try {
+            RunRGBComposite(failing.setup, quiet, [&](const std::string& m) { notices.push_back(m); });
+            ADD_FAILURE() << r.named;
+        } catch (const CompositeError& e) {
+            EXPECT_NE(std::string(e.what()).find(r.named), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(notices.size(), r.notices) << r.named;
+    }
+}
+
 TEST(RunRGBComposite, RefusedRuns) {
     struct Row {
         const char* what;
