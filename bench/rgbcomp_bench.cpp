@@ -10,6 +10,8 @@
 // The frames are sky noise with a few hot pixels and two stars drifting by a fraction of a
 // pixel from frame to frame, so every frame is scaled and rotated on its way into the mean.
 // Large blocks are offered large pages, as the program and the command line have them.
+// bench_rgbcomp --write-project FILE.mvl writes the frames and a project file of the
+// two-star set-up for the whole-process comparison (rgbcomp_processes.sh), and runs nothing.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -20,6 +22,7 @@
 
 #include "core/fits.h"
 #include "core/samples.h"
+#include "rgbcomp/project.h"
 #ifdef NUVAK_BENCH_LARGE_PAGES
 #include "platform/memory.h"
 #endif
@@ -150,6 +153,10 @@ BENCHMARK(RunRGBComposite)->Args({nuvak::kTwoStars, 1})->Args({nuvak::kTwoStars,
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--write-project") {
+        nuvak::SaveProjectFile(argv[2], setup());
+        return 0;
+    }
 #ifdef NUVAK_BENCH_LARGE_PAGES
     nuvak::platform::UseLargePagesForRasters();
 #endif
