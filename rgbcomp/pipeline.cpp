@@ -8,6 +8,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/arrays.h"
@@ -115,6 +116,16 @@ void Settle(const FrameSlot& slot, const CompositeNotice& notice) {
 
 bool g_frameWorker = true;
 
+// Runs f on a thread of its own; an empty future when no thread can be started.
+template <class F>
+std::future<void> OnWorker(F f) {
+    try {
+        return std::async(std::launch::async, std::move(f));
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
+
 Raster Compose(const RGBCompositeSetup& setup, Progress& progress, const CompositeNotice& notice) {
     const auto& lists = setup.lists;
     const std::string& firstGreen = lists[kGreenFrames].front();
@@ -181,14 +192,9 @@ Raster Compose(const RGBCompositeSetup& setup, Progress& progress, const Composi
         std::memset(acc.data(), 0, acc.size() * sizeof(double));
         for (int k = 0; k < n; ++k) {
             const bool pair = k + 1 < n && !otherFrame.empty();
+            // Without a thread to be had, the second frame is prepared after the first.
             std::future<void> worker;
-            if (pair) {
-                try {
-                    worker = std::async(std::launch::async, [&, next = k + 1] { steps.prepare(paths[next], c, second); });
-                } catch (const std::system_error&) {
-                    // No thread to be had: the second frame is prepared after the first.
-                }
-            }
+            if (pair) worker = OnWorker([&, next = k + 1] { steps.prepare(paths[next], c, second); });
             const bool working = worker.valid();
             steps.prepare(paths[k], c, first);
             if (working) worker.get();
@@ -203,18 +209,11 @@ Raster Compose(const RGBCompositeSetup& setup, Progress& progress, const Composi
                 AccumulateShifted(*first.frame, first.shift, n, w, h, acc, bar, x0, x1);
                 if (pair) AccumulateShifted(*second.frame, second.shift, n, w, h, acc, bar, x0, x1);
             };
-            int split = w;
-            if (!otherFrame.empty()) {
-                try {
-                    worker = std::async(std::launch::async, [&, half = w / 2] {
-                        Progress quiet;
-                        add(quiet, half, w);
-                    });
-                    split = w / 2;
-                } catch (const std::system_error&) {
-                }
-            }
-            add(progress, 0, split);
+            if (!otherFrame.empty()) worker = OnWorker([&] {
+                Progress quiet;
+                add(quiet, w / 2, w);
+            });
+            add(progress, 0, worker.valid() ? w / 2 : w);
             if (worker.valid()) worker.get();
             if (pair) ++k;
         }

@@ -48,6 +48,15 @@ class TrackingTest : public QObject {
         dialogs->openFiles(files, 1);
         track->Button1Click();
     }
+    // The windows made anew in the full configuration.
+    void useFullConfiguration() {
+        form.reset();
+        SetConfiguration(Configuration::Full);
+        form = CreateWindows();
+        SetConfiguration(Configuration::Standard);
+        track = form->trackWindow;
+        settings = form->trackAdWindow;
+    }
     // Start, preview, a click on the star of the first frame and Yes: the whole road.
     void measureWithPick(int x, int y, const QStringList& list = {}) {
         listFrames(list.isEmpty() ? frames : list);
@@ -333,12 +342,7 @@ private slots:
 
     // The full configuration shows the results panel; its "保存" writes the results file.
     void fullConfigurationOffersTheResults() {
-        form.reset();
-        SetConfiguration(Configuration::Full);
-        form = CreateWindows();
-        SetConfiguration(Configuration::Standard);
-        track = form->trackWindow;
-        settings = form->trackAdWindow;
+        useFullConfiguration();
         for (QWidget* w : std::initializer_list<QWidget*>{track->GroupBox1, track->Button3, track->GroupBox3, track->CheckBox3,
                                                            track->CheckBox6, track->CheckBox4, track->CheckBox5, track->Button7})
             QVERIFY2(w->isVisibleTo(track), qPrintable(w->objectName()));
@@ -351,12 +355,7 @@ private slots:
 
     // Its "レポート" writes the report page of the run and asks the browser to open it.
     void fullConfigurationWritesAndOpensTheReport() {
-        form.reset();
-        SetConfiguration(Configuration::Full);
-        form = CreateWindows();
-        SetConfiguration(Configuration::Standard);
-        track = form->trackWindow;
-        settings = form->trackAdWindow;
+        useFullConfiguration();
         QVERIFY(track->Button8->isVisibleTo(track));
         dialogs->acknowledge(u8(msg::kTrackMeasureFirst));
         track->Button8->click();
