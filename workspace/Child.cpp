@@ -105,16 +105,20 @@ void TChild::ImageMouseMove(int x, int y) {
     if (const auto text = ReadoutText(document_, x, y)) mainForm_->Label2->setText(QString::fromStdString(*text));
 }
 
-void TChild::ImageMouseDown(Qt::MouseButton button, int x, int y) {
-    emit mousePressedOnImage(this, button, x, y);
+void TChild::ImageMouseDown(Qt::MouseButton button, int shownX, int shownY) {
+    emit mousePressedOnImage(this, button, shownX, shownY);
     TTrack* track = mainForm_->trackWindow;
     TTrackAd* settings = mainForm_->trackAdWindow;
     if (!track || !settings) return;
     TrackingState& state = track->state;
     if (button == Qt::LeftButton) {
+        // The star is where the user clicked on the picture, whatever the zoom: the marks,
+        // the stored position and the measurement are all in picture pixels.
+        const auto [px, py] = ShownToPicture(document_.ZomN, shownX, shownY);
+        const int x = px, y = py;
         settings->Edit3->setText(QString::number(x));
         settings->Edit4->setText(QString::number(y));
-        // The marks go on the display at the position as shown; a No restores this copy.
+        // A No restores this copy of the display.
         const Raster before = document_.Image;
         const int h = ParseInt(settings->Edit5->text().toStdString());
         DrawSearchSquare(document_.Image, x, y, h, kMarkerCyan);

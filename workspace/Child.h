@@ -40,9 +40,9 @@ public:
     void FormActivate();
     // Pixel readout of the mouse position on the picture.
     void ImageMouseMove(int x, int y);
-    // A mouse button pressed on the picture; the star pick of the tracking measurement
-    // attaches here.
-    void ImageMouseDown(Qt::MouseButton button, int x, int y);
+    // A mouse button pressed at (shownX, shownY) of the picture as shown at its zoom; the star
+    // pick of the tracking measurement attaches here and works in picture pixels.
+    void ImageMouseDown(Qt::MouseButton button, int shownX, int shownY);
 
 signals:
     void mousePressedOnImage(nuvak::TChild* child, Qt::MouseButton button, int x, int y);

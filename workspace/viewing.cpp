@@ -43,11 +43,14 @@ Raster ApplyGain(const Raster& master, double gain) {
     return out;
 }
 
+PicturePoint ShownToPicture(double zoom, int x, int y) {
+    const double step = 1 / zoom;
+    return {static_cast<int>(std::trunc(x * step)), static_cast<int>(std::trunc(y * step))};
+}
+
 std::optional<std::string> ReadoutText(const ImageDocument& d, int x, int y) {
-    const double step = 1 / d.ZomN;
-    const double fx = std::trunc(x * step), fy = std::trunc(y * step);
-    if (!(fx >= 0 && fy >= 0 && fx < d.Image.width && fy < d.Image.height)) return std::nullopt;
-    const int bx = static_cast<int>(fx), by = static_cast<int>(fy);
+    const auto [bx, by] = ShownToPicture(d.ZomN, x, y);
+    if (bx < 0 || by < 0 || bx >= d.Image.width || by >= d.Image.height) return std::nullopt;
     char buf[96];
     switch (d.kind()) {
         case ImageKind::Colour: {

@@ -29,6 +29,13 @@ double SteppedGain(double contrast, bool raise);
 // Every byte b of the master becomes min(255, trunc(b * gain)).
 Raster ApplyGain(const Raster& master, double gain);
 
+// The picture pixel under position (X, Y) of the picture shown at zoom z: trunc(X * (1 / z)),
+// trunc(Y * (1 / z)). The readout and the star pick both go through it.
+struct PicturePoint {
+    int x = 0, y = 0;
+};
+PicturePoint ShownToPicture(double zoom, int x, int y);
+
 // The readout for the mouse at (X, Y) on the picture shown at zoom z: the raster position
 // is trunc(X * (1 / z)). Kind 1: "R=%d  G=%d  B=%d   (%d,%d)"; kind 2: "(%d,%d)"; kind 3 and
 // positions off the raster: nothing.

@@ -132,7 +132,7 @@ private slots:
 
     void farCornerIsReachable_data() {
         QTest::addColumn<Road>("road");
-        QTest::addColumn<QPoint>("corner");   // picture position near the far corner
+        QTest::addColumn<QPoint>("corner");   // position on the picture as shown, near its far corner
         QTest::addColumn<QString>("readout");  // the raster position the readout shows
         QTest::newRow("opened 3000 x 3000") << Road::Open << QPoint(2990, 2995) << QStringLiteral("(2990,2995)");
         QTest::newRow("200 x 200 at 400 %") << Road::Zoom << QPoint(797, 799) << QStringLiteral("(199,199)");
@@ -155,13 +155,13 @@ private slots:
         QVERIFY(at.x() >= 0);
         QTest::mouseMove(form->windowHandle(), at);
         QCOMPARE(form->Label2->text(), readout);
-        // A click gives the position on the picture as shown, not divided by the zoom; on the
-        // preview, Yes starts the run on the star there.
+        // A click picks the picture pixel the readout shows, whatever the zoom; on the preview,
+        // Yes starts the run on the star there.
         if (road == Road::Preview)
             dialogs->answer(true, QStringLiteral("X = 2900, Y = 2950 を")).acknowledge(u8("計測開始します。"));
         QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, at);
-        QCOMPARE(form->trackAdWindow->Edit3->text(), QString::number(corner.x()));
-        QCOMPARE(form->trackAdWindow->Edit4->text(), QString::number(corner.y()));
+        const TTrackAd* settings = form->trackAdWindow;
+        QCOMPARE(QStringLiteral("(%1,%2)").arg(settings->Edit3->text(), settings->Edit4->text()), readout);
         if (road != Road::Preview) return;
         const TrackingState& run = form->trackWindow->state;
         QCOMPARE(run.StarPickState, 0);

@@ -193,19 +193,33 @@ private slots:
         track->hide();
     }
 
+    void aClickWhileIdleOnlyMarks_data() {
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<QPoint>("shown");  // the click, on the picture as shown
+        QTest::addColumn<QPoint>("pixel");  // the picture pixel under it
+        QTest::newRow("50 %") << 0.5 << QPoint(25, 30) << QPoint(50, 60);
+        QTest::newRow("100 %") << 1.0 << QPoint(50, 60) << QPoint(50, 60);
+        QTest::newRow("200 %, odd position truncated") << 2.0 << QPoint(101, 121) << QPoint(50, 60);
+    }
+
     void aClickWhileIdleOnlyMarks() {
+        QFETCH(double, zoom);
+        QFETCH(QPoint, shown);
+        QFETCH(QPoint, pixel);
         listFrames(frames.mid(0, 2));
         ImageDocument d;
         d.FilterI = ImageKind::Colour;
         d.DemX = d.DemY = 100;
+        d.ZomN = zoom;
         d.Image = Raster(100, 100);
         for (auto& b : d.Image.bytes) b = 0;
         TChild* c = form->addChild(d);
-        c->ImageMouseDown(Qt::LeftButton, 50, 50);
-        QCOMPARE(settings->Edit3->text(), QStringLiteral("50"));
-        // Square half-size 20: its top side runs along y = 30 from x = 30.
-        QCOMPARE(c->document().Image.colour(30, 30), 0xFFFF00u);  // cyan as blue*65536+green*256+red
-        QCOMPARE(c->document().Image.colour(50, 50), 0u);
+        c->ImageMouseDown(Qt::LeftButton, shown.x(), shown.y());
+        QCOMPARE(settings->Edit3->text(), QString::number(pixel.x()));
+        QCOMPARE(settings->Edit4->text(), QString::number(pixel.y()));
+        // Square half-size 20 round the picked pixel: its top-left corner is 20 up and left.
+        QCOMPARE(c->document().Image.colour(pixel.x() - 20, pixel.y() - 20), 0xFFFF00u);  // cyan, blue*65536+green*256+red
+        QCOMPARE(c->document().Image.colour(pixel.x(), pixel.y()), 0u);
     }
 
     void deletingAFrameRecomputesFromTheStoredResults() {
