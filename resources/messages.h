@@ -177,10 +177,10 @@ inline constexpr char kProjectSlope[] = "背景傾斜補正の設定";
 inline constexpr char kProjectNoColourFrames[] = "{}: 赤・緑・青のファイルがそろっていないため、RGBコンポジットを行えません。";
 
 // RGB composite run (UTF-8).
-// Shown once when a frame does not have the size of the first green frame.
+// Shown once when a dark does not have the size of the first green frame; the run goes on.
 inline constexpr char kCompositeResolutionError[] = "Resolution Error !!";
-// A light frame or the flat of another size: file, its width and height, then the width and
-// height of the first green frame.
+// A light frame or the flat of another size, the run's one message for it: file, its width
+// and height, then the width and height of the first green frame.
 inline constexpr char kCompositeSizeDiffers[] =
     "フレーム「{}」の大きさ（{} × {}）が最初の緑のフレームの大きさ（{} × {}）と違うため、RGB合成を中止しました。";
 // A list longer than the run takes: list name, its count, the limit.
