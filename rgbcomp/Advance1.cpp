@@ -10,6 +10,7 @@
 #include "core/format.h"
 #include "platform/controls.h"
 #include "platform/services.h"
+#include "rgbcomp/project.h"
 
 namespace nuvak {
 
@@ -17,10 +18,7 @@ namespace {
 
 int flag(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
 
-// A loaded flag checks the box for 1 and clears it for 0.
-void showFlag(QCheckBox* box, int value) {
-    if (value == 1 || value == 0) box->setChecked(value == 1);
-}
+void showFlag(QCheckBox* box, int value) { box->setChecked(FlagAfterLoad(flag(box), value) == 1); }
 
 }  // namespace
 

@@ -449,9 +449,13 @@ void TRGBComp::Button15Click() {
     const platform::FileDialogRequest request{QString(), kProjectFilter, 1, false, true};
     const platform::FileDialogResult r = platform::ui().openDialog(this, request);
     if (!r.accepted || r.files.isEmpty()) return;
+    // A mode or detection number that is none of the choices leaves the buttons and the
+    // star fields' locks as they are.
+    RGBCompositeSetup keep;
+    keep.starMode = keep.detect = -1;
     RGBCompositeSetup loaded;
     try {
-        loaded = LoadProjectFile(r.files.first().toStdString(), choices());
+        loaded = LoadProjectFile(r.files.first().toStdString(), keep);
     } catch (const CompositeError& e) {
         ShowError(this, e);
         return;

@@ -187,8 +187,7 @@ private:
     void deleteFrames(int which);
     // The reference-star mode's locks on the star fields and their up-downs.
     void lockStarFields(int mode);
-    // The mode and detection choices, the rest of the set-up at its defaults (what a project
-    // load keeps when the file's number is none of the choices).
+    // The mode and detection choices, the rest of the set-up at its defaults.
     RGBCompositeSetup choices() const;
     // The main window the results go to (the window's owner), or nullptr.
     TMainForm* mainForm() const;
