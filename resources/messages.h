@@ -111,6 +111,12 @@ inline constexpr char kEdgeRange[] = "1.0-5.0の数字を入力してくださ�
 // Tracking measurement (UTF-8).
 inline constexpr char kTrackTooLarge[] = "画像が大きすぎます。\n4000x4000ピクセル以下の画像をお使いください。";
 inline constexpr char kTrackSizeDiffers[] = "画像のサイズが違うので、処理を中断します。";
+// A dark of another size than the frames (dark file, its width and height, the frame file,
+// its width and height) or than the first dark (dark file and size, first dark and size).
+inline constexpr char kTrackDarkSizeDiffers[] =
+    "ダークフレーム「{}」の大きさ（{} × {}）が画像「{}」の大きさ（{} × {}）と違うので、処理を中断します。";
+inline constexpr char kTrackDarksDiffer[] =
+    "ダークフレーム「{}」の大きさ（{} × {}）がダークフレーム「{}」の大きさ（{} × {}）と違うので、処理を中断します。";
 inline constexpr char kTrackPsfZero[] = "PSFの体積がゼロになったので処理を中断します。";
 inline constexpr char kTrackFocalRange[] = "焦点距離を正しく入力してください。";
 inline constexpr char kTrackPixelRange[] = "画素サイズを正しく入力してください。";
