@@ -1,7 +1,9 @@
 // The RGB composite workbench driven through its handlers with scripted dialogs: frame
 // lists, field and arrow pairs, the reference-star modes, coordinate windows, the project
 // file and a composite run to a colour window.
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,10 +13,12 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "platform/bmp.h"
 #include "platform/controls.h"
+#include "platform/services.h"
 #include "rgbcomp/Advance1.h"
 #include "rgbcomp/Rgbcomp1.h"
 #include "rgbcomp/pipeline.h"
@@ -23,6 +27,7 @@
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
 #include "tests/support/ui/scripted_services.h"
+#include "imageops/Gamma1.h"
 #include "workspace/Child.h"
 #include "workspace/Morvel2.h"
 #include "workspace/Startup.h"
@@ -332,6 +337,54 @@ private slots:
         QCOMPARE(written.width, window.width);
         QCOMPARE(written.height, window.height);
         QVERIFY(written.bytes == window.bytes);
+    }
+
+    // With the always-on-top workbench in view, the real boxes and dialogs open above it: they
+    // stay on top too and belong to it; with it hidden they open as asked, and a dialog that
+    // lives on does not keep the flag.
+    void boxesOpenAboveTheWorkbench() {
+        struct RealServices {
+            platform::Services* scripted = platform::setServices(nullptr);
+            ~RealServices() { platform::setServices(scripted); }
+        } real;
+        struct Row {
+            const char* what;
+            std::function<void()> open;
+            QWidget* askedOwner;
+            bool reowned;
+        };
+        const Row rows[] = {
+            {"bad B.G.L",
+             [this] {
+                 rgb->Edit14->setText(QStringLiteral("10"));
+                 rgb->Edit14->setText(QStringLiteral("10a"));
+             },
+             nullptr, true},
+            {"main window's open", [this] { form->Open1Click(); }, form.get(), true},
+            {"workbench's load", [this] { rgb->Button15Click(); }, rgb, false},
+            {"kept dialog", [this] { platform::ui().showModal(form->gammaWindow); }, form.get(), false},
+        };
+        for (const bool inView : {false, true}) {
+            rgb->setVisible(inView);
+            for (const Row& row : rows) {
+                bool above = false;
+                QWidget* owner = nullptr;
+                QTimer closer;
+                connect(&closer, &QTimer::timeout, [&] {
+                    auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                    if (!box) return;
+                    above = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+                    owner = box->parentWidget();
+                    closer.stop();
+                    box->reject();
+                });
+                closer.start(5);
+                row.open();
+                QVERIFY2(above == inView, row.what);
+                QVERIFY2(owner == (inView && row.reowned ? rgb : row.askedOwner), row.what);
+            }
+        }
+        QVERIFY(!form->gammaWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 
     // Three frames to a colour window: its size, its kind and a sky pixel at the level 9.
