@@ -235,6 +235,18 @@ TRGBComp::TRGBComp(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowSta
     onArrow(UpDown13, &TRGBComp::UpDown13Click);
 }
 
+void TRGBComp::showEvent(QShowEvent* event) {
+    // A window is moved before the system shows it, so it appears at its place at once.
+    if (const TMainForm* main = mainForm())
+        move(place_.forShowing([&] { return BelowToolBar(*main, frameGeometry().size(), 0); }));
+    QWidget::showEvent(event);
+}
+
+void TRGBComp::hideEvent(QHideEvent* event) {
+    place_.hidden(pos());
+    QWidget::hideEvent(event);
+}
+
 TMainForm* TRGBComp::mainForm() const { return qobject_cast<TMainForm*>(parentWidget()); }
 
 QListWidget* TRGBComp::list(int which) const {

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "platform/controls.h"
+#include "rgbcomp/Advance1.h"
 #include "rgbcomp/setup.h"
 
 class QGroupBox;
@@ -180,7 +181,14 @@ public:
     void UpDown12Click(platform::UpDown::Button button = platform::UpDown::Button::Up);
     void UpDown13Click(platform::UpDown::Button button = platform::UpDown::Button::Up);
 
+protected:
+    // The first showing opens below the main window's bars, later ones where the user left
+    // the window.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
+    KeptPlace place_;
     QListWidget* list(int which) const;
     QLineEdit* countField(int which) const;
     void addFrames(int which);

@@ -387,6 +387,28 @@ private slots:
         QVERIFY(!form->gammaWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 
+    // The workbench and its advanced window open below the main window's menu and tool bar,
+    // covering neither, and come back where the user moved them.
+    void windowsOpenBelowTheBarsAndKeepTheirPlace() {
+        const QRect bars(form->menuBar()->mapToGlobal(QPoint(0, 0)),
+                         form->SpeedBar->mapToGlobal(QPoint(form->SpeedBar->width(), form->SpeedBar->height())));
+        form->RGB1Click();
+        rgb->Button14Click();
+        QWidget* windows[] = {rgb, rgb->advance};
+        for (QWidget* w : windows) {
+            QVERIFY(w->isVisible());
+            QVERIFY2(!w->frameGeometry().intersects(bars), w->metaObject()->className());
+            QVERIFY(w->frameGeometry().top() > bars.bottom());
+        }
+        for (QWidget* w : windows) {
+            const QPoint moved = w->pos() + QPoint(37, 23);
+            w->move(moved);
+            w->hide();
+            w->show();
+            QCOMPARE(w->pos(), moved);
+        }
+    }
+
     // Three frames to a colour window: its size, its kind and a sky pixel at the level 9.
     void aCompositeRunMakesAColourWindow() {
         const QString r = writeFrame("r.fits", 48, 40, 24, 20), g = writeFrame("g.fits", 48, 40, 24, 20),
