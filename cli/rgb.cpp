@@ -35,8 +35,8 @@ int RgbComposite(const std::vector<std::string>& args) {
     if (!picture) return usage(PictureExtensionUsage(out));
     const platform::DisplayFormat format = *picture;
     try {
-        // A fresh workbench: the set-up a load starts from when the program has just started.
-        const RGBCompositeSetup setup = LoadProjectFile(project);
+        // What a freshly started workbench runs after loading the file.
+        const RGBCompositeSetup setup = FreshWorkbenchRun(LoadProjectFile(project));
         Progress silent;
         std::optional<Raster> result =
             RunRGBComposite(setup, silent, [](const std::string& notice) { std::cerr << "nuvak-cli: " << notice << "\n"; });

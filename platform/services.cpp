@@ -1,5 +1,6 @@
 #include "platform/services.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
@@ -74,8 +75,37 @@ int SelectedFilterIndex(const QFileDialog& dialog) {
 
 namespace {
 
+// The always-on-top window in view that a box must not open beneath: the active window if it
+// is one, else the last one shown; nullptr when none is in view.
+QWidget* WindowOnTop(const QWidget* except = nullptr) {
+    const auto onTop = [except](QWidget* w) {
+        return w && w != except && w->isVisible() && w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    };
+    if (QWidget* active = QApplication::activeWindow(); onTop(active)) return active;
+    QWidget* found = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (onTop(w)) found = w;
+    return found;
+}
+
+// A box opened while an always-on-top window is in view would open beneath that window and
+// leave the program looking frozen. Such a box belongs to that window instead (the system
+// keeps a box above the window it belongs to, native file dialogs included) unless its own
+// window stays on top already.
+QWidget* OwnerOf(QWidget* parent) {
+    if (parent && parent->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) return parent;
+    QWidget* top = WindowOnTop();
+    return top ? top : parent;
+}
+
+// ... and stays on top itself, above every such window.
+void KeepAbove(QWidget& box) {
+    if (WindowOnTop(&box)) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+}
+
 FileDialogResult runFileDialog(QWidget* parent, const FileDialogRequest& r, bool save) {
-    QFileDialog dialog(parent, r.title);
+    QFileDialog dialog(OwnerOf(parent), r.title);
+    KeepAbove(dialog);
     SetUpFileDialog(dialog, r, save);
     FileDialogResult result;
     if (dialog.exec() != QDialog::Accepted) return result;
@@ -88,17 +118,21 @@ FileDialogResult runFileDialog(QWidget* parent, const FileDialogRequest& r, bool
 }  // namespace
 
 void QtServices::message(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Nuvak"), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Nuvak"), text, QMessageBox::Ok, OwnerOf(parent));
+    KeepAbove(box);
     box.exec();
 }
 
 bool QtServices::confirm(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Nuvak"), text, QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Nuvak"), text, QMessageBox::Yes | QMessageBox::No,
+                    OwnerOf(parent));
+    KeepAbove(box);
     return box.exec() == QMessageBox::Yes;
 }
 
 void QtServices::errorBox(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Nuvak"), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Nuvak"), text, QMessageBox::Ok, OwnerOf(nullptr));
+    KeepAbove(box);
     box.exec();
 }
 
@@ -110,7 +144,14 @@ FileDialogResult QtServices::saveDialog(QWidget* parent, const FileDialogRequest
     return runFileDialog(parent, request, true);
 }
 
-int QtServices::showModal(QDialog* dialog) { return dialog->exec(); }
+int QtServices::showModal(QDialog* dialog) {
+    // The dialog lives on: it stays on top only while it is shown above such a window.
+    const bool onTop = dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    KeepAbove(*dialog);
+    const int result = dialog->exec();
+    if (!onTop) dialog->setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    return result;
+}
 
 int QtServices::memoryLoad() { return MemoryLoadPercent(); }
 

@@ -111,6 +111,12 @@ inline constexpr char kEdgeRange[] = "1.0-5.0の数字を入力してくださ�
 // Tracking measurement (UTF-8).
 inline constexpr char kTrackTooLarge[] = "画像が大きすぎます。\n4000x4000ピクセル以下の画像をお使いください。";
 inline constexpr char kTrackSizeDiffers[] = "画像のサイズが違うので、処理を中断します。";
+// A dark of another size than the frames (dark file, its width and height, the frame file,
+// its width and height) or than the first dark (dark file and size, first dark and size).
+inline constexpr char kTrackDarkSizeDiffers[] =
+    "ダークフレーム「{}」の大きさ（{} × {}）が画像「{}」の大きさ（{} × {}）と違うので、処理を中断します。";
+inline constexpr char kTrackDarksDiffer[] =
+    "ダークフレーム「{}」の大きさ（{} × {}）がダークフレーム「{}」の大きさ（{} × {}）と違うので、処理を中断します。";
 inline constexpr char kTrackPsfZero[] = "PSFの体積がゼロになったので処理を中断します。";
 inline constexpr char kTrackFocalRange[] = "焦点距離を正しく入力してください。";
 inline constexpr char kTrackPixelRange[] = "画素サイズを正しく入力してください。";
@@ -177,10 +183,10 @@ inline constexpr char kProjectSlope[] = "背景傾斜補正の設定";
 inline constexpr char kProjectNoColourFrames[] = "{}: 赤・緑・青のファイルがそろっていないため、RGBコンポジットを行えません。";
 
 // RGB composite run (UTF-8).
-// Shown once when a frame does not have the size of the first green frame.
+// Shown once when a dark does not have the size of the first green frame; the run goes on.
 inline constexpr char kCompositeResolutionError[] = "Resolution Error !!";
-// A light frame or the flat of another size: file, its width and height, then the width and
-// height of the first green frame.
+// A light frame or the flat of another size, the run's one message for it: file, its width
+// and height, then the width and height of the first green frame.
 inline constexpr char kCompositeSizeDiffers[] =
     "フレーム「{}」の大きさ（{} × {}）が最初の緑のフレームの大きさ（{} × {}）と違うため、RGB合成を中止しました。";
 // A list longer than the run takes: list name, its count, the limit.

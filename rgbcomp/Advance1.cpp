@@ -4,25 +4,41 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <algorithm>
 
 #include "core/format.h"
 #include "platform/controls.h"
 #include "platform/services.h"
+#include "rgbcomp/Rgbcomp1.h"
+#include "rgbcomp/project.h"
+#include "workspace/Morvel2.h"
 
 namespace nuvak {
 
 namespace {
 
+// Space between a workbench window and the main window's bars, and between the two windows.
+constexpr int kGap = 8;
+
 int flag(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
 
-// A loaded flag checks the box for 1 and clears it for 0.
-void showFlag(QCheckBox* box, int value) {
-    if (value == 1 || value == 0) box->setChecked(value == 1);
-}
+void showFlag(QCheckBox* box, int value) { box->setChecked(FlagAfterLoad(flag(box), value) == 1); }
 
 }  // namespace
+
+QPoint BelowToolBar(const TMainForm& main, QSize frame, int dx) {
+    // The client area starts right under the menu bar and the tool bar.
+    QPoint at = main.mdiArea()->mapToGlobal(QPoint(kGap + dx, kGap));
+    if (const QScreen* screen = main.screen()) {
+        const QRect room = screen->availableGeometry();
+        at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - frame.width())));
+    }
+    return at;
+}
 
 TAdvance::TAdvance(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("TAdvance"));
@@ -93,6 +109,22 @@ void TAdvance::showSettings(const AdvancedCompositeSettings& s) {
         showFlag(turn[c], s.turn[c]);
         showFlag(slope[c], s.slope[c]);
     }
+}
+
+void TAdvance::showEvent(QShowEvent* event) {
+    // A window is moved before the system shows it, so it appears at its place at once.
+    if (const TMainForm* main = qobject_cast<const TMainForm*>(parentWidget())) {
+        move(place_.forShowing([&] {
+            const int beside = main->rgbWindow ? main->rgbWindow->frameGeometry().width() + kGap : 0;
+            return BelowToolBar(*main, frameGeometry().size(), beside);
+        }));
+    }
+    QWidget::showEvent(event);
+}
+
+void TAdvance::hideEvent(QHideEvent* event) {
+    place_.hidden(pos());
+    QWidget::hideEvent(event);
 }
 
 void TAdvance::Button1Click() {

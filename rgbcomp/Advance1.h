@@ -2,7 +2,9 @@
 // The advanced settings of the RGB composite workbench: blooming removal, 180-degree turn
 // and background slope per channel. Always on top.
 
+#include <QPoint>
 #include <QWidget>
+#include <optional>
 
 #include "rgbcomp/setup.h"
 
@@ -14,6 +16,32 @@ class QPushButton;
 class QRadioButton;
 
 namespace nuvak {
+
+class TMainForm;
+
+// Where a workbench window of the given frame size opens the first time: below the main
+// window's menu and tool bar, at the left of its client area moved right by dx, and moved
+// back left as far as the screen needs (never up over the bars).
+QPoint BelowToolBar(const TMainForm& main, QSize frame, int dx);
+
+// The place a workbench window keeps: where it first opens, then wherever the user left it
+// when it was hidden, for the rest of the run.
+class KeptPlace {
+public:
+    // The place for a showing; first() gives it the first time.
+    template <class First>
+    QPoint forShowing(First first) {
+        if (!kept_) kept_ = first();
+        return *kept_;
+    }
+    // Hidden after a showing (a hide before the first showing keeps nothing).
+    void hidden(QPoint at) {
+        if (kept_) kept_ = at;
+    }
+
+private:
+    std::optional<QPoint> kept_;
+};
 
 class TAdvance : public QWidget {
     Q_OBJECT
@@ -65,6 +93,15 @@ public:
 
     // "閉じる": copies the settings and hides the window.
     void Button1Click();
+
+protected:
+    // The first showing opens beside the workbench, below the main window's bars; later ones
+    // where the user left the window.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    KeptPlace place_;
 };
 
 }  // namespace nuvak

@@ -235,6 +235,18 @@ TRGBComp::TRGBComp(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowSta
     onArrow(UpDown13, &TRGBComp::UpDown13Click);
 }
 
+void TRGBComp::showEvent(QShowEvent* event) {
+    // A window is moved before the system shows it, so it appears at its place at once.
+    if (const TMainForm* main = mainForm())
+        move(place_.forShowing([&] { return BelowToolBar(*main, frameGeometry().size(), 0); }));
+    QWidget::showEvent(event);
+}
+
+void TRGBComp::hideEvent(QHideEvent* event) {
+    place_.hidden(pos());
+    QWidget::hideEvent(event);
+}
+
 TMainForm* TRGBComp::mainForm() const { return qobject_cast<TMainForm*>(parentWidget()); }
 
 QListWidget* TRGBComp::list(int which) const {
@@ -449,9 +461,13 @@ void TRGBComp::Button15Click() {
     const platform::FileDialogRequest request{QString(), kProjectFilter, 1, false, true};
     const platform::FileDialogResult r = platform::ui().openDialog(this, request);
     if (!r.accepted || r.files.isEmpty()) return;
+    // A mode or detection number that is none of the choices leaves the buttons and the
+    // star fields' locks as they are.
+    RGBCompositeSetup keep;
+    keep.starMode = keep.detect = -1;
     RGBCompositeSetup loaded;
     try {
-        loaded = LoadProjectFile(r.files.first().toStdString(), choices());
+        loaded = LoadProjectFile(r.files.first().toStdString(), keep);
     } catch (const CompositeError& e) {
         ShowError(this, e);
         return;

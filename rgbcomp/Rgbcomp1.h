@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "platform/controls.h"
+#include "rgbcomp/Advance1.h"
 #include "rgbcomp/setup.h"
 
 class QGroupBox;
@@ -180,15 +181,21 @@ public:
     void UpDown12Click(platform::UpDown::Button button = platform::UpDown::Button::Up);
     void UpDown13Click(platform::UpDown::Button button = platform::UpDown::Button::Up);
 
+protected:
+    // The first showing opens below the main window's bars, later ones where the user left
+    // the window.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
+    KeptPlace place_;
     QListWidget* list(int which) const;
     QLineEdit* countField(int which) const;
     void addFrames(int which);
     void deleteFrames(int which);
     // The reference-star mode's locks on the star fields and their up-downs.
     void lockStarFields(int mode);
-    // The mode and detection choices, the rest of the set-up at its defaults (what a project
-    // load keeps when the file's number is none of the choices).
+    // The mode and detection choices, the rest of the set-up at its defaults.
     RGBCompositeSetup choices() const;
     // The main window the results go to (the window's owner), or nullptr.
     TMainForm* mainForm() const;

@@ -157,10 +157,9 @@ FrameSize ReadCompositeFrame(const std::string& path, int w, int h, IntArray2D& 
     return size;
 }
 
-void ReadSizedFrame(const std::string& path, int w, int h, IntArray2D& p, const CompositeNotice& notice) {
+void ReadSizedFrame(const std::string& path, int w, int h, IntArray2D& p) {
     const FrameSize size = ReadCompositeFrame(path, w, h, p);
     if (size == FrameSize{w, h}) return;
-    if (notice) notice(msg::kCompositeResolutionError);
     throw CompositeError(FillMessage(msg::kCompositeSizeDiffers, path, size.width, size.height, w, h));
 }
 
@@ -239,8 +238,8 @@ void BuildMasterDark(const std::vector<std::string>& darks, int w, int h, IntArr
     TruncateInto(acc, w, h, dark);
 }
 
-DoubleArray2D LoadFlatLevels(const std::string& path, int w, int h, IntArray2D& scratch, const CompositeNotice& notice) {
-    ReadSizedFrame(path, w, h, scratch, notice);
+DoubleArray2D LoadFlatLevels(const std::string& path, int w, int h, IntArray2D& scratch) {
+    ReadSizedFrame(path, w, h, scratch);
     std::int32_t top = 0;
     for (int x = 0; x < w; ++x) {
         const std::int32_t* col = scratch[x];

@@ -29,9 +29,9 @@ struct FrameSize {
 // untouched when that differs. Throws FileError for a file that cannot be read.
 FrameSize ReadCompositeFrame(const std::string& path, int w, int h, IntArray2D& p);
 
-// As ReadCompositeFrame, but a frame of another size stops the run: notice("Resolution
-// Error !!"), then CompositeError naming the file and both sizes.
-void ReadSizedFrame(const std::string& path, int w, int h, IntArray2D& p, const CompositeNotice& notice);
+// As ReadCompositeFrame, but a frame of another size stops the run with CompositeError
+// naming the file and both sizes (one message; the dark's notice is not shown for it).
+void ReadSizedFrame(const std::string& path, int w, int h, IntArray2D& p);
 
 // True when some column of c holds more than l consecutive values at or above t: only then
 // can RemoveBlooming(t, l, r, ...) change the channel.
@@ -60,7 +60,7 @@ void BuildMasterDark(const std::vector<std::string>& darks, int w, int h, IntArr
 
 // The flat levels L = flat / largest flat value of the frame at path (read into scratch);
 // a frame of another size stops the run as ReadSizedFrame does.
-DoubleArray2D LoadFlatLevels(const std::string& path, int w, int h, IntArray2D& scratch, const CompositeNotice& notice);
+DoubleArray2D LoadFlatLevels(const std::string& path, int w, int h, IntArray2D& scratch);
 
 // Dark subtraction (no clamp), flat division (v / L truncated where L > 0) and the 180-degree
 // turn of one frame in one pass; dark and levels may be null. A turned frame is written into

@@ -61,12 +61,11 @@ private:
 
 // One frame on its way into a channel: its buffers (the frame and the work array of the hot
 // pixels, the turn and the resampling, swapped as the steps go) and what its preparation
-// gave. Notices and errors are kept, to be shown in the order of the frames.
+// gave. An error is kept, to stop the run in the order of the frames.
 struct FrameSlot {
     IntArray2D* frame = nullptr;
     IntArray2D* spare = nullptr;
     FrameShift shift;
-    std::vector<std::string> notices;
     std::exception_ptr error;
 };
 
@@ -82,12 +81,11 @@ struct FrameSteps {
     // Reads, cleans, calibrates and aligns the frame at path for channel c into the slot.
     // Touches nothing but the slot, so that two frames can be prepared at once.
     void prepare(const std::string& path, int c, FrameSlot& slot) const noexcept {
-        slot.notices.clear();
         slot.error = nullptr;
         try {
             IntArray2D& frame = *slot.frame;
             IntArray2D& spare = *slot.spare;
-            ReadSizedFrame(path, w, h, frame, [&](const std::string& m) { slot.notices.push_back(m); });
+            ReadSizedFrame(path, w, h, frame);
             // Blooming removal changes nothing unless some column has a long saturated run.
             if (HasLongRun(kBloomThreshold[c], kBloomLength, w, h, frame))
                 RemoveBlooming(kBloomThreshold[c], kBloomLength, 1, w, h, frame);
@@ -107,10 +105,8 @@ struct FrameSteps {
     }
 };
 
-// Shows a prepared frame's notices, then stops the run with its error if it had one.
-void Settle(const FrameSlot& slot, const CompositeNotice& notice) {
-    if (notice)
-        for (const std::string& m : slot.notices) notice(m);
+// Stops the run with a prepared frame's error if it had one.
+void Settle(const FrameSlot& slot) {
     if (slot.error) std::rethrow_exception(slot.error);
 }
 
@@ -145,7 +141,7 @@ Raster Compose(const RGBCompositeSetup& setup, Progress& progress, const Composi
     progress.setPosition(30);
 
     if (!dark.empty()) BuildMasterDark(lists[kDarkFrames], w, h, dark, acc, progress, notice);
-    if (!lists[kFlatFrames].empty()) levels = LoadFlatLevels(lists[kFlatFrames].front(), w, h, channel[0], notice);
+    if (!lists[kFlatFrames].empty()) levels = LoadFlatLevels(lists[kFlatFrames].front(), w, h, channel[0]);
     progress.setPosition(20);
 
     RGBCompositeSetup s = setup;
@@ -154,7 +150,7 @@ Raster Compose(const RGBCompositeSetup& setup, Progress& progress, const Composi
     StarPair reference;
     if (s.starMode == kTwoStars) {
         IntArray2D& scratch = channel[0];
-        ReadSizedFrame(firstGreen, w, h, scratch, notice);
+        ReadSizedFrame(firstGreen, w, h, scratch);
         if (!dark.empty()) CalibrateFrame(&dark, nullptr, false, w, h, scratch, scratch);
         try {
             reference = MeasureStarPair(w, h, s, scratch);
@@ -198,10 +194,10 @@ Raster Compose(const RGBCompositeSetup& setup, Progress& progress, const Composi
             const bool working = worker.valid();
             steps.prepare(paths[k], c, first);
             if (working) worker.get();
-            Settle(first, notice);
+            Settle(first);
             if (pair) {
                 if (!working) steps.prepare(paths[k + 1], c, second);
-                Settle(second, notice);
+                Settle(second);
             }
             // The frames join the mean in their order, the right half of the columns on the
             // worker when there is one.

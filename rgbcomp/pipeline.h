@@ -13,7 +13,8 @@
 
 namespace nuvak {
 
-// Receives the notices the run shows on its way ("Resolution Error !!").
+// Receives the notices the run shows on its way and goes on after ("Resolution Error !!" for
+// a dark of another size).
 using CompositeNotice = std::function<void(const std::string&)>;
 
 // Runs the composite of the set-up. The progress bar receives the positions the workbench

@@ -196,6 +196,21 @@ RGBCompositeSetup ParseProjectFile(std::string_view text, const std::string& nam
     return s;
 }
 
+int FlagAfterLoad(int shown, int loaded) { return loaded == 1 || loaded == 0 ? loaded : shown; }
+
+RGBCompositeSetup FreshWorkbenchRun(const RGBCompositeSetup& loaded) {
+    RGBCompositeSetup s = loaded;
+    const AdvancedCompositeSettings fresh;
+    AdvancedCompositeSettings& a = s.advanced;
+    a.bloomingEnable = FlagAfterLoad(fresh.bloomingEnable, a.bloomingEnable);
+    for (int c = 0; c < 3; ++c) {
+        a.turn[c] = FlagAfterLoad(fresh.turn[c], a.turn[c]);
+        a.slope[c] = FlagAfterLoad(fresh.slope[c], a.slope[c]);
+    }
+    for (double* v : {&s.r, &s.g, &s.b, &s.k}) *v = ParseReal(FormatGeneral(*v));
+    return s;
+}
+
 std::string ProjectFileName(const std::string& chosen) { return ChangeFileExt(chosen, ".mvl"); }
 
 void SaveProjectFile(const std::string& path, const RGBCompositeSetup& setup) {

@@ -21,6 +21,17 @@ RGBCompositeSetup ParseProjectFile(std::string_view text, const std::string& nam
 // The name a chosen save name is written under: its extension replaced by ".mvl".
 std::string ProjectFileName(const std::string& chosen);
 
+// A check box of the advanced settings window after a load: checked for a loaded 1, cleared
+// for a 0, and as it was shown (1 or 0) for any other value.
+int FlagAfterLoad(int shown, int loaded);
+
+// The set-up "OK" runs in a freshly started workbench that has loaded `loaded` (read from a
+// fresh set-up, so that a mode or detection number other than 0, 1, 2 left none and peak):
+// the run takes the advanced window's check boxes, still cleared where the file's flag was
+// neither 1 nor 0, and reads the factors back from the fields that show them in general
+// decimal form (ConversionError where such a field cannot be read back).
+RGBCompositeSetup FreshWorkbenchRun(const RGBCompositeSetup& loaded);
+
 // Writes the file atomically (FileError when it cannot be written) and reads it back.
 void SaveProjectFile(const std::string& path, const RGBCompositeSetup& setup);
 RGBCompositeSetup LoadProjectFile(const std::string& path, const RGBCompositeSetup& before = {});

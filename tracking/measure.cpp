@@ -17,6 +17,7 @@
 #include "core/error.h"
 #include "core/fileio.h"
 #include "core/fits.h"
+#include "core/format.h"
 #include "resources/messages.h"
 #include "rgbcomp/hotpixels.h"
 
@@ -136,7 +137,7 @@ public:
                 h_ = hd.height;
                 read_ = allocate(w_, std::min(h_, kDarkBlockRows), paths[k]);
             } else if (hd.width != w_ || hd.height != h_) {
-                throw TrackingError(msg::kTrackSizeDiffers);
+                throw TrackingError(FillMessage(msg::kTrackDarksDiffer, paths[k], hd.width, hd.height, paths[0], w_, h_));
             }
             // The zero offset as LoadFits takes it: the token scan of the first header block,
             // or the BZERO card's value without a match.
@@ -152,6 +153,7 @@ public:
 
     int width() const { return w_; }
     int height() const { return h_; }
+    const std::string& firstName() const { return darks_.front().source->name(); }
 
     // frame := frame - dark over rows y0 .. y1 - 1 of its w columns, each row of the master
     // dark made when first needed; a negative result becomes 0 (and one beyond 32 bits,
@@ -353,7 +355,9 @@ void RunFrames::open(const std::string& path) {
     if (s.opened == 0) {
         s.w0 = w;
         s.h0 = h;
-        if (s.dark && (s.dark->width() != w || s.dark->height() != h)) throw TrackingError(msg::kTrackSizeDiffers);
+        if (s.dark && (s.dark->width() != w || s.dark->height() != h))
+            throw TrackingError(FillMessage(msg::kTrackDarkSizeDiffers, s.dark->firstName(), s.dark->width(),
+                                            s.dark->height(), path, w, h));
         s.frame = allocate(w, h, path);
         if (s.noiseCut) s.raw = allocate(w, std::min(h, kNoiseCutRows + 2), path);
     } else if (w != s.w0 || h != s.h0) {

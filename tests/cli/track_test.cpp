@@ -90,6 +90,11 @@ TEST_F(CliTrack, RunFailuresExitWithOneAndTheMessage) {
     const RunResult size = track({frames_[0], small}, false);
     EXPECT_EQ(size.status, 1);
     EXPECT_NE(size.err.find("画像のサイズが違うので、処理を中断します。"), std::string::npos) << size.err;
+    // A dark of another size: the message names the dark and the first frame.
+    const RunResult dark = track({"--dark", small});
+    EXPECT_EQ(dark.status, 1);
+    EXPECT_NE(dark.err.find("ダークフレーム「" + small + "」の大きさ"), std::string::npos) << dark.err;
+    EXPECT_NE(dark.err.find("画像「" + frames_[0] + "」"), std::string::npos) << dark.err;
     // A parameter out of range: the statistics refuse it.
     const RunResult focal = track({"--focal", "30001"});
     EXPECT_EQ(focal.status, 1);

@@ -8,6 +8,7 @@
 
 #include "core/error.h"
 #include "core/fits.h"
+#include "core/format.h"
 #include "core/samples.h"
 #include "resources/messages.h"
 #include "rgbcomp/hotpixels.h"
@@ -371,10 +372,18 @@ TEST_F(MeasurementRun, DarksOfAnotherSizeStopTheRun) {
     const std::string same = Write(dir, "same.fits", Flat(40, 30, 5));
     const std::string narrow = Write(dir, "narrow.fits", Flat(39, 30, 5));
     settings.darkProcessing = true;
-    for (const auto& darks : {std::vector<std::string>{narrow}, std::vector<std::string>{same, narrow},
-                              std::vector<std::string>{narrow, same}}) {
-        settings.darks = darks;
-        EXPECT_EQ(RunError({f, f}, settings, state), msg::kTrackSizeDiffers) << darks.size() << " darks";
+    // The message names the dark and the file it does not fit, with both sizes.
+    const struct {
+        std::vector<std::string> darks;
+        std::string says;
+    } rows[] = {
+        {{narrow}, FillMessage(msg::kTrackDarkSizeDiffers, narrow, 39, 30, f, 40, 30)},
+        {{same, narrow}, FillMessage(msg::kTrackDarksDiffer, narrow, 39, 30, same, 40, 30)},
+        {{narrow, same}, FillMessage(msg::kTrackDarksDiffer, same, 40, 30, narrow, 39, 30)},
+    };
+    for (const auto& row : rows) {
+        settings.darks = row.darks;
+        EXPECT_EQ(RunError({f, f}, settings, state), row.says) << row.darks.size() << " darks";
     }
 }
 

@@ -1,7 +1,9 @@
 // The RGB composite workbench driven through its handlers with scripted dialogs: frame
 // lists, field and arrow pairs, the reference-star modes, coordinate windows, the project
 // file and a composite run to a colour window.
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,16 +13,21 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
+#include "platform/bmp.h"
 #include "platform/controls.h"
+#include "platform/services.h"
 #include "rgbcomp/Advance1.h"
 #include "rgbcomp/Rgbcomp1.h"
 #include "rgbcomp/pipeline.h"
 #include "rgbcomp/project.h"
 #include "tests/support/files.h"
 #include "tests/support/fits_files.h"
+#include "tests/support/run.h"
 #include "tests/support/ui/scripted_services.h"
+#include "imageops/Gamma1.h"
 #include "workspace/Child.h"
 #include "workspace/Morvel2.h"
 #include "workspace/Startup.h"
@@ -267,6 +274,139 @@ private slots:
         dialogs->openFiles({file("bad.mvl")}, 1).acknowledge(QStringLiteral("bad.mvl"));
         rgb->Button15Click();
         QVERIFY(rgb->setup() == saved);
+    }
+
+    // Project files with numbers the window's buttons and boxes do not take: "OK" after a
+    // load into a fresh workbench and nuvak-cli rgb make the same picture (a flag neither 1
+    // nor 0 leaves its box cleared, so nothing is turned or levelled), and a mode that is
+    // none of the three leaves the star fields' arrows as they were at start.
+    void oddProjectValuesRunAsTheWindowShowsThem_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("detect");
+        QTest::addColumn<QString>("turn");   // red green blue
+        QTest::addColumn<QString>("slope");
+        QTest::addColumn<bool>("star2Arrows");
+        QTest::newRow("turn 2 -1 3") << 1 << 1 << "2 -1 3" << "0 0 0" << false;
+        QTest::newRow("slope 3 2 -1") << 1 << 0 << "0 0 0" << "3 2 -1" << false;
+        QTest::newRow("mode 7, detection 5") << 7 << 5 << "1 2 0" << "0 1 5" << true;
+        QTest::newRow("flags 1 and 0") << 0 << 2 << "0 1 0" << "1 0 1" << false;
+    }
+    void oddProjectValuesRunAsTheWindowShowsThem() {
+        QFETCH(int, mode);
+        QFETCH(int, detect);
+        QFETCH(QString, turn);
+        QFETCH(QString, slope);
+        QFETCH(bool, star2Arrows);
+        // A star off the centre on a sloping sky, so that a turn or a levelling shows.
+        const auto sky = [this](const char* name) {
+            const std::string path = dir->file(name);
+            test::WriteBytes(path, test::FitsBuilder::Image16(40, 32)
+                                       .samples(40, 32,
+                                                [](int x, int y) {
+                                                    const bool star = std::abs(x - 14) <= 1 && std::abs(y - 10) <= 1;
+                                                    return test::Stored(star ? 9000 : 1000 + 20 * x + 7 * y);
+                                                })
+                                       .bytes());
+            return path;
+        };
+        RGBCompositeSetup s;
+        s.lists = {{{sky("r.fits")}, {sky("g.fits")}, {sky("b.fits")}, {}, {}}};
+        s.starMode = mode;
+        s.detect = detect;
+        s.x1 = 14, s.y1 = 10, s.delta1 = 5;
+        s.bx = 30, s.by = 20;
+        const QStringList t = turn.split(QLatin1Char(' ')), l = slope.split(QLatin1Char(' '));
+        for (int c = 0; c < 3; ++c) {
+            s.advanced.turn[c] = t[c].toInt();
+            s.advanced.slope[c] = l[c].toInt();
+        }
+        const std::string project = dir->file("odd.mvl");
+        test::WriteBytes(project, test::BytesOf(ProjectFileText(s)));
+        const std::string out = dir->file("cli.bmp");
+        const test::RunResult cli = test::Run(NUVAK_CLI_PATH, {"rgb", project, out});
+        QVERIFY2(cli.status == 0, cli.err.c_str());
+
+        dialogs->openFiles({QString::fromStdString(project)}, 1);
+        rgb->Button15Click();
+        QCOMPARE(rgb->UpDown3->isEnabled(), star2Arrows);
+        QVERIFY(rgb->RadioButton5->isChecked() == (detect != 0 && detect != 2));
+        rgb->Button7Click();
+        QCOMPARE(form->children().size(), 1);
+        const Raster& window = form->activeChild()->document().Image;
+        const Raster written = platform::LoadBmp(out);
+        QCOMPARE(written.width, window.width);
+        QCOMPARE(written.height, window.height);
+        QVERIFY(written.bytes == window.bytes);
+    }
+
+    // With the always-on-top workbench in view, the real boxes and dialogs open above it: they
+    // stay on top too and belong to it; with it hidden they open as asked, and a dialog that
+    // lives on does not keep the flag.
+    void boxesOpenAboveTheWorkbench() {
+        struct RealServices {
+            platform::Services* scripted = platform::setServices(nullptr);
+            ~RealServices() { platform::setServices(scripted); }
+        } real;
+        struct Row {
+            const char* what;
+            std::function<void()> open;
+            QWidget* askedOwner;
+            bool reowned;
+        };
+        const Row rows[] = {
+            {"bad B.G.L",
+             [this] {
+                 rgb->Edit14->setText(QStringLiteral("10"));
+                 rgb->Edit14->setText(QStringLiteral("10a"));
+             },
+             nullptr, true},
+            {"main window's open", [this] { form->Open1Click(); }, form.get(), true},
+            {"workbench's load", [this] { rgb->Button15Click(); }, rgb, false},
+            {"kept dialog", [this] { platform::ui().showModal(form->gammaWindow); }, form.get(), false},
+        };
+        for (const bool inView : {false, true}) {
+            rgb->setVisible(inView);
+            for (const Row& row : rows) {
+                bool above = false;
+                QWidget* owner = nullptr;
+                QTimer closer;
+                connect(&closer, &QTimer::timeout, [&] {
+                    auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                    if (!box) return;
+                    above = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+                    owner = box->parentWidget();
+                    closer.stop();
+                    box->reject();
+                });
+                closer.start(5);
+                row.open();
+                QVERIFY2(above == inView, row.what);
+                QVERIFY2(owner == (inView && row.reowned ? rgb : row.askedOwner), row.what);
+            }
+        }
+        QVERIFY(!form->gammaWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    }
+
+    // The workbench and its advanced window open below the main window's menu and tool bar,
+    // covering neither, and come back where the user moved them.
+    void windowsOpenBelowTheBarsAndKeepTheirPlace() {
+        const QRect bars(form->menuBar()->mapToGlobal(QPoint(0, 0)),
+                         form->SpeedBar->mapToGlobal(QPoint(form->SpeedBar->width(), form->SpeedBar->height())));
+        form->RGB1Click();
+        rgb->Button14Click();
+        QWidget* windows[] = {rgb, rgb->advance};
+        for (QWidget* w : windows) {
+            QVERIFY(w->isVisible());
+            QVERIFY2(!w->frameGeometry().intersects(bars), w->metaObject()->className());
+            QVERIFY(w->frameGeometry().top() > bars.bottom());
+        }
+        for (QWidget* w : windows) {
+            const QPoint moved = w->pos() + QPoint(37, 23);
+            w->move(moved);
+            w->hide();
+            w->show();
+            QCOMPARE(w->pos(), moved);
+        }
     }
 
     // Three frames to a colour window: its size, its kind and a sky pixel at the level 9.
