@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -37,20 +36,16 @@ std::string escape(std::string_view text) {
 // A number with a fixed count of decimals; a dash when there is none.
 std::string fixed(double v, int decimals) {
     if (!std::isfinite(v)) return "—";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    const std::string s = FormatDecimals(v, decimals);
     // No "-0.00".
-    if (std::string_view(buf).find_first_of("123456789") == std::string_view::npos && buf[0] == '-')
-        return std::string(buf + 1);
-    return buf;
+    if (s.find_first_of("123456789") == std::string::npos && s[0] == '-') return s.substr(1);
+    return s;
 }
 
 // A number with a few significant digits, for probabilities and axis ticks.
 std::string general(double v, int digits = 3) {
     if (!std::isfinite(v)) return "—";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-    return buf;
+    return FormatSignificant(v, digits);
 }
 
 std::string withInterval(const Figure& f, int decimals, const char* unit) {
@@ -188,11 +183,7 @@ private:
     bool inside(double x, double y) const {
         return std::isfinite(x) && std::isfinite(y) && x >= x_.lo && x <= x_.hi && y >= y_.lo && y <= y_.hi;
     }
-    static std::string num(double v) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.1f", v);
-        return buf;
-    }
+    static std::string num(double v) { return FormatDecimals(v, 1); }
     static std::string line(double x0, double y0, double x1, double y1, const std::string& cls) {
         return "<line class=\"" + cls + "\" x1=\"" + num(x0) + "\" y1=\"" + num(y0) + "\" x2=\"" + num(x1) + "\" y2=\"" +
                num(y1) + "\"/>\n";
