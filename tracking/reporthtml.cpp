@@ -273,7 +273,9 @@ std::string residualPlot(const TrackingReport& r) {
         if (used(i)) residual[i] = r.ra[i] - (r.interceptRa + r.driftRa.value * r.t[i] / 60);
     // The fitted sinusoid, drawn finely enough to look smooth.
     std::vector<double> ft;
-    const double t0 = r.t.empty() ? 0 : r.t.front(), t1 = r.t.empty() ? 0 : r.t.back();
+    Range span;  // a frame that could not be read has no time
+    for (double t : r.t) span.add(t);
+    const double t0 = span.lo <= span.hi ? span.lo : 0, t1 = span.lo <= span.hi ? span.hi : 0;
     for (int k = 0; k <= 600; ++k) ft.push_back(t0 + (t1 - t0) * k / 600);
     for (double t : ft) fitted.push_back(std::isfinite(a) && p > 0 ? a * std::sin(2 * std::numbers::pi * t / p + r.pe.fitPhase) : kNoValue);
     Range x, y;
@@ -358,7 +360,10 @@ std::string reading(const TrackingReport& r) {
     if (r.noiseLimited)
         sentence("残差のばらつきは星像の重心の測定誤差だけで説明できます。架台は、これらのフレームで見分けられるよりもよく追尾しています。");
     const int lost = countFlag(r, "lost"), saturated = countFlag(r, "saturated");
-    if (lost) sentence(std::to_string(lost) + " フレームで星を見失ったため、すべての数値から除きました。");
+    if (lost)
+        sentence(std::to_string(lost) +
+                 " フレームは星を測れなかった（見失った、読めない、サイズが違うなど）ため、すべての数値から除きました。"
+                 "理由はフレームの表にあります。");
     if (saturated) sentence(std::to_string(saturated) + " フレームで星が飽和しています（65535に達しています）。");
     return s;
 }
@@ -402,7 +407,12 @@ std::string frameTable(const TrackingReport& r) {
             for (const std::string& f : r.flags[i])
             {
                 if (!flags.empty()) flags += ' ';
-                flags += f == "lost" ? std::string("見失った") : f == "saturated" ? std::string("飽和") : escape(f);
+                if (f == "lost") {
+                    const bool why = i < r.lostReasons.size() && !r.lostReasons[i].message.empty();
+                    flags += "見失った" + (why ? "（" + escape(r.lostReasons[i].message) + "）" : std::string());
+                } else {
+                    flags += f == "saturated" ? std::string("飽和") : escape(f);
+                }
             }
         const bool used = i < r.used.size() && r.used[i];
         t += std::string(used ? "<tr>" : "<tr class=\"unused\">") + "<td>" + std::to_string(i + 1) + "</td><td>" +
