@@ -400,7 +400,9 @@ void TTrack::Button8Click() {
         return;
     ProgressBar1->setValue(0);
     WriteFileAtomically(target, std::span(reinterpret_cast<const std::uint8_t*>(page.data()), page.size()));
-    platform::ui().openUrl(QUrl::fromLocalFile(QString::fromStdString(target)).toString());
+    // Without a browser the page would be written without a word: say where it is.
+    if (!platform::ui().openUrl(QUrl::fromLocalFile(QString::fromStdString(target)).toString()))
+        platform::ui().message(this, QString::fromStdString(FillMessage(msg::kTrackReportWritten, target)));
 }
 
 void TTrack::Button4Click() {

@@ -367,6 +367,12 @@ private slots:
         const test::Bytes bytes = test::ReadBytes(page);
         QVERIFY(std::string(bytes.begin(), bytes.end()).rfind("<!DOCTYPE html>", 0) == 0);
         QCOMPARE(dialogs->urls, QStringList{QUrl::fromLocalFile(QString::fromStdString(page)).toString()});
+        // A system that cannot open the page: a message names the written file.
+        dialogs->urlOpens = false;
+        dialogs->saveAs(QString::fromStdString(page), 1)
+            .answer(true, u8(msg::kOverwriteQuestion))
+            .acknowledge(u8("レポートを書き出しました: ") + QString::fromStdString(page));
+        track->Button8->click();
     }
 };
 
