@@ -219,6 +219,37 @@ TEST(ReportJson, WritesTheFieldsAsValidJsonAndEscapesPaths) {
         EXPECT_NE(json.find(part), std::string::npos) << part;
 }
 
+// The plots' legends name only the marks drawn; the periodogram's labels lie above its curve.
+TEST(ReportHtml, LegendsNameOnlyWhatIsDrawnAndLabelsClearTheCurve) {
+    for (bool flagged : {false, true}) {
+        SCOPED_TRACE(flagged ? "a lost and a saturated frame" : "every frame clean");
+        Series s;
+        for (int k = 0; k < 40; ++k) s.add(20 * k, 100 + 0.25 * k + 1.5 * std::sin(2 * kPi * k / 6), 50 + 0.05 * std::cos(k));
+        if (flagged) s.frames[5].found = false, s.frames[7].saturated = true;
+        ReportOptions o;
+        o.arcsecPerPixel = 2, o.wormPeriodS = 120;
+        const std::string page = ReportHtml(ComputeReport(s.frames, s.times, o));
+        for (const char* legend : {"飽和したフレーム</text>", "星を見失ったフレーム（×", "縦線：星を見失ったフレーム"})
+            EXPECT_EQ(page.find(legend) != std::string::npos, flagged) << legend;
+        EXPECT_NE(page.find("当てはめた正弦波"), std::string::npos);
+        EXPECT_NE(page.find("<p>「測定誤差の範囲内」は"), std::string::npos);
+
+        // The label's baseline (plus its descent) above the curve's highest point.
+        const std::size_t at = page.find("<path class=\"power\"");
+        ASSERT_NE(at, std::string::npos);
+        const std::string d = page.substr(at, page.find("/>", at) - at);
+        double top = 1e9;
+        for (std::size_t k = d.find_first_of("ML"); k != std::string::npos; k = d.find_first_of("ML", k + 1))
+            top = std::min(top, std::stod(d.substr(d.find(' ', k) + 1)));
+        const std::size_t label = page.find("class=\"peak-label\"");
+        ASSERT_NE(label, std::string::npos);
+        for (std::size_t k = label; (k = page.find("-label\"", k + 1)) != std::string::npos;) {
+            const std::size_t y = page.find("y=\"", k) + 3;
+            EXPECT_LT(std::stod(page.substr(y)) + 4, top);
+        }
+    }
+}
+
 // The window program runs under the session's locale; where that writes a decimal comma,
 // every page, file and label of the tracking must still be what the C locale gives.
 TEST(ReportHtml, NumbersIgnoreADecimalCommaLocale) {
