@@ -12,6 +12,7 @@
 #include <string>
 
 #include "cli/failure.h"
+#include "core/format.h"
 #include "tracking/report.h"
 #include "tracking/synthetic.h"
 
@@ -74,7 +75,7 @@ Run measure(const ScratchFolder& scratch, const std::string& name, const Synthet
     const TrackingParameters p = trackParameters();
     ReportOptions options;
     options.arcsecPerPixel = LabelArcsecPerPixel(p);
-    options.intervalS = std::stod(p.interval);
+    options.intervalS = ParseReal(p.interval);
     options.cameraAngleDeg = o.cameraAngleDeg;
     options.wormPeriodS = wormPeriodS;
     run.report = ComputeReport(MeasureReportFrames(paths, MeasureSettings{}), options);
@@ -122,11 +123,7 @@ public:
     }
     int misses() const { return misses_; }
 
-    static std::string fmt(double v) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.4g", v);
-        return buf;
-    }
+    static std::string fmt(double v) { return FormatSignificant(v, 4); }
 
 private:
     void row(const std::string& seq, const std::string& figure, const std::string& truth, const std::string& got,

@@ -168,6 +168,15 @@ Options parse(const std::vector<std::string>& args) {
     return o;
 }
 
+// The frame a run is at (1 on), 0 before the first.
+class FrameReached final : public MeasureProgress {
+public:
+    void setPosition(int i) override {
+        if (i > 0) frame = i;
+    }
+    int frame = 0;
+};
+
 std::string number(double v) {
     if (!std::isfinite(v)) return "null";
     char buf[40];
@@ -255,7 +264,14 @@ int Track(const std::vector<std::string>& args) {
         st.FrameCount = int(o.frames.size());
         // The start command takes the PSF radius as the search radius when it is plausible.
         if (o.settings.psfRadius > 0 && o.settings.psfRadius < 200) st.SearchRadius = o.settings.psfRadius;
-        RunMeasurement(o.frames, o.settings, st);
+        // The run stops at the first frame it cannot measure; its message then names that frame.
+        FrameReached reached;
+        try {
+            RunMeasurement(o.frames, o.settings, st, &reached);
+        } catch (const TrackingError& e) {
+            if (reached.frame == 0) throw;
+            throw TrackingError(o.frames[std::size_t(reached.frame - 1)] + ": " + e.what());
+        }
         const ResultLabels labels = RefreshStatistics(st, o.parameters);
         if (o.results) {
             std::vector<std::string> names;

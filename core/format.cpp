@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -139,10 +138,18 @@ std::string LowerExtension(const std::string& path) {
     return ext;
 }
 
-std::string FormatG6(double v) {
-    // The C locale's %g whatever locale the application has set (no decimal comma).
-    char buf[64];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
+std::string FormatG6(double v) { return FormatSignificant(v, 6); }
+
+// to_chars writes exactly what printf writes in the C locale, and ignores the locale set.
+std::string FormatSignificant(double v, int digits) {
+    char buf[400];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, std::max(digits, 1));
+    return ec == std::errc() ? std::string(buf, end) : std::string();
+}
+
+std::string FormatDecimals(double v, int decimals) {
+    char buf[400];  // room for the largest double in fixed form
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, std::clamp(decimals, 0, 60));
     return ec == std::errc() ? std::string(buf, end) : std::string();
 }
 

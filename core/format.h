@@ -44,5 +44,10 @@ std::string LowerExtension(const std::string& path);
 
 // C's %g: six significant digits, no trailing zeros (0.5, 0.333333, 2e+06), in the C locale.
 std::string FormatG6(double v);
+// C's %.*g and %.*f as the C locale writes them, whatever locale the process runs under:
+// every number a file or page of ours holds goes through these or the ones above, never
+// through printf, which would write a decimal comma under such a locale.
+std::string FormatSignificant(double v, int digits);
+std::string FormatDecimals(double v, int decimals);
 
 }  // namespace nuvak

@@ -130,6 +130,13 @@ inline constexpr char kTrackStarQuestion[] = "X = {}, Y = {} を指定しまし�
 inline constexpr char kTrackMeasureFirst[] = "計測処理を行ってください。";
 inline constexpr char kTrackPsfRadiusRange[] = "PSF半径には1～50間の数字を入力してください。";
 inline constexpr char kTrackMultiplierRange[] = "膨張係数には0.001～3.000間の数値を入力してください。";
+inline constexpr char kTrackReportWritten[] = "レポートを書き出しました: {}\nブラウザーで開けなかったので、このファイルを開いてください。";
+// Why the tracking report left a frame out ("{}" marks where a value is put in).
+inline constexpr char kReportLostTooLarge[] = "画像が大きすぎます（{}x{}ピクセル、4000x4000ピクセルまで）";
+inline constexpr char kReportLostNotFirstSize[] = "画像のサイズ {}x{} が最初のフレームの {}x{} と違います";
+inline constexpr char kReportLostNotDarkSize[] = "画像のサイズ {}x{} がダークフレームの {}x{} と違います";
+inline constexpr char kReportLostNoStar[] = "星が見つかりません";
+inline constexpr char kReportLostJump[] = "星の位置が前後のフレームから飛んでいます";
 
 // Tone operations (UTF-8).
 inline constexpr char kToneGammaNotPositive[] = "γには0より大きい数値を入力してください。";

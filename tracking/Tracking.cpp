@@ -197,17 +197,46 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
 
 void TTrack::placeFullLayout() {
     // The results panel and the graph kinds lie over the graph in the built layout, where
-    // they are hidden: here they go to the right of it and the window widens.
-    setFixedSize(705, 465);
-    GroupBox1->setGeometry(528, 8, 169, 321);
-    GroupBox3->setGeometry(528, 336, 169, 110);
-    // The coordinate box widens for the flattening boxes below its three choices.
-    GroupBox4->move(322, 12);
-    GroupBox5->setGeometry(406, 12, 106, 100);
-    for (auto [box, y] : {std::pair{RadioButton5, 16}, {RadioButton6, 34}, {RadioButton7, 52}}) box->move(8, y);
-    CheckBox4->setGeometry(8, 68, 96, 16);
-    CheckBox5->setGeometry(8, 84, 96, 16);
-    Button7->move(180, 95);
+    // they are hidden: here they go to the right of it and the window widens. Every control
+    // stays inside its group's frame and below the group's title (up to 24 pixels with a
+    // Japanese desktop font), with room for the figures in the bold FWHM label and for the
+    // flattening boxes under the coordinate choices, which makes the parameter group taller.
+    constexpr int kTitle = 24;
+    setFixedSize(736, 500);
+    GroupBox1->setGeometry(528, 8, 200, 321);
+    int y = kTitle;
+    for (QLabel* label : {Label16, Label7, Label8, Label9, Label17, Label10, Label11}) {
+        label->setGeometry(8, y, 184, 18);
+        y += label == Label9 ? 28 : 20;
+    }
+    Label12->setGeometry(8, y + 8, 184, 22);
+    GroupBox3->setGeometry(528, 336, 200, 156);
+    y = kTitle;
+    for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3, CheckBox6}) {
+        box->setGeometry(8, y, 184, 20);
+        y += 20;
+    }
+    GroupBox6->setGeometry(8, 8, 145, 321);
+    Label18->setGeometry(8, kTitle, 130, 18);
+    ListBox1->setGeometry(8, kTitle + 18, 129, 220 - kTitle - 18);
+
+    GroupBox2->setGeometry(8, 336, 513, 156);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, UpDown1, Label4, Label2, Edit2, UpDown2, Label5, Label3,
+                                                      Edit3, UpDown3, Label6, Label19, Label13, Label14})
+        w->move(w->x(), w->y() + 4);
+    Button7->setGeometry(180, 112, 80, 26);
+    GroupBox4->setGeometry(316, kTitle, 84, 104);
+    Button5->move(8, kTitle + 2);
+    Button6->move(42, kTitle + 2);
+    RadioButton3->setGeometry(8, kTitle + 28, 72, 20);
+    RadioButton4->setGeometry(8, kTitle + 50, 72, 20);
+    GroupBox5->setGeometry(404, kTitle, 106, 128);
+    y = kTitle;
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{RadioButton5, RadioButton6, RadioButton7, CheckBox4,
+                                                                      CheckBox5}) {
+        b->setGeometry(5, y, 98, 20);
+        y += b == RadioButton7 ? 21 : 20;
+    }
 }
 
 void TTrack::connectWindows(TMainForm* mainForm, TTrackAd* settings) {
@@ -400,7 +429,9 @@ void TTrack::Button8Click() {
         return;
     ProgressBar1->setValue(0);
     WriteFileAtomically(target, std::span(reinterpret_cast<const std::uint8_t*>(page.data()), page.size()));
-    platform::ui().openUrl(QUrl::fromLocalFile(QString::fromStdString(target)).toString());
+    // Without a browser the page would be written without a word: say where it is.
+    if (!platform::ui().openUrl(QUrl::fromLocalFile(QString::fromStdString(target)).toString()))
+        platform::ui().message(this, QString::fromStdString(FillMessage(msg::kTrackReportWritten, target)));
 }
 
 void TTrack::Button4Click() {

@@ -223,19 +223,29 @@ std::optional<double> ParseIsoDateTime(std::string_view text) {
 }
 
 TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS) {
-    // Mid-exposure times when every frame has a start; a frame without an exposure time
-    // counts from its start.
+    // Mid-exposure times when every frame whose header was read has a start; a frame without
+    // an exposure time counts from its start. A frame that could not be read has no time.
     std::vector<double> mid;
     mid.reserve(frames.size());
+    std::optional<double> first;
+    bool all = true;
     for (const ReportFrame& f : frames) {
+        if (f.headerCards.empty()) {
+            mid.push_back(kNoValue);
+            continue;
+        }
         const auto start = frameStart(f.headerCards);
-        if (!start) break;
+        if (!start) {
+            all = false;
+            break;
+        }
         mid.push_back(*start + 0.5 * exposure(f.headerCards));
+        if (!first) first = mid.back();
     }
     TimeAxis axis;
-    if (!frames.empty() && mid.size() == frames.size()) {
+    if (all && first) {
         axis.source = "DATE-OBS";
-        for (double m : mid) axis.t.push_back(m - mid[0]);
+        for (double m : mid) axis.t.push_back(m - *first);
         return axis;
     }
     axis.source = "interval";
@@ -244,17 +254,20 @@ TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS) {
 }
 
 std::optional<double> FramesDeclination(const std::vector<ReportFrame>& frames) {
-    // The mean of the frames' values: every frame must give one.
-    if (frames.empty()) return std::nullopt;
+    // The mean of the frames' values: every frame whose header was read must give one.
     double sum = 0;
+    int count = 0;
     for (const ReportFrame& f : frames) {
+        if (f.headerCards.empty()) continue;
         const auto text = HeaderValue(f.headerCards, "OBJCTDEC");
         if (!text) return std::nullopt;
         const auto dec = declination(*text);
         if (!dec) return std::nullopt;
         sum += *dec;
+        ++count;
     }
-    return sum / double(frames.size());
+    if (count == 0) return std::nullopt;
+    return sum / count;
 }
 
 }  // namespace nuvak

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "core/format.h"
 #include "resources/messages.h"
@@ -156,9 +155,7 @@ std::string ScaleText(double s) {
 }
 
 std::string GraphZoomText(double zoom) {
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.0f", std::trunc(zoom * 100));
-    return std::string(buf) + " %";
+    return FormatDecimals(std::trunc(zoom * 100), 0) + " %";
 }
 
 GraphScene BuildGraph(TrackingState& state, const TrackingParameters& parameters, const GraphOptions& options) {

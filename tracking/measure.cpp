@@ -83,12 +83,11 @@ IntArray2D allocate(int w, int h, const std::string& name) {
     return a;
 }
 
-// The header of a dark or measured frame, refused beyond the measurement's size limit
-// before any sample is read.
-FitsHeader readCheckedHeader(ByteSource& source) {
-    FitsHeader h = ReadFitsHeader(source);
-    if (h.width > kTrackMaxSide || h.height > kTrackMaxSide) throw TrackingError(msg::kTrackTooLarge);
-    return h;
+// A dark or measured frame beyond the measurement's size limit is refused before any sample
+// is read.
+void checkSize(const FitsHeader& h) {
+    if (h.width > kTrackMaxSide || h.height > kTrackMaxSide)
+        throw FrameSizeError(FrameSizeError::Kind::TooLarge, h.width, h.height);
 }
 
 // The bytes of a source from offset shift on: under a header of the band's height, a band
@@ -131,7 +130,8 @@ public:
         for (std::size_t k = 0; k < paths.size(); ++k) {
             auto source = std::make_unique<FileSource>(paths[k]);
             // The header reader also refuses a file too short for the samples it promises.
-            const FitsHeader hd = readCheckedHeader(*source);
+            const FitsHeader hd = ReadFitsHeader(*source);
+            checkSize(hd);
             if (k == 0) {
                 w_ = hd.width;
                 h_ = hd.height;
@@ -273,6 +273,12 @@ std::pair<std::int32_t, std::int32_t> columnExtremes(const std::int32_t* v, int 
 
 }  // namespace
 
+FrameSizeError::FrameSizeError(Kind k, int w, int h, int ew, int eh, std::string message)
+    : TrackingError(!message.empty()          ? message
+                    : k == Kind::TooLarge     ? std::string(msg::kTrackTooLarge)
+                                              : std::string(msg::kTrackSizeDiffers)),
+      kind(k), width(w), height(h), expectedWidth(ew), expectedHeight(eh) {}
+
 StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpecified, int cx, int cy, int r) {
     const Box win = searchWindow(w, h, starSpecified, cx, cy, r).clipped(w, h);
     if (win.empty()) psfZero();
@@ -349,19 +355,21 @@ RunFrames::~RunFrames() = default;
 void RunFrames::open(const std::string& path) {
     State& s = *s_;
     s.source = std::make_unique<FileSource>(path);
-    s.header = readCheckedHeader(*s.source);
+    s.header = ReadFitsHeader(*s.source);
+    checkSize(s.header);
     const int w = s.header.width, h = s.header.height;
     // Buffers for the whole run, sized to frame 0: every later frame must have its size.
     if (s.opened == 0) {
+        if (s.dark && (s.dark->width() != w || s.dark->height() != h))
+            throw FrameSizeError(FrameSizeError::Kind::NotDarkSize, w, h, s.dark->width(), s.dark->height(),
+                                 FillMessage(msg::kTrackDarkSizeDiffers, s.dark->firstName(), s.dark->width(),
+                                             s.dark->height(), path, w, h));
         s.w0 = w;
         s.h0 = h;
-        if (s.dark && (s.dark->width() != w || s.dark->height() != h))
-            throw TrackingError(FillMessage(msg::kTrackDarkSizeDiffers, s.dark->firstName(), s.dark->width(),
-                                            s.dark->height(), path, w, h));
         s.frame = allocate(w, h, path);
         if (s.noiseCut) s.raw = allocate(w, std::min(h, kNoiseCutRows + 2), path);
     } else if (w != s.w0 || h != s.h0) {
-        throw TrackingError(msg::kTrackSizeDiffers);
+        throw FrameSizeError(FrameSizeError::Kind::NotFirstFrameSize, w, h, s.w0, s.h0);
     }
     ++s.opened;
 }

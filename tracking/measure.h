@@ -27,6 +27,19 @@ struct MeasureSettings {
 // The largest side a measured or dark frame may have.
 inline constexpr int kTrackMaxSide = 4000;
 
+// A frame the run refuses for its size: beyond the limit, or not the size of the first frame
+// or of the darks. what() is the run's message; the sizes let a report say more.
+class FrameSizeError : public TrackingError {
+public:
+    enum class Kind { TooLarge, NotFirstFrameSize, NotDarkSize };
+    // The message is the run's fixed text for the kind unless one is given.
+    FrameSizeError(Kind kind, int width, int height, int expectedWidth = 0, int expectedHeight = 0,
+                   std::string message = {});
+    Kind kind;
+    int width, height;                  // the refused frame's
+    int expectedWidth, expectedHeight;  // the first frame's or the darks' (0 when too large)
+};
+
 struct StarMeasurement {
     int px = 0, py = 0;                 // brightest pixel (first in scan order on ties)
     std::int32_t minimum = 0, maximum = 0;
@@ -61,7 +74,9 @@ public:
     RunFrames(const RunFrames&) = delete;
     RunFrames& operator=(const RunFrames&) = delete;
 
-    // Opens the next frame and checks its header; throws TrackingError or FileError as the run.
+    // Opens the next frame and checks its header; throws FrameSizeError or FileError as the
+    // run. A frame refused for its size keeps its header in header() and is not counted: the
+    // next frame is checked against the same first frame.
     void open(const std::string& path);
     int width() const;
     int height() const;

@@ -38,7 +38,8 @@ struct ReportOptions {
 // clipped standard deviation there. A peak less than 5 sky sigmas above the sky is not found.
 struct ReportFrame {
     std::string path;
-    std::string headerCards;            // the FITS header, 80-byte cards, for times and OBJCTDEC
+    std::string headerCards;            // the FITS header, 80-byte cards, for times and OBJCTDEC;
+                                        // empty when the file could not be read
     bool found = false;                 // a significant star peak was found
     double x = 0, y = 0;                // centroid in image pixels (y in file row order)
     double peak = 0;                    // brightest star pixel, before background subtraction
@@ -52,17 +53,22 @@ struct ReportFrame {
                                         // (the star's shot noise scaled as its residuals show)
     bool saturated = false;             // a pixel of the fit's circle reads 65535 after the zero
                                         // offset, before the noise cut and the dark
+    // Why the frame has no star: "unreadable", "too_large", "other_size" or "no_star", with
+    // the user's words; empty while found.
+    std::string lostReason, lostMessage;
 };
 
 // Reads and measures every frame with the run's settings (the same darks, noise cut and star
-// as the window's run). A frame whose star is not found is kept with found = false and the run
-// goes on; a file that cannot be read throws FileError.
+// as the window's run). A frame that cannot be measured (not readable, too large, of another
+// size than the first frame or the darks, no star) is kept with found = false and its reason,
+// and the run goes on. A dark that cannot be read throws as in the window's run.
 std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
                                              MeasureProgress* progress = nullptr);
 
 // The time axis: each frame's mid-exposure time in seconds from the first frame's, from
 // DATE-OBS (with TIME-OBS when DATE-OBS holds the date alone) plus half of EXPTIME or
-// EXPOSURE when every frame has them; otherwise interval x index.
+// EXPOSURE when every frame whose header was read has them (a frame without one, NaN);
+// otherwise interval x index.
 struct TimeAxis {
     std::string source;                 // "DATE-OBS" or "interval"
     std::vector<double> t;
@@ -111,6 +117,10 @@ struct TrackingReport {
     std::vector<double> ra, dec;        // arc-seconds from the first used position (NaN when not used)
     std::vector<double> centroidSigmaPx;
     std::vector<std::vector<std::string>> flags;  // "saturated", "lost"
+    struct LostReason {
+        std::string reason, message;    // ReportFrame's, or "jump"; empty for a frame not lost
+    };
+    std::vector<LostReason> lostReasons;
     std::vector<bool> used;
 
     Figure driftRa, driftDec;           // arc-seconds per minute

@@ -13,6 +13,8 @@
 #include <Eigen/Dense>
 
 #include "core/error.h"
+#include "core/format.h"
+#include "resources/messages.h"
 #include "tracking/report.h"
 
 namespace nuvak {
@@ -265,117 +267,145 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
         report.setPosition(i + 1);
         ReportFrame& f = out.emplace_back();
         f.path = frames[i];
-        reader.open(frames[i]);
+        // A frame the window's run would stop at is a lost frame here, with its reason.
+        const auto lose = [&f](const char* reason, std::string message) {
+            f.lostReason = reason;
+            f.lostMessage = std::move(message);
+        };
+        try {
+            reader.open(frames[i]);
+        } catch (const FileError& e) {
+            lose("unreadable", e.problem());
+            continue;
+        } catch (const FrameSizeError& e) {
+            f.headerCards = reader.header().cardText;
+            if (e.kind == FrameSizeError::Kind::TooLarge)
+                lose("too_large", FillMessage(msg::kReportLostTooLarge, e.width, e.height));
+            else
+                lose("other_size",
+                     FillMessage(e.kind == FrameSizeError::Kind::NotDarkSize ? msg::kReportLostNotDarkSize
+                                                                             : msg::kReportLostNotFirstSize,
+                                 e.width, e.height, e.expectedWidth, e.expectedHeight));
+            continue;
+        }
         f.headerCards = reader.header().cardText;
         const int w = reader.width(), h = reader.height();
-
-        RowsRead rows;
-        StarMeasurement m;
+        // Whatever stops below leaves the frame without a star.
+        lose("no_star", msg::kReportLostNoStar);
+        // Samples cut short are an unreadable frame too.
         try {
-            if (settings.starSpecified) {
-                // The search window and r more rows on each side for the run's centroid square.
-                ensureRows(reader, rows, clampToInt(std::clamp(cy - 2LL * r, -1LL, (long long)h)),
-                           clampToInt(std::clamp(cy + 2LL * r, -1LL, (long long)h)));
+            RowsRead rows;
+            StarMeasurement m;
+            try {
+                if (settings.starSpecified) {
+                    // The search window and r more rows on each side for the run's centroid square.
+                    ensureRows(reader, rows, clampToInt(std::clamp(cy - 2LL * r, -1LL, (long long)h)),
+                               clampToInt(std::clamp(cy + 2LL * r, -1LL, (long long)h)));
+                } else {
+                    ensureRows(reader, rows, 0, h);
+                }
+                m = MeasureStar(reader.frame(), w, h, settings.starSpecified, clampToInt(cx), clampToInt(cy), r);
+            } catch (const TrackingError&) {
+                continue;  // no peak at all: not found
+            }
+            f.peak = m.maximum;
+
+            // The star's size as the run saw it (the equal-area radius of its half-maximum pixels)
+            // sets the cut-out: the fit within two FWHM, the sky from three to five.
+            const double fwhmGuess = std::clamp(2 * m.fwhmRadius, 1.5, kMaxFwhmGuess);
+            const int rfit = std::max(int(std::ceil(2 * fwhmGuess)), 4);
+            const int rin = int(std::ceil(3 * fwhmGuess));
+            const int rout = rin + std::max(int(std::ceil(2 * fwhmGuess)), 6);
+            ensureRows(reader, rows, m.py - rout - 1, m.py + rout + 2);
+            const IntArray2D& frame = reader.frame();
+            const auto sky = skyAround(frame, w, h, m.px, m.py, rin, rout);
+            if (!sky) continue;
+            const auto [background, noise] = *sky;
+            f.background = background;
+            f.noise = noise;
+            if (!(m.maximum - background > kSignificance * noise) || !(m.maximum > background)) continue;
+
+            // The fit's pixels, the saturated ones (as read, before the noise cut and the dark) left out.
+            const int ry0 = std::max(m.py - rfit, 0), ry1 = std::min(m.py + rfit + 1, h);
+            if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
+            reader.readConverted(rawBand, ry0, ry1);
+            int saturated = 0;
+            const std::vector<Sample> samples = cutOut(frame, w, h, m.px, m.py, rfit, rawBand, ry0, saturated);
+            f.saturated = saturated > 0;
+            f.found = true;
+            lose("", "");
+
+            Params start;
+            start << background, m.maximum - background, m.px + 0.5, m.py + 0.5, fwhmGuess / kFwhmPerSigma;
+            std::optional<Fit> fit;
+            if (samples.size() > 10) fit = fitGaussian(samples, start);
+            const auto plausible = [&](const Fit& g) {
+                return g.converged && g.p.allFinite() && g.p[1] > 0 && g.p[4] > 0.25 && g.p[4] < rfit &&
+                       std::abs(g.p[2] - (m.px + 0.5)) < rfit * 0.5 && std::abs(g.p[3] - (m.py + 0.5)) < rfit * 0.5;
+            };
+            double fwhm = fwhmGuess;
+            if (fit && plausible(*fit)) {
+                const Params& p = fit->p;
+                f.x = p[2];
+                f.y = p[3];
+                fwhm = f.fwhmPx = kFwhmPerSigma * p[4];
+                // The centre's covariance of the unweighted fit for pixel variances of the sky's
+                // plus k times the star's signal, k (the inverse gain) taken from the residuals:
+                // (J'J)^-1 (sum V J'J) (J'J)^-1.
+                Params g;
+                double num = 0, den = 0;
+                for (const Sample& q : samples) {
+                    const double res = q.v - model(p, q, g);
+                    const double signal = p[1] * g[1];
+                    num += signal * (res * res - noise * noise);
+                    den += signal * signal;
+                }
+                const double k = den > 0 ? std::max(num / den, 0.0) : 0.0;
+                Normal jtj = Normal::Zero(), meat = Normal::Zero();
+                for (const Sample& q : samples) {
+                    model(p, q, g);
+                    jtj.selfadjointView<Eigen::Lower>().rankUpdate(g);
+                    meat.selfadjointView<Eigen::Lower>().rankUpdate(g, noise * noise + k * p[1] * g[1]);
+                }
+                jtj = jtj.selfadjointView<Eigen::Lower>();
+                meat = meat.selfadjointView<Eigen::Lower>();
+                const Normal inv = jtj.inverse();
+                const Normal cov = inv * meat * inv;
+                f.centroidSigmaPx = std::sqrt(std::max((cov(2, 2) + cov(3, 3)) / 2, 0.0));
             } else {
-                ensureRows(reader, rows, 0, h);
+                // The background-subtracted centroid over the fit's circle (the saturated pixels
+                // included, at their value); its uncertainty from the sky noise alone.
+                double sx = 0, sy = 0, s = 0;
+                for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
+                    for (int y = ry0; y < ry1; ++y) {
+                        if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
+                        const double d = std::max(frame[x][y] - background, 0.0);
+                        sx += (x + 0.5) * d;
+                        sy += (y + 0.5) * d;
+                        s += d;
+                    }
+                f.x = sx / s;  // s > 0: the peak pixel stands above the sky
+                f.y = sy / s;
+                double vx = 0, vy = 0;
+                for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
+                    for (int y = ry0; y < ry1; ++y) {
+                        if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
+                        vx += (x + 0.5 - f.x) * (x + 0.5 - f.x);
+                        vy += (y + 0.5 - f.y) * (y + 0.5 - f.y);
+                    }
+                f.centroidSigmaPx = noise * std::sqrt((vx + vy) / 2) / s;
             }
-            m = MeasureStar(reader.frame(), w, h, settings.starSpecified, clampToInt(cx), clampToInt(cy), r);
-        } catch (const TrackingError&) {
-            continue;  // no peak at all: not found
+            // The half-flux diameter within three FWHM of the centre, inside the sky annulus.
+            const double rap = std::min(3 * fwhm, double(rin));
+            std::tie(f.hfdPx, f.flux) = halfFluxDiameter(frame, w, rows.y0, rows.y1, f.x, f.y, rap, background);
+
+            // The next frame searches about this one's star, as the run about its centroid.
+            cx = (long long)std::trunc(f.x);
+            cy = (long long)std::trunc(f.y);
+        } catch (const FileError& e) {
+            f.found = false;
+            lose("unreadable", e.problem());
         }
-        f.peak = m.maximum;
-
-        // The star's size as the run saw it (the equal-area radius of its half-maximum pixels)
-        // sets the cut-out: the fit within two FWHM, the sky from three to five.
-        const double fwhmGuess = std::clamp(2 * m.fwhmRadius, 1.5, kMaxFwhmGuess);
-        const int rfit = std::max(int(std::ceil(2 * fwhmGuess)), 4);
-        const int rin = int(std::ceil(3 * fwhmGuess));
-        const int rout = rin + std::max(int(std::ceil(2 * fwhmGuess)), 6);
-        ensureRows(reader, rows, m.py - rout - 1, m.py + rout + 2);
-        const IntArray2D& frame = reader.frame();
-        const auto sky = skyAround(frame, w, h, m.px, m.py, rin, rout);
-        if (!sky) continue;
-        const auto [background, noise] = *sky;
-        f.background = background;
-        f.noise = noise;
-        if (!(m.maximum - background > kSignificance * noise) || !(m.maximum > background)) continue;
-
-        // The fit's pixels, the saturated ones (as read, before the noise cut and the dark) left out.
-        const int ry0 = std::max(m.py - rfit, 0), ry1 = std::min(m.py + rfit + 1, h);
-        if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
-        reader.readConverted(rawBand, ry0, ry1);
-        int saturated = 0;
-        const std::vector<Sample> samples = cutOut(frame, w, h, m.px, m.py, rfit, rawBand, ry0, saturated);
-        f.saturated = saturated > 0;
-        f.found = true;
-
-        Params start;
-        start << background, m.maximum - background, m.px + 0.5, m.py + 0.5, fwhmGuess / kFwhmPerSigma;
-        std::optional<Fit> fit;
-        if (samples.size() > 10) fit = fitGaussian(samples, start);
-        const auto plausible = [&](const Fit& g) {
-            return g.converged && g.p.allFinite() && g.p[1] > 0 && g.p[4] > 0.25 && g.p[4] < rfit &&
-                   std::abs(g.p[2] - (m.px + 0.5)) < rfit * 0.5 && std::abs(g.p[3] - (m.py + 0.5)) < rfit * 0.5;
-        };
-        double fwhm = fwhmGuess;
-        if (fit && plausible(*fit)) {
-            const Params& p = fit->p;
-            f.x = p[2];
-            f.y = p[3];
-            fwhm = f.fwhmPx = kFwhmPerSigma * p[4];
-            // The centre's covariance of the unweighted fit for pixel variances of the sky's
-            // plus k times the star's signal, k (the inverse gain) taken from the residuals:
-            // (J'J)^-1 (sum V J'J) (J'J)^-1.
-            Params g;
-            double num = 0, den = 0;
-            for (const Sample& q : samples) {
-                const double res = q.v - model(p, q, g);
-                const double signal = p[1] * g[1];
-                num += signal * (res * res - noise * noise);
-                den += signal * signal;
-            }
-            const double k = den > 0 ? std::max(num / den, 0.0) : 0.0;
-            Normal jtj = Normal::Zero(), meat = Normal::Zero();
-            for (const Sample& q : samples) {
-                model(p, q, g);
-                jtj.selfadjointView<Eigen::Lower>().rankUpdate(g);
-                meat.selfadjointView<Eigen::Lower>().rankUpdate(g, noise * noise + k * p[1] * g[1]);
-            }
-            jtj = jtj.selfadjointView<Eigen::Lower>();
-            meat = meat.selfadjointView<Eigen::Lower>();
-            const Normal inv = jtj.inverse();
-            const Normal cov = inv * meat * inv;
-            f.centroidSigmaPx = std::sqrt(std::max((cov(2, 2) + cov(3, 3)) / 2, 0.0));
-        } else {
-            // The background-subtracted centroid over the fit's circle (the saturated pixels
-            // included, at their value); its uncertainty from the sky noise alone.
-            double sx = 0, sy = 0, s = 0;
-            for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
-                for (int y = ry0; y < ry1; ++y) {
-                    if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
-                    const double d = std::max(frame[x][y] - background, 0.0);
-                    sx += (x + 0.5) * d;
-                    sy += (y + 0.5) * d;
-                    s += d;
-                }
-            f.x = sx / s;  // s > 0: the peak pixel stands above the sky
-            f.y = sy / s;
-            double vx = 0, vy = 0;
-            for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
-                for (int y = ry0; y < ry1; ++y) {
-                    if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
-                    vx += (x + 0.5 - f.x) * (x + 0.5 - f.x);
-                    vy += (y + 0.5 - f.y) * (y + 0.5 - f.y);
-                }
-            f.centroidSigmaPx = noise * std::sqrt((vx + vy) / 2) / s;
-        }
-        // The half-flux diameter within three FWHM of the centre, inside the sky annulus.
-        const double rap = std::min(3 * fwhm, double(rin));
-        std::tie(f.hfdPx, f.flux) = halfFluxDiameter(frame, w, rows.y0, rows.y1, f.x, f.y, rap, background);
-
-        // The next frame searches about this one's star, as the run about its centroid.
-        cx = (long long)std::trunc(f.x);
-        cy = (long long)std::trunc(f.y);
     }
     report.setPosition(0);
     return out;

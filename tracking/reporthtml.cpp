@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -37,20 +36,16 @@ std::string escape(std::string_view text) {
 // A number with a fixed count of decimals; a dash when there is none.
 std::string fixed(double v, int decimals) {
     if (!std::isfinite(v)) return "—";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    const std::string s = FormatDecimals(v, decimals);
     // No "-0.00".
-    if (std::string_view(buf).find_first_of("123456789") == std::string_view::npos && buf[0] == '-')
-        return std::string(buf + 1);
-    return buf;
+    if (s.find_first_of("123456789") == std::string::npos && s[0] == '-') return s.substr(1);
+    return s;
 }
 
 // A number with a few significant digits, for probabilities and axis ticks.
 std::string general(double v, int digits = 3) {
     if (!std::isfinite(v)) return "—";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-    return buf;
+    return FormatSignificant(v, digits);
 }
 
 std::string withInterval(const Figure& f, int decimals, const char* unit) {
@@ -132,22 +127,31 @@ public:
                 ") rotate(-90)\">" + escape(yTitle) + "</text>\n";
     }
 
-    void points(const std::vector<double>& xs, const std::vector<double>& ys, const std::string& cls, double r = 2.5) {
+    // The marks drawn return how many there are, so that a legend names only what is drawn.
+    int points(const std::vector<double>& xs, const std::vector<double>& ys, const std::string& cls, double r = 2.5) {
+        int drawn = 0;
         for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i)
-            if (inside(xs[i], ys[i]))
+            if (inside(xs[i], ys[i])) {
                 svg_ += "<circle class=\"" + cls + "\" cx=\"" + num(px(xs[i])) + "\" cy=\"" + num(py(ys[i])) + "\" r=\"" +
                         num(r) + "\"/>\n";
+                ++drawn;
+            }
+        return drawn;
     }
-    void crosses(const std::vector<double>& xs, const std::vector<double>& ys, const std::string& cls) {
+    int crosses(const std::vector<double>& xs, const std::vector<double>& ys, const std::string& cls) {
+        int drawn = 0;
         for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i) {
             if (!inside(xs[i], ys[i])) continue;
             const double x = px(xs[i]), y = py(ys[i]), d = 5;
             svg_ += "<path class=\"" + cls + "\" d=\"M" + num(x - d) + " " + num(y - d) + "L" + num(x + d) + " " +
                     num(y + d) + "M" + num(x - d) + " " + num(y + d) + "L" + num(x + d) + " " + num(y - d) + "\"/>\n";
+            ++drawn;
         }
+        return drawn;
     }
-    // A polyline through the finite points, broken where a point is missing.
-    void curve(const std::vector<double>& xs, const std::vector<double>& ys, const std::string& cls) {
+    // A polyline through the finite points, broken where a point is missing; false when
+    // nothing was drawn.
+    bool curve(const std::vector<double>& xs, const std::vector<double>& ys, const std::string& cls) {
         std::string d;
         bool pen = false;
         for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i) {
@@ -162,11 +166,19 @@ public:
             pen = true;
         }
         if (!d.empty()) svg_ += "<path class=\"" + cls + "\" fill=\"none\" d=\"" + d + "\"/>\n";
+        return !d.empty();
     }
-    void vertical(double x, const std::string& cls, const std::string& label = "") {
-        if (!(x >= x_.lo && x <= x_.hi)) return;
+    // A vertical line across the plot; its label, if any, in the given row from the plot's top
+    // (rows 14 pixels apart), beside the line on the side where it fits. False when x is
+    // outside the plot.
+    bool vertical(double x, const std::string& cls, const std::string& label = "", int row = 0) {
+        if (!(x >= x_.lo && x <= x_.hi)) return false;
         svg_ += line(px(x), kTop, px(x), kTop + plotHeight(), cls);
-        if (!label.empty()) text(px(x) + 3, kTop + (cls == "peak" ? 28 : 12), label, "start", cls + "-label");
+        if (!label.empty()) {
+            const bool left = px(x) > kLeft + plotWidth() - 110;
+            text(px(x) + (left ? -3 : 3), kTop + 13 + 14 * row, label, left ? "end" : "start", cls + "-label");
+        }
+        return true;
     }
     // A legend entry in the row between the title and the plot, after the ones before it.
     void legend(const std::string& cls, const std::string& label) {
@@ -188,11 +200,7 @@ private:
     bool inside(double x, double y) const {
         return std::isfinite(x) && std::isfinite(y) && x >= x_.lo && x <= x_.hi && y >= y_.lo && y <= y_.hi;
     }
-    static std::string num(double v) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.1f", v);
-        return buf;
-    }
+    static std::string num(double v) { return FormatDecimals(v, 1); }
     static std::string line(double x0, double y0, double x1, double y1, const std::string& cls) {
         return "<line class=\"" + cls + "\" x1=\"" + num(x0) + "\" y1=\"" + num(y0) + "\" x2=\"" + num(x1) + "\" y2=\"" +
                num(y1) + "\"/>\n";
@@ -241,12 +249,10 @@ std::string trackPlot(const TrackingReport& r) {
         if (lost(i)) x.add(lineRa[i]), y.add(lineDec[i]);
     Chart c("星の軌跡（赤経・赤緯）", x, y, "赤経方向 (″)", "赤緯方向 (″)", true);
     c.curve(only(r.ra, used), only(r.dec, used), "track");
-    c.points(only(r.ra, used), only(r.dec, used), "ra");
-    c.points(only(r.ra, saturated), only(r.dec, saturated), "saturated", 4.5);
-    c.crosses(only(lineRa, lost), only(lineDec, lost), "lost");
-    c.legend("ra", "使用したフレーム");
-    c.legend("saturated", "飽和したフレーム");
-    c.legend("lost", "星を見失ったフレーム（×：ドリフト直線上の位置）");
+    if (c.points(only(r.ra, used), only(r.dec, used), "ra")) c.legend("ra", "使用したフレーム");
+    if (c.points(only(r.ra, saturated), only(r.dec, saturated), "saturated", 4.5)) c.legend("saturated", "飽和したフレーム");
+    if (c.crosses(only(lineRa, lost), only(lineDec, lost), "lost"))
+        c.legend("lost", "星を見失ったフレーム（×：ドリフト直線上の位置）");
     return c.finish();
 }
 
@@ -263,13 +269,12 @@ std::string deviationPlot(const TrackingReport& r) {
     Chart c("時間に対するずれとドリフト直線", x, y, "時間 (分)", "ずれ (″)");
     c.curve(m, lineRa, "fit-ra");
     c.curve(m, lineDec, "fit-dec");
-    c.points(m, only(r.ra, used), "ra");
-    c.points(m, only(r.dec, used), "dec");
+    if (c.points(m, only(r.ra, used), "ra")) c.legend("ra", "赤経方向");
+    if (c.points(m, only(r.dec, used), "dec")) c.legend("dec", "赤緯方向");
+    bool lostDrawn = false;
     for (std::size_t i = 0; i < m.size(); ++i)
-        if (lost(i)) c.vertical(m[i], "lost-time");
-    c.legend("ra", "赤経方向");
-    c.legend("dec", "赤緯方向");
-    c.legend("lost", "縦線：星を見失ったフレーム");
+        if (lost(i)) lostDrawn |= c.vertical(m[i], "lost-time");
+    if (lostDrawn) c.legend("lost", "縦線：星を見失ったフレーム");
     return c.finish();
 }
 
@@ -282,7 +287,9 @@ std::string residualPlot(const TrackingReport& r) {
         if (used(i)) residual[i] = r.ra[i] - (r.interceptRa + r.driftRa.value * r.t[i] / 60);
     // The fitted sinusoid, drawn finely enough to look smooth.
     std::vector<double> ft;
-    const double t0 = r.t.empty() ? 0 : r.t.front(), t1 = r.t.empty() ? 0 : r.t.back();
+    Range span;  // a frame that could not be read has no time
+    for (double t : r.t) span.add(t);
+    const double t0 = span.lo <= span.hi ? span.lo : 0, t1 = span.lo <= span.hi ? span.hi : 0;
     for (int k = 0; k <= 600; ++k) ft.push_back(t0 + (t1 - t0) * k / 600);
     for (double t : ft) fitted.push_back(std::isfinite(a) && p > 0 ? a * std::sin(2 * std::numbers::pi * t / p + r.pe.fitPhase) : kNoValue);
     Range x, y;
@@ -290,10 +297,9 @@ std::string residualPlot(const TrackingReport& r) {
     for (double v : residual) y.add(v);
     for (double v : fitted) y.add(v);
     Chart c("ドリフトを除いた赤経方向の残差と周期誤差", x, y, "時間 (分)", "残差 (″)");
-    c.curve(minutes(ft), fitted, "fit-pe");
-    c.points(m, residual, "ra");
-    c.legend("ra", "赤経方向の残差");
-    c.legend("fit-pe-dot", "当てはめた正弦波");
+    const bool sine = c.curve(minutes(ft), fitted, "fit-pe");
+    if (c.points(m, residual, "ra")) c.legend("ra", "赤経方向の残差");
+    if (sine) c.legend("fit-pe-dot", "当てはめた正弦波");
     return c.finish();
 }
 
@@ -304,18 +310,22 @@ std::string periodogramPlot(const TrackingReport& r) {
     for (double f : pe.frequency) mhz.push_back(f * 1000), x.add(f * 1000);
     for (double p : pe.power) y.add(p);
     y.add(0);
+    // Head-room above the highest power for the two rows of labels, so that no label lies
+    // on the curve: the rows take the top 30 pixels of the plot, the curve's top lies about
+    // 55 pixels down.
+    if (y.lo <= y.hi) y.add(y.hi + (y.hi - y.lo) * 0.25);
     Chart c("赤経方向の残差のピリオドグラム（Lomb–Scargle）", x, y, "周波数 (mHz)", "パワー");
     c.curve(mhz, pe.power, "power");
+    if (std::isfinite(pe.periodS.value) && pe.periodS.value > 0)
+        c.vertical(1000 / pe.periodS.value, "peak", "ピーク " + fixed(pe.periodS.value, 0) + " 秒", 0);
     if (r.wormPeriodS && *r.wormPeriodS > 0 && x.lo <= x.hi) {
         // The worm period and its harmonics within the periodogram's frequencies.
         for (int k = 1; k <= 50; ++k) {
             const double f = k * 1000 / *r.wormPeriodS;
             if (f > x.hi) break;
-            c.vertical(f, "worm", k == 1 ? "ウォーム" : k <= 6 ? "×" + std::to_string(k) : "");
+            c.vertical(f, "worm", k == 1 ? "ウォーム" : k <= 6 ? "×" + std::to_string(k) : "", 1);
         }
     }
-    if (std::isfinite(pe.periodS.value) && pe.periodS.value > 0)
-        c.vertical(1000 / pe.periodS.value, "peak", "ピーク " + fixed(pe.periodS.value, 0) + " 秒");
     return c.finish();
 }
 
@@ -367,7 +377,10 @@ std::string reading(const TrackingReport& r) {
     if (r.noiseLimited)
         sentence("残差のばらつきは星像の重心の測定誤差だけで説明できます。架台は、これらのフレームで見分けられるよりもよく追尾しています。");
     const int lost = countFlag(r, "lost"), saturated = countFlag(r, "saturated");
-    if (lost) sentence(std::to_string(lost) + " フレームで星を見失ったため、すべての数値から除きました。");
+    if (lost)
+        sentence(std::to_string(lost) +
+                 " フレームは星を測れなかった（見失った、読めない、サイズが違うなど）ため、すべての数値から除きました。"
+                 "理由はフレームの表にあります。");
     if (saturated) sentence(std::to_string(saturated) + " フレームで星が飽和しています（65535に達しています）。");
     return s;
 }
@@ -396,8 +409,12 @@ std::string figures(const TrackingReport& r) {
     t += row("FWHM（ガウス関数の半値全幅）", fixed(r.fwhmPx.value, 2) + " ピクセル ・ " + fixed(r.fwhmArcsec.value, 2) + "″");
     t += row("HFD（半光束直径）", fixed(r.hfdPx.value, 2) + " ピクセル");
     t += row("重心の測定誤差（中央値）", fixed(median(r.centroidSigmaPx), 3) + " ピクセル");
-    t += row("測定誤差の範囲内", r.noiseLimited ? "はい（残差は重心の測定誤差で説明できます）" : "いいえ");
-    return t + "</table>\n";
+    t += row("測定誤差の範囲内", r.noiseLimited ? "はい（残差は重心の測定誤差で説明できます）"
+                                                : "いいえ（残差は重心の測定誤差より大きく、追尾の揺れが見えています）");
+    return t + "</table>\n<p>「測定誤差の範囲内」は、ドリフト直線を除いた残差が、星の明るさと背景の雑音から見積もった"
+               "各フレームの重心の測定誤差だけで説明できるか（カイ二乗検定、95%）の判定で、「はい」なら架台はこの測定で"
+               "見分けられるよりもよく追尾しており、「いいえ」なら残差には周期誤差や風、たわみなど測定の雑音より大きな"
+               "追尾の揺れが含まれています。</p>\n";
 }
 
 std::string frameTable(const TrackingReport& r) {
@@ -411,7 +428,12 @@ std::string frameTable(const TrackingReport& r) {
             for (const std::string& f : r.flags[i])
             {
                 if (!flags.empty()) flags += ' ';
-                flags += f == "lost" ? std::string("見失った") : f == "saturated" ? std::string("飽和") : escape(f);
+                if (f == "lost") {
+                    const bool why = i < r.lostReasons.size() && !r.lostReasons[i].message.empty();
+                    flags += "見失った" + (why ? "（" + escape(r.lostReasons[i].message) + "）" : std::string());
+                } else {
+                    flags += f == "saturated" ? std::string("飽和") : escape(f);
+                }
             }
         const bool used = i < r.used.size() && r.used[i];
         t += std::string(used ? "<tr>" : "<tr class=\"unused\">") + "<td>" + std::to_string(i + 1) + "</td><td>" +

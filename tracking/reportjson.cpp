@@ -76,6 +76,12 @@ std::string ReportJson(const TrackingReport& report) {
         .add("centroid_sigma_px", Array(report.centroidSigmaPx, number))
         .add("noise_limited", report.noiseLimited ? "true" : "false")
         .add("flags", Array(report.flags, [](const std::vector<std::string>& f) { return Array(f, String); }))
+        .add("lost_reasons", Array(report.lostReasons,
+                                   [](const TrackingReport::LostReason& l) {
+                                       return l.reason.empty() ? std::string("null")
+                                                               : "{\"reason\": " + String(l.reason) +
+                                                                     ", \"message\": " + String(l.message) + "}";
+                                   }))
         .add("used", Array(report.used, [](bool u) { return std::string(u ? "true" : "false"); }))
         .add("frames", Array(report.frames, String))
         .add("notes",
@@ -86,6 +92,9 @@ std::string ReportJson(const TrackingReport& report) {
                  .add("hfd", String("hfd_px: half-flux diameter, median over the same frames"))
                  .add("window_fwhm", String("the tracking window's FWHM label is another figure: the radius of a "
                                             "disc with the area of the pixels above half the peak"))
+                 .add("lost_reasons", String("per frame, why a frame flagged lost was left out: unreadable, "
+                                             "too_large, other_size (than the first frame or the darks), no_star "
+                                             "or jump; null for the frames used"))
                  .add("drift", String("drift_ra and drift_dec: slope of the least-squares line, arc-seconds per "
                                       "minute; ci95 holds the periodic error's share of the slope"))
                  .str());

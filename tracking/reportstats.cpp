@@ -11,6 +11,7 @@
 
 #include <Eigen/Dense>
 
+#include "resources/messages.h"
 #include "tracking/report.h"
 
 namespace nuvak {
@@ -339,6 +340,7 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
     r.dec.assign(n, kNoValue);
     r.centroidSigmaPx.assign(n, kNoValue);
     r.flags.resize(n);
+    r.lostReasons.resize(n);
     r.used.assign(n, false);
     r.driftRa.ci95 = r.driftDec.ci95 = std::pair(kNoValue, kNoValue);
     if (r.decDeg) r.polarAlignmentErrorArcmin = Figure{kNoValue, std::pair(kNoValue, kNoValue)};
@@ -353,6 +355,10 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
         if (f.saturated) r.flags[i].push_back("saturated");
         if (!f.found || jump[i]) {
             r.flags[i].push_back("lost");
+            r.lostReasons[i] = f.found ? TrackingReport::LostReason{"jump", msg::kReportLostJump}
+                                       : TrackingReport::LostReason{f.lostReason.empty() ? "no_star" : f.lostReason,
+                                                                    f.lostReason.empty() ? msg::kReportLostNoStar
+                                                                                         : f.lostMessage};
             continue;
         }
         r.used[i] = true;

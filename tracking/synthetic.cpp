@@ -1,6 +1,7 @@
 #include "tracking/synthetic.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -9,6 +10,7 @@
 #include <stdexcept>
 
 #include "core/fileio.h"
+#include "core/format.h"
 #include "core/samples.h"
 
 namespace nuvak {
@@ -64,8 +66,11 @@ void civilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
 // Milliseconds since 1970 of "YYYY-MM-DDTHH:MM:SS[.fff]".
 long long parseStart(const std::string& iso) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+    int secondsAt = 0;
     double s = 0;
-    if (std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d:%lf", &y, &mo, &d, &h, &mi, &s) != 6)
+    // The seconds by from_chars: scanf's %lf would want the locale's decimal comma.
+    if (std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d:%n", &y, &mo, &d, &h, &mi, &secondsAt) != 5 || secondsAt == 0 ||
+        std::from_chars(iso.data() + secondsAt, iso.data() + iso.size(), s).ptr != iso.data() + iso.size())
         throw std::invalid_argument("synthetic start time is not YYYY-MM-DDTHH:MM:SS: " + iso);
     return (daysFromCivil(y, unsigned(mo), unsigned(d)) * 86400 + h * 3600 + mi * 60) * 1000 +
            std::llround(s * 1000);
@@ -180,8 +185,7 @@ std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, co
         char name[32];
         std::snprintf(name, sizeof name, "frame_%03zu.fits", k);
         f.path = folder + "/" + name;
-        char exptime[32];
-        std::snprintf(exptime, sizeof exptime, "%.3f", o.exposureS);
+        const std::string exptime = FormatDecimals(o.exposureS, 3);
         WriteFits16(f.path, w, h, v,
                     {{"DATE-OBS", quoted(formatMillis(starts[k]))},
                      {"EXPTIME", exptime},

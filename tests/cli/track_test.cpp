@@ -89,7 +89,7 @@ TEST_F(CliTrack, RunFailuresExitWithOneAndTheMessage) {
     test::WriteBytes(small, test::LevelExampleFrame());
     const RunResult size = track({frames_[0], small}, false);
     EXPECT_EQ(size.status, 1);
-    EXPECT_NE(size.err.find("画像のサイズが違うので、処理を中断します。"), std::string::npos) << size.err;
+    EXPECT_NE(size.err.find(small + ": 画像のサイズが違うので、処理を中断します。"), std::string::npos) << size.err;
     // A dark of another size: the message names the dark and the first frame.
     const RunResult dark = track({"--dark", small});
     EXPECT_EQ(dark.status, 1);
@@ -192,14 +192,28 @@ TEST_F(CliTrack, ReportTakesLongNightsAndFramesTheWindowStopsAt) {
     args[0] = "--json";
     EXPECT_EQ(track(args, false).status, 2);
 
-    const std::string blank = dir_->file("blank.fits");
-    const test::Bytes zeros = EncodeFits16(IntArray2D(320, 240), 320, 240);
-    test::WriteBytes(blank, zeros);
-    const std::string stopped = dir_->file("stopped.json");
-    const RunResult b = track({"--report", stopped, frames_[0], blank, frames_[2], frames_[3]}, false);
-    EXPECT_EQ(b.status, 1);
-    const test::Bytes jb = test::ReadBytes(stopped);
-    EXPECT_NE(std::string(jb.begin(), jb.end()).find("\"lost\""), std::string::npos);
+    // Each such frame, all zero, of another size or unreadable, is lost with its reason; the
+    // report is written, then the run stops at the first of them and names it.
+    const std::string blank = dir_->file("blank.fits"), small = dir_->file("other.fits");
+    test::WriteBytes(blank, EncodeFits16(IntArray2D(320, 240), 320, 240));
+    test::WriteBytes(small, EncodeFits16(IntArray2D(32, 24), 32, 24));
+    const struct {
+        std::string frame;
+        const char* reason;
+    } rows[] = {{blank, "{\"reason\": \"no_star\""},
+                {small, "{\"reason\": \"other_size\""},
+                {dir_->file("missing.fits"), "{\"reason\": \"unreadable\""}};
+    for (const auto& row : rows) {
+        const std::string stopped = dir_->file("stopped.json");
+        std::filesystem::remove(stopped);
+        const RunResult b = track({"--report", stopped, frames_[0], frames_[1], row.frame, frames_[3]}, false);
+        EXPECT_EQ(b.status, 1);
+        EXPECT_NE(b.err.find(row.frame + ": "), std::string::npos) << b.err;
+        const test::Bytes jb = test::ReadBytes(stopped);
+        const std::string json(jb.begin(), jb.end());
+        EXPECT_NE(json.find("\"flags\": [[], [], [\"lost\"], []]"), std::string::npos) << json;
+        EXPECT_NE(json.find("\"lost_reasons\": [null, null, " + std::string(row.reason)), std::string::npos) << json;
+    }
 }
 
 }  // namespace

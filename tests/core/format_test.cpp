@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "core/error.h"
 #include "core/format.h"
 #include "resources/messages.h"
@@ -17,6 +19,19 @@ TEST(GeneralDecimal, FifteenSignificantDigitsWithoutTrailingZeros) {
     };
     for (const auto& [v, text] : rows) EXPECT_EQ(FormatGeneral(v), text) << v;
     EXPECT_EQ(GeneralDecimal(1.0 / 3), 0.333333333333333);
+}
+
+// The locale-free forms write what printf writes in the C locale, up to the largest doubles.
+TEST(PrintfForms, SignificantDigitsAndDecimalsAsTheCLocale) {
+    const double values[] = {0, -0.0, 0.5, 2.675, -0.004, 1.0 / 3, 123456.789, 1e-7, 6.02e23, -1.7976931348623157e308};
+    for (double v : values)
+        for (int n : {0, 1, 3, 6, 17}) {
+            char g[512], f[512];
+            std::snprintf(g, sizeof g, "%.*g", n, v);
+            std::snprintf(f, sizeof f, "%.*f", n, v);
+            EXPECT_EQ(FormatSignificant(v, n), g) << v << " " << n;
+            EXPECT_EQ(FormatDecimals(v, n), f) << v << " " << n;
+        }
 }
 
 TEST(StrictParses, IntegersAndRealsOrTheConversionError) {

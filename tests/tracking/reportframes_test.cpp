@@ -100,8 +100,12 @@ TEST(ReportFrameTime, TimeAxis) {
          {{date("2026-12-08T21:00:00"), FitsCard("EXPTIME", "10")}, {date("2026-12-08T21:00:20")}},
          "DATE-OBS",
          {0, 15}},
-        {"one frame without DATE-OBS", {{date("2026-12-08T21:00:00")}, {}, {date("2026-12-08T21:00:20")}}, "interval",
+        {"one frame without DATE-OBS",
+         {{date("2026-12-08T21:00:00")}, {FitsCard("EXPTIME", "4")}, {date("2026-12-08T21:00:20")}}, "interval",
          {0, 15, 30}},
+        {"frames that could not be read have no time, even the first",
+         {{}, {date("2026-12-08T21:00:00")}, {}, {date("2026-12-08T21:00:20")}}, "DATE-OBS",
+         {NAN, 0, NAN, 20}},
         {"a date without a time of day", {{date("2026-12-08")}, {date("2026-12-08")}}, "interval", {0, 15}},
         {"a date-time that does not parse", {{date("2026-12-08T21:00:00")}, {date("2026-12-08T21:00:61")}},
          "interval",
@@ -113,13 +117,18 @@ TEST(ReportFrameTime, TimeAxis) {
         const TimeAxis axis = FrameTimes(frames, 15);
         EXPECT_EQ(axis.source, r.source) << r.what;
         ASSERT_EQ(axis.t.size(), r.t.size()) << r.what;
-        for (std::size_t i = 0; i < r.t.size(); ++i) EXPECT_NEAR(axis.t[i], r.t[i], 1e-6) << r.what << " " << i;
+        for (std::size_t i = 0; i < r.t.size(); ++i) {
+            if (std::isnan(r.t[i]))
+                EXPECT_TRUE(std::isnan(axis.t[i])) << r.what << " " << i;
+            else
+                EXPECT_NEAR(axis.t[i], r.t[i], 1e-6) << r.what << " " << i;
+        }
     }
 }
 
 TEST(ReportFrameTime, Declinations) {
     struct Row {
-        std::vector<const char*> values;  // nullptr: no card
+        std::vector<const char*> values;  // nullptr: no card; "unread": no header at all
         std::optional<double> dec;
     } rows[] = {
         {{"'+45 30 00'"}, 45.5},        {{"'45:30:00'"}, 45.5},         {{"'-05 12 30.5'"}, -(5 + 12 / 60.0 + 30.5 / 3600)},
@@ -128,10 +137,14 @@ TEST(ReportFrameTime, Declinations) {
         {{"'+10 00 00'", nullptr}, std::nullopt},
         {{"'45 60 00'"}, std::nullopt}, {{"'91 00 00'"}, std::nullopt}, {{"'45 -3 00'"}, std::nullopt},
         {{"'45  30'"}, std::nullopt},   {{"'north'"}, std::nullopt},    {{"''"}, std::nullopt},
+        {{"unread", "'+10 00 00'"}, 10}, {{"unread"}, std::nullopt},
     };
     for (const Row& r : rows) {
         std::vector<ReportFrame> frames;
-        for (const char* v : r.values) frames.push_back(WithCards(v ? std::vector{FitsCard("OBJCTDEC", v)} : std::vector<std::string>{}));
+        for (const char* v : r.values)
+            frames.push_back(WithCards(!v                               ? std::vector{FitsCard("EXPTIME", "4")}
+                                       : std::string_view(v) == "unread" ? std::vector<std::string>{}
+                                                                         : std::vector{FitsCard("OBJCTDEC", v)}));
         const auto dec = FramesDeclination(frames);
         ASSERT_EQ(dec.has_value(), r.dec.has_value()) << r.values[0];
         if (dec) {
@@ -202,6 +215,43 @@ TEST(ReportFrames, StarsBlankAndSaturatedFrames) {
             EXPECT_LT(f.centroidSigmaPx, 0.01);
         }
     }
+}
+
+// Every frame the window's run would stop at is a lost frame with its reason; the frames
+// after it are measured against the first frame as before.
+TEST(ReportFrames, FramesTheRunStopsAtAreLostWithTheirReason) {
+    test::TempDir dir;
+    std::mt19937 random(3);
+    const auto write = [&](const char* name, const test::Bytes& bytes) {
+        test::WriteBytes(dir.file(name), bytes);
+        return dir.file(name);
+    };
+    const std::string star = StarFrame(dir, "star.fits", 40.4, 33.7, 4000, 10, random);
+    const test::Bytes starBytes = test::ReadBytes(star);
+    const struct {
+        std::string path;
+        const char* reason;
+        const char* inMessage;
+    } rows[] = {
+        {star, "", ""},
+        {write("small.fits", EncodeFits16(IntArray2D(40, 30), 40, 30)), "other_size", "40x30 が最初のフレームの 80x70"},
+        {dir.file("missing.fits"), "unreadable", "見つかりません"},
+        {write("cut.fits", test::Bytes(starBytes.begin(), starBytes.begin() + 4000)), "unreadable", "切れています"},
+        {write("blank.fits", EncodeFits16(IntArray2D(80, 70), 80, 70)), "no_star", "星が見つかりません"},
+        {write("large.fits", EncodeFits16(IntArray2D(4001, 2), 4001, 2)), "too_large", "4001x2"},
+        {StarFrame(dir, "star2.fits", 41.1, 33.2, 4000, 10, random), "", ""},
+    };
+    std::vector<std::string> paths;
+    for (const auto& r : rows) paths.push_back(r.path);
+    const std::vector<ReportFrame> frames = MeasureReportFrames(paths, MeasureSettings{});
+    ASSERT_EQ(frames.size(), std::size(rows));
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE(rows[i].path);
+        EXPECT_EQ(frames[i].found, *rows[i].reason == 0);
+        EXPECT_EQ(frames[i].lostReason, rows[i].reason);
+        EXPECT_NE(frames[i].lostMessage.find(rows[i].inMessage), std::string::npos) << frames[i].lostMessage;
+    }
+    EXPECT_NEAR(frames[6].x, 41.1, 0.05);
 }
 
 TEST(ReportFrames, CentroidSigmaMatchesTheScatter) {

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
+#include "tests/support/locale.h"
+#include "tracking/graph.h"
 #include "tracking/report.h"
+#include "tracking/results.h"
+#include "tracking/synthetic.h"
 
 namespace nuvak {
 namespace {
@@ -211,6 +217,77 @@ TEST(ReportJson, WritesTheFieldsAsValidJsonAndEscapesPaths) {
                              "\"hfd_px\": {\"value\": 3.5}", "\"centroid_sigma_px\": [0.05,", "\"noise_limited\": ",
                              "\"rms_total\": {\"value\": ", "\"notes\": {"})
         EXPECT_NE(json.find(part), std::string::npos) << part;
+}
+
+// The plots' legends name only the marks drawn; the periodogram's labels lie above its curve.
+TEST(ReportHtml, LegendsNameOnlyWhatIsDrawnAndLabelsClearTheCurve) {
+    for (bool flagged : {false, true}) {
+        SCOPED_TRACE(flagged ? "a lost and a saturated frame" : "every frame clean");
+        Series s;
+        for (int k = 0; k < 40; ++k) s.add(20 * k, 100 + 0.25 * k + 1.5 * std::sin(2 * kPi * k / 6), 50 + 0.05 * std::cos(k));
+        if (flagged) s.frames[5].found = false, s.frames[7].saturated = true;
+        ReportOptions o;
+        o.arcsecPerPixel = 2, o.wormPeriodS = 120;
+        const std::string page = ReportHtml(ComputeReport(s.frames, s.times, o));
+        for (const char* legend : {"飽和したフレーム</text>", "星を見失ったフレーム（×", "縦線：星を見失ったフレーム"})
+            EXPECT_EQ(page.find(legend) != std::string::npos, flagged) << legend;
+        EXPECT_NE(page.find("当てはめた正弦波"), std::string::npos);
+        EXPECT_NE(page.find("<p>「測定誤差の範囲内」は"), std::string::npos);
+
+        // The label's baseline (plus its descent) above the curve's highest point.
+        const std::size_t at = page.find("<path class=\"power\"");
+        ASSERT_NE(at, std::string::npos);
+        const std::string d = page.substr(at, page.find("/>", at) - at);
+        double top = 1e9;
+        for (std::size_t k = d.find_first_of("ML"); k != std::string::npos; k = d.find_first_of("ML", k + 1))
+            top = std::min(top, std::stod(d.substr(d.find(' ', k) + 1)));
+        const std::size_t label = page.find("class=\"peak-label\"");
+        ASSERT_NE(label, std::string::npos);
+        for (std::size_t k = label; (k = page.find("-label\"", k + 1)) != std::string::npos;) {
+            const std::size_t y = page.find("y=\"", k) + 3;
+            EXPECT_LT(std::stod(page.substr(y)) + 4, top);
+        }
+    }
+}
+
+// The window program runs under the session's locale; where that writes a decimal comma,
+// every page, file and label of the tracking must still be what the C locale gives.
+TEST(ReportHtml, NumbersIgnoreADecimalCommaLocale) {
+    Series s;
+    for (int k = 0; k < 40; ++k) s.add(20 * k, 100 + 0.25 * k + 1.5 * std::sin(k / 3.0), 50 - 0.1 * k + 0.1 * std::sin(k));
+    s.frames[5].found = false;
+    s.frames[7].saturated = true;
+    ReportOptions o;
+    o.arcsecPerPixel = 1.9569, o.decDeg = 45.5, o.wormPeriodS = 120;
+    const TrackingReport r = ComputeReport(s.frames, s.times, o);
+    TrackingState st;
+    st.FrameCount = 2;
+    st.CentroidX[0] = 10.5, st.CentroidY[0] = 20.25, st.CentroidX[1] = 12.75, st.CentroidY[1] = 1.0 / 3;
+    TrackingParameters p;
+    p.multiplier = "1.000";
+    test::TempDir dir;
+    int run = 0;
+    const auto written = [&] {
+        SyntheticOptions frames;
+        frames.width = frames.height = 24, frames.frames = 2, frames.exposureS = 2.5;
+        frames.saturatedFrame = frames.lostFrame = -1;
+        const std::string folder = dir.file(std::to_string(run++));
+        std::filesystem::create_directory(folder);
+        const std::vector<SyntheticFrame> truth = WriteSyntheticSequence(folder, frames);
+        const test::Bytes fits = test::ReadBytes(truth[0].path);
+        std::string all;
+        for (const std::string& label : RefreshStatistics(st, p)) all += label;
+        all += ReportHtml(r) + ReportJson(r) + ResultsFileText(st, {"a.fts", "b.fts"}, "/obs/a.fts") +
+               GraphZoomText(0.5) + std::string(fits.begin(), fits.end());
+        for (const GraphItem& item : BuildGraph(st, p, GraphOptions{}).items) all += item.text;
+        return all;
+    };
+    const std::string plain = written();
+    for (const char* part : {"x=\"64.0\"", "EXPTIME =                2.500", "1.9569″", "RMS  = "})
+        ASSERT_NE(plain.find(part), std::string::npos) << part;
+    test::DecimalCommaLocale comma;
+    ASSERT_TRUE(comma.active()) << comma.why();
+    EXPECT_EQ(written(), plain);
 }
 
 }  // namespace

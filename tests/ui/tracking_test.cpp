@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTest>
 #include <QUrl>
 #include <memory>
@@ -367,6 +368,49 @@ private slots:
         QVERIFY(!test::ReadBytes(dir->file("full.txt")).empty());
     }
 
+    // After a run in the full configuration every control lies inside its group's contents
+    // and every caption and figure fits its control, with the Latin fallback font and with
+    // the Japanese desktop's font standing in for the window's.
+    void fullConfigurationLaysEverythingOutUnclipped() {
+        for (const char* family : {"", "Noto Sans CJK JP"}) {
+            if (*family) QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QString::fromUtf8(family));
+            useFullConfiguration();
+            measureWithPick(150, 110);
+            track->ensurePolished();
+            const QString where = QStringLiteral(" (font %1)").arg(QString::fromUtf8(family));
+            QVERIFY(track->Label12->text().endsWith(QStringLiteral(" pxls")));
+            for (QGroupBox* box : track->findChildren<QGroupBox*>()) {
+                if (!box->isVisibleTo(track)) continue;
+                for (QWidget* w : box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                    if (!w->isVisibleTo(track)) continue;
+                    const QString name = box->objectName() + QLatin1Char('/') + w->objectName() + where;
+                    QVERIFY2(box->contentsRect().contains(w->geometry()), qPrintable(name));
+                    const QFontMetrics fm(w->font());
+                    if (auto* label = qobject_cast<QLabel*>(w)) {
+                        QVERIFY2(fm.horizontalAdvance(label->text()) <= label->contentsRect().width() &&
+                                     fm.height() <= label->height(),
+                                 qPrintable(name));
+                    } else if (auto* check = qobject_cast<QCheckBox*>(w); check || qobject_cast<QRadioButton*>(w)) {
+                        // The indicator, its spacing and the caption.
+                        const QStyle* st = w->style();
+                        const int indicator =
+                            check ? st->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
+                                      st->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w)
+                                : st->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w) +
+                                      st->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w);
+                        const QString text = qobject_cast<QAbstractButton*>(w)->text();
+                        QVERIFY2(indicator + fm.horizontalAdvance(text) <= w->width() && fm.height() <= w->height(),
+                                 qPrintable(name));
+                    } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+                        QVERIFY2(fm.horizontalAdvance(button->text()) + 8 <= button->width() && fm.height() + 4 <= button->height(),
+                                 qPrintable(name));
+                    }
+                }
+            }
+            QFont::removeSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"));
+        }
+    }
+
     // Its "レポート" writes the report page of the run and asks the browser to open it.
     void fullConfigurationWritesAndOpensTheReport() {
         useFullConfiguration();
@@ -381,6 +425,12 @@ private slots:
         const test::Bytes bytes = test::ReadBytes(page);
         QVERIFY(std::string(bytes.begin(), bytes.end()).rfind("<!DOCTYPE html>", 0) == 0);
         QCOMPARE(dialogs->urls, QStringList{QUrl::fromLocalFile(QString::fromStdString(page)).toString()});
+        // A system that cannot open the page: a message names the written file.
+        dialogs->urlOpens = false;
+        dialogs->saveAs(QString::fromStdString(page), 1)
+            .answer(true, u8(msg::kOverwriteQuestion))
+            .acknowledge(u8("レポートを書き出しました: ") + QString::fromStdString(page));
+        track->Button8->click();
     }
 };
 

@@ -106,7 +106,7 @@ int ScriptedServices::showModal(QDialog* dialog) {
 bool ScriptedServices::openUrl(const QString& url) {
     shown << QStringLiteral("url: ") + url;
     urls << url;
-    return true;
+    return urlOpens;
 }
 
 }  // namespace nuvak::test

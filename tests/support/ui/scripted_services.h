@@ -42,8 +42,10 @@ public:
     platform::FileDialogResult saveDialog(QWidget* parent, const platform::FileDialogRequest& request) override;
     int showModal(QDialog* dialog) override;
     int memoryLoad() override { return memory; }
-    // Records the URL; no browser starts.
+    // Records the URL; no browser starts. Answers urlOpens: false plays a system that
+    // cannot open it.
     bool openUrl(const QString& url) override;
+    bool urlOpens = true;
     // The URLs the program asked the browser to open, in order.
     QStringList urls;
 
