@@ -148,6 +148,9 @@ inline constexpr char kNoSuchImage[] = "画像「{}」が見つかりません�
 inline constexpr char kMosaicCountNotPositive[] =
     "モザイクの行数と列数には1以上の整数を入力してください（{} × {}）。";
 
+// Spectrum data file (UTF-8): the folder that is missing; it is not created.
+inline constexpr char kSpectrumNoFolder[] = "保存先のフォルダ {} がないため、データファイルを書き込めません。";
+
 // RGB separation (UTF-8).
 inline constexpr char kSeparateNeedsColour[] = "RGB分解はカラー画像（BMPまたはJPEG）にのみ行えます。";
 
