@@ -598,7 +598,7 @@ void TMainForm::N9Click() {
 }
 
 void TMainForm::P1Click() {
-    if (!activeChild()) return;
+    // The panel comes first, with or without an image window; the command needs one.
     platform::ui().showModal(gmcWindow);
     runImageCommand([this](ImageDocument& d, Progress& p) { GuideMissCancelCommand(d, gmcWindow->settings, p); });
 }

@@ -117,6 +117,29 @@ private slots:
         QCOMPARE(form->Edit2->text(), QStringLiteral("255"));
     }
 
+    // The guide-miss panel comes first; a flow whose kernel exceeds the picture is refused with
+    // the picture and the panel as they were; without a window the panel shows and nothing runs.
+    void guideMissPanelThenItsRefusals() {
+        TGMCPanel* panel = form->gmcWindow;
+        panel->Edit2->setText(QStringLiteral("1000"));
+        panel->Button1Click();
+        const Raster before = form->activeChild()->document().Image;
+        dialogs->closeModal(QDialog::Accepted).acknowledge(QStringLiteral("2003 × 2003"));
+        form->P1Click();
+        QCOMPARE(form->activeChild()->document().Image, before);
+        QCOMPARE(form->activeChild()->Image->raster(), before);
+        QCOMPARE(panel->Edit2->text(), QStringLiteral("1000"));
+        QCOMPARE(panel->settings.flow, 1000);
+
+        form->A1Click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!form->activeChild());
+        dialogs->closeModal(QDialog::Accepted);
+        dialogs->shown.clear();
+        form->P1Click();
+        QCOMPARE(dialogs->shown, QStringList{QStringLiteral("modal: TGMCPanel")});
+    }
+
     // A refused command leaves the window as it was and says why.
     void aStepWidthOfZeroIsRefused() {
         form->sabattierWindow->Edit1->setText(QStringLiteral("0"));
