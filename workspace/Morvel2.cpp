@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -431,6 +432,16 @@ void TMainForm::SaveButtonClick() {
 }
 
 void TMainForm::Exit1Click() { close(); }
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // Closing ends the program: under a running command (its bar turns the event loop) it
+    // waits until the command has ended, so no command stops half way with its files open.
+    if (platform::DeferCloseWhileRunning(this)) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
 
 void TMainForm::A1Click() { mdi_->closeAllSubWindows(); }
 

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "imageops/Comacorrect1.h"
@@ -138,6 +139,28 @@ private slots:
         dialogs->shown.clear();
         form->P1Click();
         QCOMPARE(dialogs->shown, QStringList{QStringLiteral("modal: TGMCPanel")});
+    }
+
+    // A close of the main window while a filter runs (the bar turns the event loop) waits for
+    // the filter to finish, then closes the window.
+    void closingTheMainWindowWaitsForTheRunningCommand() {
+        form->show();
+        const Raster before = form->activeChild()->document().Image;
+        bool closedMidway = false, shownAfterClose = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            closedMidway = platform::LongCommandRunning() && form->ProgressBar1->value() > 0;
+            form->close();
+            shownAfterClose = form->isVisible();
+        });
+        form->findChild<QAction*>(QStringLiteral("H1"))->trigger();
+        QVERIFY(closedMidway);
+        QVERIFY(shownAfterClose);
+        QVERIFY(form->isVisible());
+        QVERIFY(form->activeChild()->document().Image != before);  // the filter ran through
+        QCOMPARE(form->activeChild()->Image->raster(), form->activeChild()->document().Image);
+        QCOMPARE(form->ProgressBar1->value(), 0);
+        QTRY_VERIFY(!form->isVisible());
+        QVERIFY(!platform::LongCommandRunning());
     }
 
     // A refused command leaves the window as it was and says why.
