@@ -179,11 +179,17 @@ void ComaCorrectCommand(ImageDocument& d, int, int, double, double gamma) {
 void GuideMissCancelCommand(ImageDocument& d, const GuideMissSettings& s, Progress& progress) {
     if (!s.confirmed) return;
     if (!(s.blur > 0)) throw ImageError(FillMessage(msg::kGuideMissBlurNotPositive, FormatGeneral(s.blur)));
-    const int m = std::max(1, s.flow);
-    if (m > kMaxHalfSize) throw ImageError(msg::kGuideMissNoMemory);
-    const int a = 2 * m + 3, b = a;
     Raster& shown = d.Image;
     const int w = shown.width, h = shown.height;
+    const int m = std::max(1, s.flow);
+    // A kernel that does not fit in the picture only reads outside it, and its cost grows with
+    // its area: such a flow is refused before anything is allocated. The smallest kernel, of
+    // a flow of 1 or less, always runs.
+    const long long side = 2LL * m + 3;
+    if (m > 1 && (side > w || side > h))
+        throw ImageError(FillMessage(msg::kGuideMissKernelTooLarge, s.flow, side, side, w, h));
+    if (m > kMaxHalfSize) throw ImageError(msg::kGuideMissNoMemory);
+    const int a = 2 * m + 3, b = a;
     try {
         // Everything is allocated before the picture changes; the channels are independent,
         // so each goes through both stages and back into Image on its own.

@@ -41,7 +41,8 @@ void ComaCorrectCommand(ImageDocument& d, int axisX, int axisY, double comaAmoun
 // turned by the direction; then blurs the pixels below the threshold with a Gaussian of the
 // blur amount. Nothing happens before the panel was confirmed. The bar shows the per cent of
 // rows done and ends at 0. Throws ImageError, with the document unchanged, for a blur amount
-// not above 0, for a turned kernel whose weights nearly cancel, and when memory runs short.
+// not above 0, for a flow above 1 whose kernel side is wider or higher than Image, for a
+// turned kernel whose weights nearly cancel, and when memory runs short.
 void GuideMissCancelCommand(ImageDocument& d, const GuideMissSettings& s, Progress& progress);
 
 }  // namespace nuvak

@@ -1,13 +1,17 @@
 #include "platform/controls.h"
 
 #include <QCoreApplication>
+#include <QList>
+#include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/services.h"
 
@@ -88,6 +92,32 @@ Raster FromQImage(const QImage& image) {
     Raster r(bgr.width(), bgr.height());
     for (int y = 0; y < r.height; ++y) std::memcpy(r.row(y), bgr.constScanLine(y), r.stride());
     return r;
+}
+
+namespace {
+// Main thread only: the long commands running, and the windows whose close waits for them.
+int runningCommands = 0;
+QList<QPointer<QWidget>>& closesWaiting() {
+    static QList<QPointer<QWidget>> windows;
+    return windows;
+}
+}  // namespace
+
+LongCommandScope::LongCommandScope() { ++runningCommands; }
+
+LongCommandScope::~LongCommandScope() {
+    if (--runningCommands > 0) return;
+    const QList<QPointer<QWidget>> windows = std::exchange(closesWaiting(), {});
+    for (const QPointer<QWidget>& w : windows)
+        if (w) QMetaObject::invokeMethod(w.data(), [w] { if (w) w->close(); }, Qt::QueuedConnection);
+}
+
+bool LongCommandRunning() { return runningCommands > 0; }
+
+bool DeferCloseWhileRunning(QWidget* window) {
+    if (runningCommands == 0) return false;
+    if (!closesWaiting().contains(window)) closesWaiting().append(window);
+    return true;
 }
 
 void EmptyProgress(QProgressBar* bar) {

@@ -90,7 +90,24 @@ W* Place(W* w, const char* name, int x, int y, int width = -1, int height = -1) 
 // as a stopped command might set it, would make the bar a running busy indicator.)
 void EmptyProgress(QProgressBar* bar);
 
-// Progress of a command on a bar; the windows repaint as it moves (user input waits).
+// Long commands turn the event loop as their bar moves, for repaints (user input waits), so a
+// window can be asked to close half way through one. While a LongCommandScope lives (every
+// RunWithBar holds one), DeferCloseWhileRunning(window) returns true and notes the window;
+// when the last scope ends, each noted window is closed again from the event loop, after the
+// command's handler has returned. A window whose close would end the program calls it first
+// in its closeEvent and ignores the event when it returns true.
+class LongCommandScope {
+public:
+    LongCommandScope();
+    ~LongCommandScope();
+    LongCommandScope(const LongCommandScope&) = delete;
+    LongCommandScope& operator=(const LongCommandScope&) = delete;
+};
+bool LongCommandRunning();
+bool DeferCloseWhileRunning(QWidget* window);
+
+// Progress of a command on a bar; the windows repaint as it moves (user input waits). Used
+// inside RunWithBar, whose scope keeps a close from ending the program under the command.
 class BarProgress final : public Progress {
 public:
     explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
@@ -105,6 +122,7 @@ private:
 // result is false; any other error empties the bar and goes on up. True when it ran through.
 template <class... Refusals, class F>
 bool RunWithBar(QWidget* parent, QProgressBar* bar, F&& command) {
+    const LongCommandScope running;
     try {
         command();
         return true;

@@ -149,6 +149,10 @@ inline constexpr char kComaGammaNotPositive[] = "γの値 {} は0より大きく
 inline constexpr char kGuideMissNoMemory[] = "ガイドミスキャンセラに必要なメモリが不足しています。画像は変更されていません。";
 inline constexpr char kGuideMissBlurNotPositive[] = "ぼけ量 {} は0より大きくなければならないため、ガイドミスキャンセラを実行できません。";
 inline constexpr char kGuideMissKernelCancels[] = "向き {} 度、流れ量 {} ピクセルでは補正カーネルの重みが打ち消し合うため、ガイドミスキャンセラを実行できません。";
+// A flow whose kernel does not fit in the picture: the flow, the kernel's side (twice), then
+// the picture's width and height.
+inline constexpr char kGuideMissKernelTooLarge[] =
+    "流れ量 {} ピクセルの補正カーネル（{} × {}）が画像（{} × {}）より大きいため、ガイドミスキャンセラを実行できません。流れ量を小さくしてください。";
 
 // Composite and mosaic (UTF-8).
 // A listed image whose size is not that of the first one: caption, its width and height,
@@ -160,6 +164,9 @@ inline constexpr char kNoSuchImage[] = "画像「{}」が見つかりません�
 // A mosaic grid count of 0 or below: cells across, cells down.
 inline constexpr char kMosaicCountNotPositive[] =
     "モザイクの行数と列数には1以上の整数を入力してください（{} × {}）。";
+
+// Spectrum data file (UTF-8): the folder that is missing; it is not created.
+inline constexpr char kSpectrumNoFolder[] = "保存先のフォルダ {} がないため、データファイルを書き込めません。";
 
 // RGB separation (UTF-8).
 inline constexpr char kSeparateNeedsColour[] = "RGB分解はカラー画像（BMPまたはJPEG）にのみ行えます。";

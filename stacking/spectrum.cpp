@@ -93,13 +93,12 @@ std::string SpectrumDataPath() {
 }
 
 void WriteSpectrumData(const std::string& path, const std::string& text) {
+    // The folder is the user's to make: a missing one is named in the error, never created.
     namespace fs = std::filesystem;
     const fs::path folder = fs::path(path).parent_path();
-    if (!folder.empty()) {
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec) throw FileError(path, FillMessage(msg::kCannotWrite, ReasonOf(ec)));
-    }
+    std::error_code ec;
+    if (!folder.empty() && !fs::exists(folder, ec))
+        throw FileError(path, FillMessage(msg::kSpectrumNoFolder, folder.string()));
     WriteFileAtomically(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 

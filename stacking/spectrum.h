@@ -41,9 +41,9 @@ std::vector<GraphItem> SpectrumPlot(const std::vector<double>& means, int width 
 // elsewhere (in the current folder when HOME is not set).
 std::string SpectrumDataPath();
 
-// Writes the data text to path, through a temporary file, after creating its folder when it
-// is missing. Throws FileError naming path when the folder cannot be made or the file cannot
-// be written; the window shows its text and still draws the plot.
+// Writes the data text to path, through a temporary file. No folder is created: throws
+// FileError naming path (and the folder) when its folder is missing, or naming path when the
+// file cannot be written; the window shows its text and still draws the plot.
 void WriteSpectrumData(const std::string& path, const std::string& text);
 
 }  // namespace nuvak

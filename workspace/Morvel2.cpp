@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -432,6 +433,16 @@ void TMainForm::SaveButtonClick() {
 
 void TMainForm::Exit1Click() { close(); }
 
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // Closing ends the program: under a running command (its bar turns the event loop) it
+    // waits until the command has ended, so no command stops half way with its files open.
+    if (platform::DeferCloseWhileRunning(this)) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void TMainForm::A1Click() { mdi_->closeAllSubWindows(); }
 
 void TMainForm::V1Click() { platform::ui().message(this, VersionMessage()); }
@@ -598,7 +609,7 @@ void TMainForm::N9Click() {
 }
 
 void TMainForm::P1Click() {
-    if (!activeChild()) return;
+    // The panel comes first, with or without an image window; the command needs one.
     platform::ui().showModal(gmcWindow);
     runImageCommand([this](ImageDocument& d, Progress& p) { GuideMissCancelCommand(d, gmcWindow->settings, p); });
 }

@@ -152,6 +152,10 @@ public:
     int openFilterIndex = 1;
     int saveFilterIndex = 1;
 
+protected:
+    // A close while a long command runs is ignored and made again when the command ends.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void buildMenus();
     void buildToolBar();

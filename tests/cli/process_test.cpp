@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
 
+#include "core/format.h"
 #include "platform/bmp.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
@@ -77,10 +80,16 @@ TEST_F(CliProcess, RunsTheCommandsInOrderOnTheChosenPicture) {
 
 TEST_F(CliProcess, ARefusedCommandLeavesTheOutputAsItWas) {
     test::WriteBytes(out, test::BytesOf("an older picture"));
-    for (const char* op : {"sabattier=0", "gamma=0"}) {
+    // The guide-miss kernel of flow 2 is 7 pixels square, wider than the 4 x 2 picture.
+    const std::pair<const char*, std::string> refusals[] = {
+        {"sabattier=0", msg::kToneStepUnusable},
+        {"gamma=0", msg::kToneGammaNotPositive},
+        {"gmc=0,2,0.5,0", FillMessage(msg::kGuideMissKernelTooLarge, 2, 7, 7, 4, 2)},
+    };
+    for (const auto& [op, message] : refusals) {
         const RunResult r = process({in, out, "--op", op});
         EXPECT_EQ(r.status, 1) << op;
-        EXPECT_NE(r.err.find(op[0] == 's' ? msg::kToneStepUnusable : msg::kToneGammaNotPositive), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         EXPECT_EQ(test::ReadBytes(out), test::BytesOf("an older picture"));
     }
     EXPECT_EQ(process({dir.file("missing.bmp"), out, "--op", "flip"}).status, 1);

@@ -212,9 +212,9 @@ TEST(Corrections, GuideMissCancellerMatchesThePixelRule) {
     };
     const Case cases[] = {
         {12, 10, 0, 1, 0.2, 0, -1},   {12, 10, 0, 1, 1.5, 256, -1}, {1, 9, 30, 1, 0.7, 200, -1},
-        {9, 1, 90, 1, 0.7, 200, -1},  {2, 2, 45, 1, 1.0, 256, -1},  {3, 3, 0, 2, 1.0, 256, -1},
+        {9, 1, 90, 1, 0.7, 200, -1},  {2, 2, 45, 1, 1.0, 256, -1},  {7, 7, 0, 2, 1.0, 256, -1},
         {40, 70, 30, 2, 0.8, 120, -1}, {33, 29, 200, 0, 2.0, 90, -1}, {10, 10, 0, 1, 1.0, 100, 60},
-        {10, 10, 0, 1, 0.2, 0, 255},  {7, 140, 30, 1, 1.0, 256, -1}, {5, 150, 60, 4, 1.2, 150, -1},
+        {10, 10, 0, 1, 0.2, 0, 255},  {7, 140, 30, 1, 1.0, 256, -1}, {11, 150, 60, 4, 1.2, 150, -1},
     };
     unsigned seed = 100;
     for (const Case& c : cases) {
@@ -246,6 +246,28 @@ TEST(Corrections, GuideMissCancellerRefusals) {
     EXPECT_THROW(GuideMissCancelCommand(d, GuideMissSettings{0, 1, 0.0, 0, true}, none), ImageError);
     EXPECT_THROW(GuideMissCancelCommand(d, GuideMissSettings{0, 1 << 25, 0.2, 0, true}, none), ImageError);
     EXPECT_EQ(d.Image, before);
+    // A kernel (side 2 flow + 3) wider or higher than the picture is refused; flow 1 always runs.
+    struct Case {
+        int w, h, flow;
+        bool refused;
+    };
+    for (const Case c : {Case{6, 6, 2, true}, Case{7, 7, 2, false}, Case{7, 6, 2, true}, Case{6, 7, 2, true},
+                         Case{2, 2, 1, false}, Case{1, 9, 0, false}, Case{2000, 3, 1000, true}}) {
+        ImageDocument small;
+        small.Image = RandomRaster(c.w, c.h, 9);
+        const Raster original = small.Image;
+        bool refused = false;
+        try {
+            GuideMissCancelCommand(small, GuideMissSettings{0, c.flow, 0.2, 0, true}, none);
+        } catch (const ImageError& e) {
+            refused = true;
+            EXPECT_NE(std::string(e.what()).find(std::to_string(2 * c.flow + 3)), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(refused, c.refused) << c.w << " x " << c.h << " flow " << c.flow;
+        if (refused) {
+            EXPECT_EQ(small.Image, original);
+        }
+    }
 }
 
 TEST(Corrections, ComaCorrectionShowsTheGammaMappedMaster) {

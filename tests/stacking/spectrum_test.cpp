@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <random>
 
 #include "core/error.h"
@@ -77,20 +78,23 @@ TEST(Spectrum, DataFileText) {
               "# MORVEL-2 Spectrum Data \r\n0 255\r\n1 12.3333\r\n2 0\r\n3 0.5\r\n");
 }
 
-TEST(Spectrum, DataFileIsWrittenIntoAFolderMadeForItOrNamedInTheError) {
+TEST(Spectrum, DataFileGoesIntoAnExistingFolderOnlyAndAFailureNamesIt) {
     test::TempDir dir;
-    const std::string path = dir.file("data/SPN");
+    const std::string path = dir.file("SPN");
     WriteSpectrumData(path, "# x\r\n");
     EXPECT_EQ(test::ReadBytes(path), test::BytesOf("# x\r\n"));
 
     test::WriteBytes(dir.file("plain"), test::BytesOf("not a folder"));
-    const std::string blocked = dir.file("plain/SPN");
-    try {
-        WriteSpectrumData(blocked, "# x\r\n");
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.path(), blocked);
+    // A missing folder is named and not made; a file where the folder should be is refused.
+    for (const std::string& failing : {dir.file("data/SPN"), dir.file("plain/SPN")}) {
+        try {
+            WriteSpectrumData(failing, "# x\r\n");
+            ADD_FAILURE() << "no error for " << failing;
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.path(), failing);
+        }
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("data")));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "imageops/Comacorrect1.h"
@@ -115,6 +116,51 @@ private slots:
         }
         QVERIFY(source->document().Image == before.Image);
         QCOMPARE(form->Edit2->text(), QStringLiteral("255"));
+    }
+
+    // The guide-miss panel comes first; a flow whose kernel exceeds the picture is refused with
+    // the picture and the panel as they were; without a window the panel shows and nothing runs.
+    void guideMissPanelThenItsRefusals() {
+        TGMCPanel* panel = form->gmcWindow;
+        panel->Edit2->setText(QStringLiteral("1000"));
+        panel->Button1Click();
+        const Raster before = form->activeChild()->document().Image;
+        dialogs->closeModal(QDialog::Accepted).acknowledge(QStringLiteral("2003 × 2003"));
+        form->P1Click();
+        QCOMPARE(form->activeChild()->document().Image, before);
+        QCOMPARE(form->activeChild()->Image->raster(), before);
+        QCOMPARE(panel->Edit2->text(), QStringLiteral("1000"));
+        QCOMPARE(panel->settings.flow, 1000);
+
+        form->A1Click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!form->activeChild());
+        dialogs->closeModal(QDialog::Accepted);
+        dialogs->shown.clear();
+        form->P1Click();
+        QCOMPARE(dialogs->shown, QStringList{QStringLiteral("modal: TGMCPanel")});
+    }
+
+    // A close of the main window while a filter runs (the bar turns the event loop) waits for
+    // the filter to finish, then closes the window.
+    void closingTheMainWindowWaitsForTheRunningCommand() {
+        form->show();
+        const Raster before = form->activeChild()->document().Image;
+        bool closedMidway = false, shownAfterClose = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            closedMidway = platform::LongCommandRunning() && form->ProgressBar1->value() > 0;
+            form->close();
+            shownAfterClose = form->isVisible();
+        });
+        form->findChild<QAction*>(QStringLiteral("H1"))->trigger();
+        QVERIFY(closedMidway);
+        QVERIFY(shownAfterClose);
+        QVERIFY(form->isVisible());
+        QVERIFY(form->activeChild()->document().Image != before);  // the filter ran through
+        QCOMPARE(form->activeChild()->Image->raster(), form->activeChild()->document().Image);
+        QCOMPARE(form->ProgressBar1->value(), 0);
+        QTRY_VERIFY(!form->isVisible());
+        QVERIFY(!platform::LongCommandRunning());
     }
 
     // A refused command leaves the window as it was and says why.

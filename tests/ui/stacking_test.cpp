@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -241,23 +242,28 @@ private slots:
         QCOMPARE(int(made.Image.pixel(size.width() - 1, size.height() - 1)[0]), 255);
     }
 
-    // The plot is drawn whether or not the data file can be written; a failure names the file.
+    // The plot is drawn whether or not the data file can be written; a failure names the file,
+    // and a missing folder is not made.
     void spectrum_data() {
-        QTest::addColumn<bool>("writable");
-        QTest::newRow("written") << true;
-        QTest::newRow("cannot write") << false;
+        QTest::addColumn<QString>("folder");  // what stands at ~/data
+        QTest::newRow("written") << "folder";
+        QTest::newRow("no folder") << "";
+        QTest::newRow("a file there") << "file";
     }
     void spectrum() {
-        QFETCH(bool, writable);
+        QFETCH(QString, folder);
+        const bool writable = folder == QStringLiteral("folder");
         test::TempDir home;
         const QByteArray oldHome = qgetenv("HOME");
         qputenv("HOME", QByteArray::fromStdString(home.path().string()));
-        if (!writable) test::WriteBytes(home.file("data"), test::BytesOf("not a folder"));
+        if (writable) std::filesystem::create_directory(home.file("data"));
+        if (folder == QStringLiteral("file")) test::WriteBytes(home.file("data"), test::BytesOf("not a folder"));
         open("spectrum", 4, 3, 51);  // mean 51 plots at (1 - 0.2) * 393 = 314
         const QString path = QString::fromStdString(home.file("data/SPN"));
         if (!writable) dialogs->acknowledge(path);
         trigger("P3");
         qputenv("HOME", oldHome);
+        QCOMPARE(std::filesystem::exists(home.file("data")), !folder.isEmpty());
         TSpDraw* s = form->spectrumWindow;
         QVERIFY(s->isVisible());
         QCOMPARE(s->Edit2->text(), QStringLiteral("4"));
