@@ -62,6 +62,12 @@ class WorkspaceTest : public QObject {
         edit->selectAll();
         QTest::keyClicks(edit, text);
     }
+    // The client area a window gives its picture: the picture's size, widened or heightened
+    // only as far as the caption bar with its buttons needs.
+    static QSize fittedClient(TChild* c) {
+        auto* frame = qobject_cast<QMdiSubWindow*>(c->parentWidget());
+        return c->Image->size().expandedTo(frame->minimumSizeHint() - (frame->size() - c->size()));
+    }
     std::uint8_t shown(TChild* c, int x, int y) { return c->Image->raster().pixel(x, y)[0]; }
 
 private slots:
@@ -130,7 +136,8 @@ private slots:
         QCOMPARE(d.MAX, 1400);
         QCOMPARE(d.MIN, 1000);
         QCOMPARE(c->windowTitle(), QStringLiteral("m42.fits"));
-        QCOMPARE(c->size(), QSize(100, 100));
+        QCOMPARE(c->Image->size(), QSize(100, 100));
+        QCOMPARE(c->size(), fittedClient(c));
         QCOMPARE(shown(c, 50, 51), std::uint8_t(127));
         QCOMPARE(form->openFilterIndex, 2);  // the dialog keeps the last entry
     }
@@ -185,6 +192,13 @@ private slots:
         form->Button2Click();
         QCOMPARE(c->document().ZomN, 0.0625);
         QCOMPARE(c->Image->size(), QSize(6, 6));
+        // The window keeps its caption bar and buttons; the picture sits in a larger client.
+        auto* frame = qobject_cast<QMdiSubWindow*>(c->parentWidget());
+        const QSize least = frame->minimumSizeHint();  // what the caption bar with its buttons needs
+        QVERIFY(frame->width() >= least.width() && frame->height() >= least.height());
+        QCOMPARE(c->size(), fittedClient(c));
+        for (int i = 0; i < 5; ++i) form->Button1Click();
+        QCOMPARE(c->size(), QSize(200, 200));  // at 200 % the client is the picture again
     }
 
     void typedLevelsApplyOnlyWhenAnArrowIsPressed() {
