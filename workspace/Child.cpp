@@ -107,7 +107,7 @@ bool TChild::eventFilter(QObject* watched, QEvent* event) {
 void TChild::FormActivate() { mainForm_->Edit1->setText(QString::fromStdString(ZoomPercentText(document_.ZomN))); }
 
 void TChild::ImageMouseMove(int x, int y) {
-    if (const auto text = ReadoutText(document_, x, y)) mainForm_->Label2->setText(QString::fromStdString(*text));
+    if (const auto text = ReadoutText(document_, x, y)) mainForm_->showReadout(this, QString::fromStdString(*text));
 }
 
 void TChild::ImageMouseDown(Qt::MouseButton button, int shownX, int shownY) {

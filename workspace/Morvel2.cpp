@@ -63,6 +63,8 @@ const QString kSaveTitle = QStringLiteral("Save an Image");
 const QString kSaveFilter =
     QStringLiteral("ビットマップ(*.bmp)|*.bmp|フィッツ(*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits|JPEG|*.jpg");
 
+const QString kReadoutStart = QStringLiteral("( 0 , 0 ) ");
+
 QString fromStd(const std::string& s) { return QString::fromStdString(s); }
 
 // Brings an image window to the front and makes it the active one.
@@ -136,7 +138,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea) 
     Timer1->start();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The image windows go after the tool bar: their close must not touch the readout then.
+    for (TChild* c : children()) c->disconnect(this);
+}
 
 void TMainForm::buildToolBar() {
     SpeedBar = new QWidget;
@@ -170,7 +175,7 @@ void TMainForm::buildToolBar() {
     Label6 = platform::Place(new QLabel(QStringLiteral("Max.="), bar), "Label6", 344, 8);
     Edit2 = platform::Place(new QLineEdit(QStringLiteral("0"), bar), "Edit2", 376, 6, 57, 21);
     UpDown1 = platform::Place(new platform::UpDown(bar), "UpDown1", 432, 2, 15, 30);
-    Label2 = platform::Place(new QLabel(QStringLiteral("( 0 , 0 ) "), bar), "Label2", 480, 10);
+    Label2 = platform::Place(new QLabel(kReadoutStart, bar), "Label2", 480, 10);
     Label2->setMinimumWidth(200);
     Label1 = platform::Place(new QLabel(QStringLiteral("R = , G = , B = "), bar), "Label1", 696, 10);
     Label1->hide();
@@ -369,11 +374,21 @@ TChild* TMainForm::addChild(ImageDocument document) {
     QMdiSubWindow* frame = mdi_->addSubWindow(child);
     frame->setAttribute(Qt::WA_DeleteOnClose);
     connect(child, &QObject::destroyed, frame, [frame] { frame->close(); });
+    connect(child, &QObject::destroyed, this, [this, child] {
+        if (readoutChild_ != child) return;
+        readoutChild_ = nullptr;
+        Label2->setText(kReadoutStart);
+    });
     child->show();
     child->fitToContent();
     child->keepCaptionInView();
     mdi_->setActiveSubWindow(frame);
     return child;
+}
+
+void TMainForm::showReadout(const TChild* child, const QString& text) {
+    readoutChild_ = child;
+    Label2->setText(text);
 }
 
 void TMainForm::subWindowActivated(QMdiSubWindow* window) {

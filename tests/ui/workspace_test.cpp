@@ -268,6 +268,12 @@ private slots:
         TChild* f = openFits();
         f->ImageMouseMove(7, 9);
         QCOMPARE(form->Label2->text(), QStringLiteral("(7,9)"));
+        // Closing another picture leaves the readout; closing its own clears it.
+        b->parentWidget()->close();
+        QTRY_COMPARE(form->children().size(), 1);
+        QCOMPARE(form->Label2->text(), QStringLiteral("(7,9)"));
+        f->parentWidget()->close();
+        QTRY_COMPARE(form->Label2->text(), QStringLiteral("( 0 , 0 ) "));
     }
 
     void activationUpdatesZoomAndLevels() {
