@@ -205,15 +205,13 @@ void TMainForm::buildStatusStrip() {
     Panel1->setFixedHeight(27);
     QFont gothic(QStringLiteral("ＭＳ ゴシック"));
     Panel1->setFont(gothic);
-    ProgressBar1 = platform::Place(new QProgressBar(Panel1), "ProgressBar1", 48, 7, 200, 15);
+    ProgressBar1 = platform::Place(new platform::Gauge(Panel1), "ProgressBar1", 48, 7, 200, 15);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    ProgressBar1->setTextVisible(false);
     Label4 = platform::Place(new QLabel(QStringLiteral("Memory"), Panel1), "Label4", 304, 8);
-    ProgressBar2 = platform::Place(new QProgressBar(Panel1), "ProgressBar2", 352, 7, 100, 15);
+    ProgressBar2 = platform::Place(new platform::Gauge(Panel1), "ProgressBar2", 352, 7, 100, 15);
     ProgressBar2->setRange(0, 100);
     ProgressBar2->setValue(0);
-    ProgressBar2->setTextVisible(false);
     Label3 = platform::Place(new QLabel(QStringLiteral("    %"), Panel1), "Label3", 464, 8);
     Label3->setMinimumWidth(60);
     Label3->setStyleSheet(QStringLiteral("color: green"));

@@ -350,6 +350,25 @@ private slots:
         dialogs->memory = 100;
         form->Timer1Timer();
         QCOMPARE(form->Label3->text(), QStringLiteral("100%"));
+
+        // The fill follows the number on both bars, down to the low end: value / 100 of the
+        // width inside the frame (the gauge 98 pixels, the progress bar 198).
+        auto filled = [](QProgressBar* bar) {
+            const QImage shot = bar->grab().toImage();
+            const QColor fill = bar->palette().color(QPalette::Highlight);
+            int n = 0;
+            for (int x = 0; x < shot.width(); ++x) n += shot.pixelColor(x, shot.height() / 2) == fill;
+            return n;
+        };
+        for (int load : {0, 1, 2, 8, 20, 50, 99, 100}) {
+            dialogs->memory = load;
+            form->Timer1Timer();
+            QCOMPARE(filled(form->ProgressBar2), load * 98 / 100);
+            form->ProgressBar1->setValue(load);
+            QCOMPARE(filled(form->ProgressBar1), load * 198 / 100);
+        }
+        form->ProgressBar1->reset();  // a reset bar shows empty
+        QCOMPARE(filled(form->ProgressBar1), 0);
     }
 
     void menuCommandsShowTheirWindows() {
