@@ -81,6 +81,26 @@ void Picture::mousePressEvent(QMouseEvent* event) {
     Guarded([&] { emit mousePressed(event->button(), p.x(), p.y()); });
 }
 
+Gauge::Gauge(QWidget* parent) : QProgressBar(parent) {
+    setTextVisible(false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void Gauge::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect outer = rect();
+    painter.fillRect(outer, palette().base());
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(outer.adjusted(0, 0, -1, -1));
+    const QRect inner = outer.adjusted(1, 1, -1, -1);
+    const long long span = (long long)maximum() - minimum();
+    if (span <= 0 || inner.isEmpty()) return;
+    // A reset bar holds minimum - 1: it shows empty.
+    const long long done = std::clamp<long long>((long long)value() - minimum(), 0, span);
+    const int filled = int(done * inner.width() / span);
+    painter.fillRect(QRect(inner.left(), inner.top(), filled, inner.height()), palette().highlight());
+}
+
 QImage ToQImage(const Raster& raster) {
     QImage image(raster.width, raster.height, QImage::Format_BGR888);
     for (int y = 0; y < raster.height; ++y) std::memcpy(image.scanLine(y), raster.row(y), raster.stride());

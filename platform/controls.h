@@ -1,8 +1,9 @@
 #pragma once
-// The two controls Qt lacks: an arrow pair with a position, and a picture that holds a
-// 24-bit raster and shows it stretched to its own size.
+// The controls Qt lacks: an arrow pair with a position, a picture that holds a 24-bit raster
+// and shows it stretched to its own size, and a bar whose fill follows its value exactly.
 
 #include <QImage>
+#include <QProgressBar>
 #include <QWidget>
 #include <exception>
 
@@ -10,7 +11,6 @@
 #include "core/raster.h"
 #include "platform/services.h"
 
-class QProgressBar;
 class QToolButton;
 
 namespace nuvak::platform {
@@ -74,6 +74,18 @@ protected:
 
 private:
     Raster raster_;
+};
+
+// A progress bar that paints itself: inside a one-pixel frame, the filled part is
+// (value - minimum) / (maximum - minimum) of the inner width, truncated, at every value and in
+// every style (a style may leave the low end of its bar empty or round it away).
+class Gauge : public QProgressBar {
+    Q_OBJECT
+public:
+    explicit Gauge(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // Names a control (its objectName, by which tests find it) and places it at (x, y) with the

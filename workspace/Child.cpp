@@ -39,6 +39,9 @@ TChild::TChild(TMainForm* mainForm, ImageDocument document)
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll_->setWidget(Image);
+    // A picture smaller than the scroll bars still gets a window no larger than its caption
+    // bar needs.
+    scroll_->setMinimumSize(1, 1);
     scroll_->setBackgroundRole(QPalette::Dark);
     scroll_->viewport()->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
@@ -64,8 +67,10 @@ void TChild::sizePictureToZoom() {
 
 void TChild::fitToContent() {
     if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
-        // The frame's borders and title stay as they are; the client area takes the picture's size.
-        frame->resize(frame->size() - size() + Image->size());
+        // The frame's borders and title stay as they are; the client area takes the picture's
+        // size. A frame never gets smaller than its caption bar with the buttons needs: a
+        // smaller picture sits in the top-left corner of the client area.
+        frame->resize((frame->size() - size() + Image->size()).expandedTo(frame->minimumSizeHint()));
     } else {
         resize(Image->size());
     }
@@ -102,7 +107,7 @@ bool TChild::eventFilter(QObject* watched, QEvent* event) {
 void TChild::FormActivate() { mainForm_->Edit1->setText(QString::fromStdString(ZoomPercentText(document_.ZomN))); }
 
 void TChild::ImageMouseMove(int x, int y) {
-    if (const auto text = ReadoutText(document_, x, y)) mainForm_->Label2->setText(QString::fromStdString(*text));
+    if (const auto text = ReadoutText(document_, x, y)) mainForm_->showReadout(this, QString::fromStdString(*text));
 }
 
 void TChild::ImageMouseDown(Qt::MouseButton button, int shownX, int shownY) {

@@ -63,6 +63,8 @@ const QString kSaveTitle = QStringLiteral("Save an Image");
 const QString kSaveFilter =
     QStringLiteral("ビットマップ(*.bmp)|*.bmp|フィッツ(*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits|JPEG|*.jpg");
 
+const QString kReadoutStart = QStringLiteral("( 0 , 0 ) ");
+
 QString fromStd(const std::string& s) { return QString::fromStdString(s); }
 
 // Brings an image window to the front and makes it the active one.
@@ -136,7 +138,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea) 
     Timer1->start();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The image windows go after the tool bar: their close must not touch the readout then.
+    for (TChild* c : children()) c->disconnect(this);
+}
 
 void TMainForm::buildToolBar() {
     SpeedBar = new QWidget;
@@ -170,7 +175,7 @@ void TMainForm::buildToolBar() {
     Label6 = platform::Place(new QLabel(QStringLiteral("Max.="), bar), "Label6", 344, 8);
     Edit2 = platform::Place(new QLineEdit(QStringLiteral("0"), bar), "Edit2", 376, 6, 57, 21);
     UpDown1 = platform::Place(new platform::UpDown(bar), "UpDown1", 432, 2, 15, 30);
-    Label2 = platform::Place(new QLabel(QStringLiteral("( 0 , 0 ) "), bar), "Label2", 480, 10);
+    Label2 = platform::Place(new QLabel(kReadoutStart, bar), "Label2", 480, 10);
     Label2->setMinimumWidth(200);
     Label1 = platform::Place(new QLabel(QStringLiteral("R = , G = , B = "), bar), "Label1", 696, 10);
     Label1->hide();
@@ -200,15 +205,13 @@ void TMainForm::buildStatusStrip() {
     Panel1->setFixedHeight(27);
     QFont gothic(QStringLiteral("ＭＳ ゴシック"));
     Panel1->setFont(gothic);
-    ProgressBar1 = platform::Place(new QProgressBar(Panel1), "ProgressBar1", 48, 7, 200, 15);
+    ProgressBar1 = platform::Place(new platform::Gauge(Panel1), "ProgressBar1", 48, 7, 200, 15);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    ProgressBar1->setTextVisible(false);
     Label4 = platform::Place(new QLabel(QStringLiteral("Memory"), Panel1), "Label4", 304, 8);
-    ProgressBar2 = platform::Place(new QProgressBar(Panel1), "ProgressBar2", 352, 7, 100, 15);
+    ProgressBar2 = platform::Place(new platform::Gauge(Panel1), "ProgressBar2", 352, 7, 100, 15);
     ProgressBar2->setRange(0, 100);
     ProgressBar2->setValue(0);
-    ProgressBar2->setTextVisible(false);
     Label3 = platform::Place(new QLabel(QStringLiteral("    %"), Panel1), "Label3", 464, 8);
     Label3->setMinimumWidth(60);
     Label3->setStyleSheet(QStringLiteral("color: green"));
@@ -369,11 +372,21 @@ TChild* TMainForm::addChild(ImageDocument document) {
     QMdiSubWindow* frame = mdi_->addSubWindow(child);
     frame->setAttribute(Qt::WA_DeleteOnClose);
     connect(child, &QObject::destroyed, frame, [frame] { frame->close(); });
+    connect(child, &QObject::destroyed, this, [this, child] {
+        if (readoutChild_ != child) return;
+        readoutChild_ = nullptr;
+        Label2->setText(kReadoutStart);
+    });
     child->show();
     child->fitToContent();
     child->keepCaptionInView();
     mdi_->setActiveSubWindow(frame);
     return child;
+}
+
+void TMainForm::showReadout(const TChild* child, const QString& text) {
+    readoutChild_ = child;
+    Label2->setText(text);
 }
 
 void TMainForm::subWindowActivated(QMdiSubWindow* window) {

@@ -53,6 +53,9 @@ public:
     // Creates an image window for a filled document, shows it and makes it active.
     TChild* addChild(ImageDocument document);
     QMdiArea* mdiArea() const { return mdi_; }
+    // Shows the pixel readout of child's picture in Label2; when that window closes, the
+    // readout goes back to its start text.
+    void showReadout(const TChild* child, const QString& text);
 
     // The long-lived windows the menu commands show (set at start-up).
     TTrack* trackWindow = nullptr;
@@ -171,6 +174,8 @@ private:
     void runImageCommand(const std::function<void(ImageDocument&, Progress&)>& command);
 
     QMdiArea* mdi_;
+    // The window whose pixel the readout shows; only compared, and cleared as it closes.
+    const TChild* readoutChild_ = nullptr;
 };
 
 // The wording of the version message.

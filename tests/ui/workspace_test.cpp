@@ -62,6 +62,12 @@ class WorkspaceTest : public QObject {
         edit->selectAll();
         QTest::keyClicks(edit, text);
     }
+    // The client area a window gives its picture: the picture's size, widened or heightened
+    // only as far as the caption bar with its buttons needs.
+    static QSize fittedClient(TChild* c) {
+        auto* frame = qobject_cast<QMdiSubWindow*>(c->parentWidget());
+        return c->Image->size().expandedTo(frame->minimumSizeHint() - (frame->size() - c->size()));
+    }
     std::uint8_t shown(TChild* c, int x, int y) { return c->Image->raster().pixel(x, y)[0]; }
 
 private slots:
@@ -130,7 +136,8 @@ private slots:
         QCOMPARE(d.MAX, 1400);
         QCOMPARE(d.MIN, 1000);
         QCOMPARE(c->windowTitle(), QStringLiteral("m42.fits"));
-        QCOMPARE(c->size(), QSize(100, 100));
+        QCOMPARE(c->Image->size(), QSize(100, 100));
+        QCOMPARE(c->size(), fittedClient(c));
         QCOMPARE(shown(c, 50, 51), std::uint8_t(127));
         QCOMPARE(form->openFilterIndex, 2);  // the dialog keeps the last entry
     }
@@ -185,6 +192,13 @@ private slots:
         form->Button2Click();
         QCOMPARE(c->document().ZomN, 0.0625);
         QCOMPARE(c->Image->size(), QSize(6, 6));
+        // The window keeps its caption bar and buttons; the picture sits in a larger client.
+        auto* frame = qobject_cast<QMdiSubWindow*>(c->parentWidget());
+        const QSize least = frame->minimumSizeHint();  // what the caption bar with its buttons needs
+        QVERIFY(frame->width() >= least.width() && frame->height() >= least.height());
+        QCOMPARE(c->size(), fittedClient(c));
+        for (int i = 0; i < 5; ++i) form->Button1Click();
+        QCOMPARE(c->size(), QSize(200, 200));  // at 200 % the client is the picture again
     }
 
     void typedLevelsApplyOnlyWhenAnArrowIsPressed() {
@@ -254,6 +268,12 @@ private slots:
         TChild* f = openFits();
         f->ImageMouseMove(7, 9);
         QCOMPARE(form->Label2->text(), QStringLiteral("(7,9)"));
+        // Closing another picture leaves the readout; closing its own clears it.
+        b->parentWidget()->close();
+        QTRY_COMPARE(form->children().size(), 1);
+        QCOMPARE(form->Label2->text(), QStringLiteral("(7,9)"));
+        f->parentWidget()->close();
+        QTRY_COMPARE(form->Label2->text(), QStringLiteral("( 0 , 0 ) "));
     }
 
     void activationUpdatesZoomAndLevels() {
@@ -330,6 +350,25 @@ private slots:
         dialogs->memory = 100;
         form->Timer1Timer();
         QCOMPARE(form->Label3->text(), QStringLiteral("100%"));
+
+        // The fill follows the number on both bars, down to the low end: value / 100 of the
+        // width inside the frame (the gauge 98 pixels, the progress bar 198).
+        auto filled = [](QProgressBar* bar) {
+            const QImage shot = bar->grab().toImage();
+            const QColor fill = bar->palette().color(QPalette::Highlight);
+            int n = 0;
+            for (int x = 0; x < shot.width(); ++x) n += shot.pixelColor(x, shot.height() / 2) == fill;
+            return n;
+        };
+        for (int load : {0, 1, 2, 8, 20, 50, 99, 100}) {
+            dialogs->memory = load;
+            form->Timer1Timer();
+            QCOMPARE(filled(form->ProgressBar2), load * 98 / 100);
+            form->ProgressBar1->setValue(load);
+            QCOMPARE(filled(form->ProgressBar1), load * 198 / 100);
+        }
+        form->ProgressBar1->reset();  // a reset bar shows empty
+        QCOMPARE(filled(form->ProgressBar1), 0);
     }
 
     void menuCommandsShowTheirWindows() {
