@@ -43,6 +43,7 @@ inline constexpr char kFitsBzeroNotNumber[] = "BZERO の値が数値ではあり
 inline constexpr char kFitsBzeroRange[] = "BZERO の値が32ビット整数の範囲を超えています: 「{}」";
 inline constexpr char kFitsTruncated[] = "ファイルが途中で切れています: 画素データが {} バイトしかありません（{} バイト必要です）。";
 inline constexpr char kFitsNoMemory[] = "画像を読み込むためのメモリが不足しています。";
+inline constexpr char kFitsNoSimple[] = "FITSファイルではありません: 最初のカードが SIMPLE = T ではありません。";
 
 // Opening a FITS image as a document.
 inline constexpr char kOpenGridEmpty[] = "画像が小さすぎて表示レベルを計算できません（一辺が20ピクセル以下）: {} x {}";
