@@ -17,6 +17,7 @@
 #include "platform/controls.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
+#include "tests/support/run.h"
 #include "tests/support/ui/scripted_services.h"
 #include "workspace/Child.h"
 #include "workspace/Morvel2.h"
@@ -298,6 +299,11 @@ private slots:
         const std::string written = dir->file("shown.bmp");
         QCOMPARE(platform::LoadBmp(written), c->document().Image);
         QCOMPARE(c->windowTitle(), QStringLiteral("shown.bmp"));
+        // nuvak-cli writes the same file, header included.
+        const test::TempDir cliDir;
+        const test::RunResult cli = test::Run(NUVAK_CLI_PATH, {"render", dir->file("m42.fits"), cliDir.file("cli.bmp")});
+        QVERIFY2(cli.status == 0, cli.err.c_str());
+        QVERIFY(test::ReadBytes(cliDir.file("cli.bmp")) == test::ReadBytes(written));
 
         dialogs->saveAs(QString::fromStdString(dir->file("shown")), 3);
         form->SaveButtonClick();
