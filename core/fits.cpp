@@ -88,6 +88,24 @@ bool printable(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= 32 && c <= 126; });
 }
 
+// Bytes a text file holds: printable ASCII, line and page breaks, tabs, and the bytes of
+// multi-byte characters (UTF-8, Shift-JIS).
+bool textLike(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (u >= 32 && u != 127) || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+    });
+}
+
+// A FITS file opens with the card SIMPLE = T.
+bool simpleTrue(std::string_view card) { return card.substr(0, 9) == "SIMPLE  =" && valueField(card).starts_with('T'); }
+
+// Why a first card that is not a FITS card of printable ASCII is refused: a text file (a
+// note or a table named .fits) does not open with SIMPLE = T; anything else is binary.
+const char* firstCardRefusal(std::string_view card) {
+    return textLike(card) && !simpleTrue(card) ? msg::kFitsNoSimple : msg::kFitsNotFits;
+}
+
 template <class Fn>
 auto onFile(const std::string& path, std::ostream* diag, Fn fn) {
     const std::unique_ptr<FileSource> source = OpenFile(path, diag, kFitsOpenDiagnostic);
@@ -221,7 +239,8 @@ FitsHeader ReadFitsHeader(ByteSource& source, std::ostream* diag) {
         }
         char block[kFitsBlockBytes];
         source.read(pos, block, sizeof block);
-        if (pos == 0 && !printable(std::string_view(block, kFitsCardBytes))) throw FileError(name, msg::kFitsNotFits);
+        if (const std::string_view first(block, kFitsCardBytes); pos == 0 && !printable(first))
+            throw FileError(name, firstCardRefusal(first));
         for (int i = 0; i < kFitsCardsPerBlock; ++i) {
             if (std::string_view(block + i * kFitsCardBytes, 3) == "END") {
                 endCard = h.cardText.size() / kFitsCardBytes + i;

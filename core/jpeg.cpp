@@ -25,11 +25,12 @@ constexpr JDIMENSION kMaxSide = 65500;
 constexpr std::size_t kFirstReserve = std::size_t(64) << 20;
 
 // The library reports errors by calling error_exit, which by default ends the process. Ours
-// keeps the message and jumps back to the Guarded call that started the library work.
+// keeps the message code and jumps back to the Guarded call that started the library work.
+// The library's own text is English and is never shown: the code picks a Japanese reason.
 struct ErrorManager {
     jpeg_error_mgr pub;  // first member: the library's pointer to it points to the whole
     std::jmp_buf jump;
-    char text[JMSG_LENGTH_MAX];
+    int code;          // the library's message code (J_MESSAGE_CODE)
     bool damagedData;  // a warning about the compressed data, not a hard error
 };
 
@@ -37,7 +38,7 @@ ErrorManager& ManagerOf(j_common_ptr cinfo) { return *reinterpret_cast<ErrorMana
 
 [[noreturn]] void OnError(j_common_ptr cinfo) {
     ErrorManager& m = ManagerOf(cinfo);
-    m.pub.format_message(cinfo, m.text);
+    m.code = m.pub.msg_code;
     m.damagedData = false;
     std::longjmp(m.jump, 1);
 }
@@ -49,7 +50,7 @@ void OnMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) return;  // trace output
     ErrorManager& m = ManagerOf(cinfo);
     if (m.pub.msg_code == JWRN_ADOBE_XFORM || m.pub.msg_code == JWRN_JFIF_MAJOR) return;
-    m.pub.format_message(cinfo, m.text);
+    m.code = m.pub.msg_code;
     m.damagedData = true;
     std::longjmp(m.jump, 1);
 }
@@ -61,7 +62,7 @@ void Install(ErrorManager& m) {
     m.pub.error_exit = OnError;
     m.pub.emit_message = OnMessage;
     m.pub.output_message = Silent;
-    m.text[0] = '\0';
+    m.code = JMSG_NOMESSAGE;
     m.damagedData = false;
 }
 
@@ -76,8 +77,70 @@ bool Guarded(ErrorManager& err, const Step& step) {
     return true;
 }
 
+// The reason the library gave, in words for the user; empty for the rare codes that say
+// nothing a user could act on (they then get the lead alone).
+const char* Reason(int code) {
+    switch (code) {
+        case JWRN_JPEG_EOF:
+        case JERR_INPUT_EOF:
+        case JERR_INPUT_EMPTY:
+            return msg::kJpegWhyCutShort;
+        case JWRN_HIT_MARKER:
+            return msg::kJpegWhyDataEnds;
+        case JWRN_EXTRANEOUS_DATA:
+            return msg::kJpegWhyExtraBytes;
+        case JWRN_HUFF_BAD_CODE:
+        case JERR_BAD_DCT_COEF:
+            return msg::kJpegWhyBadCode;
+        case JWRN_MUST_RESYNC:
+        case JERR_SOI_DUPLICATE:
+        case JERR_SOF_DUPLICATE:
+        case JERR_SOF_NO_SOS:
+        case JERR_SOS_NO_SOF:
+        case JERR_NO_IMAGE:
+        case JERR_EOI_EXPECTED:
+        case JERR_UNKNOWN_MARKER:
+        case JERR_BAD_LENGTH:
+            return msg::kJpegWhyMarkers;
+        case JWRN_NOT_SEQUENTIAL:
+        case JWRN_BOGUS_PROGRESSION:
+        case JERR_BAD_HUFF_TABLE:
+        case JERR_NO_HUFF_TABLE:
+        case JERR_HUFF_CLEN_OVERFLOW:
+        case JERR_HUFF_MISSING_CODE:
+        case JERR_NO_QUANT_TABLE:
+        case JERR_DHT_INDEX:
+        case JERR_DQT_INDEX:
+        case JERR_DAC_INDEX:
+        case JERR_DAC_VALUE:
+        case JERR_BAD_COMPONENT_ID:
+        case JERR_COMPONENT_COUNT:
+        case JERR_BAD_SAMPLING:
+        case JERR_BAD_MCU_SIZE:
+        case JERR_BAD_PROGRESSION:
+        case JERR_BAD_J_COLORSPACE:
+        case JERR_WIDTH_OVERFLOW:
+            return msg::kJpegWhyHeader;
+        case JERR_SOF_UNSUPPORTED:
+        case JERR_BAD_PRECISION:
+        case JERR_NOT_COMPILED:
+        case JERR_NOTIMPL:
+        case JERR_EMPTY_IMAGE:
+        case JERR_CONVERSION_NOTIMPL:
+        case JERR_CCIR601_NOTIMPL:
+        case JERR_FRACT_SAMPLE_NOTIMPL:
+            return msg::kJpegWhyUnsupported;
+        default:
+            return "";
+    }
+}
+
 FileError LibraryFailure(const std::string& name, const ErrorManager& err) {
-    return FileError(name, std::string(err.damagedData ? msg::kJpegDamaged : msg::kJpegUnreadable) + err.text);
+    // Three refusals have a message of their own.
+    if (err.code == JERR_NO_SOI) return FileError(name, msg::kJpegNoSoi);
+    if (err.code == JERR_IMAGE_TOO_BIG) return FileError(name, msg::kJpegTooLarge);
+    if (err.code == JERR_OUT_OF_MEMORY) return FileError(name, msg::kJpegNoMemory);
+    return FileError(name, std::string(err.damagedData ? msg::kJpegDamaged : msg::kJpegUnreadable) + Reason(err.code));
 }
 
 // Owns a decompress object; destroying a never-created (zeroed) one is a no-op in the library.
@@ -256,7 +319,8 @@ std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, int quality) {
         }
         jpeg_finish_compress(cinfo);
     });
-    if (!done) throw ImageError(std::string(msg::kJpegEncodeFailed) + c.err.text);
+    if (!done)
+        throw ImageError(std::string(msg::kJpegEncodeFailed) + (c.err.code == JERR_OUT_OF_MEMORY ? msg::kJpegWhyNoMemory : ""));
     return std::move(c.out);
 }
 

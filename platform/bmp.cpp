@@ -32,6 +32,10 @@ constexpr std::uint32_t kInfoHeaderSize = 40;
 // The largest side the direct 24-bit path takes; larger pictures go through Qt's reader.
 constexpr std::int64_t kMaxPlainSide = 16000;
 constexpr std::uint32_t kUncompressed = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
+// The resolution every BMP we write states: 96 dots per inch. Qt would give a new picture the
+// screen's resolution (or 100 dpi without a screen), so the same picture saved from a window
+// and from nuvak-cli, or on two screens, would differ in their headers.
+constexpr int kPixelsPerMetre = 3780;
 
 // What the headers say about the pixel rows, for the checks Qt's reader does not make.
 struct Layout {
@@ -129,8 +133,9 @@ void CheckAllocationLimit(const Layout& l, const std::string& name) {
 
 // Qt's BMP writer on a read-only view of the raster's rows; it stores 24 bits per pixel.
 std::vector<std::uint8_t> EncodeThroughQt(const Raster& raster) {
-    const QImage view(raster.bytes.data(), raster.width, raster.height, qsizetype(raster.stride()),
-                      QImage::Format_BGR888);
+    QImage view(raster.bytes.data(), raster.width, raster.height, qsizetype(raster.stride()), QImage::Format_BGR888);
+    view.setDotsPerMeterX(kPixelsPerMetre);
+    view.setDotsPerMeterY(kPixelsPerMetre);
     QByteArray out;
     QBuffer buffer(&out);
     buffer.open(QIODevice::WriteOnly);
@@ -222,13 +227,12 @@ std::vector<std::uint8_t> EncodeBmp(const Raster& raster) {
         throw ImageError(msg::kBmpNothingToEncode);
     // The file Qt's BMP writer makes of a 24-bit picture, written here row by row straight
     // from the raster: Qt's writer first widens the whole picture to 32 bits and grows its
-    // buffer as it goes. The resolution is what Qt gives a new picture. Files whose size
-    // does not fit the header's 32-bit fields are left to Qt's writer.
+    // buffer as it goes. Files whose size does not fit the header's 32-bit fields are left to
+    // Qt's writer.
     const std::uint64_t rowBytes = (std::uint64_t(raster.width) * 24 + 31) / 32 * 4;
     const std::uint64_t pixelBytes = rowBytes * std::uint64_t(raster.height);
     constexpr std::uint32_t kHeaderBytes = kFileHeaderSize + kInfoHeaderSize;
     if (pixelBytes > std::uint64_t(INT_MAX) - kHeaderBytes) return EncodeThroughQt(raster);
-    const QImage resolution(raster.bytes.data(), 1, 1, qsizetype(raster.stride()), QImage::Format_BGR888);
 
     std::vector<std::uint8_t> out;
     out.reserve(kHeaderBytes + pixelBytes);
@@ -249,8 +253,8 @@ std::vector<std::uint8_t> EncodeBmp(const Raster& raster) {
     put(24, 2);                                          // bits per pixel
     put(kUncompressed, 4);
     put(std::uint32_t(pixelBytes), 4);
-    put(std::uint32_t(resolution.dotsPerMeterX() ? resolution.dotsPerMeterX() : 2834), 4);
-    put(std::uint32_t(resolution.dotsPerMeterY() ? resolution.dotsPerMeterY() : 2834), 4);
+    put(kPixelsPerMetre, 4);                             // resolution across
+    put(kPixelsPerMetre, 4);                             // and down
     put(0, 4);                                           // colours used
     put(0, 4);                                           // important colours
     const std::uint8_t padding[3] = {0, 0, 0};

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSettings>
 #include <QUrl>
 #include <QWidget>
 #include <new>
@@ -103,10 +104,34 @@ void KeepAbove(QWidget& box) {
     if (WindowOnTop(&box)) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
 }
 
+// Qt's file dialog reads its history, last folder and layout from the user's toolkit settings
+// when it is built and writes them back when it is destroyed. The program keeps nothing
+// between runs and nothing else in it uses those settings, so where they are files (Linux
+// and the other Unix systems) they are pointed at a folder that cannot exist: nothing is
+// read from there and writing fails quietly. Within a run the dialogs still open where the
+// last one was left. There the desktop's own dialog, reached through the toolkit's desktop
+// theme, would keep its state in the desktop's settings, so Qt's dialog is used.
+void KeepNoToolkitSettings() {
+    static const bool redirected = [] {
+#if !defined(Q_OS_WIN) && !defined(Q_OS_DARWIN)
+        const QString nowhere = QStringLiteral("/dev/null/settings");  // a folder inside a device file
+        for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+            for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+                QSettings::setPath(format, scope, nowhere);
+#endif
+        return true;
+    }();
+    (void)redirected;
+}
+
 FileDialogResult runFileDialog(QWidget* parent, const FileDialogRequest& r, bool save) {
+    KeepNoToolkitSettings();
     QFileDialog dialog(OwnerOf(parent), r.title);
     KeepAbove(dialog);
     SetUpFileDialog(dialog, r, save);
+#if !defined(Q_OS_WIN) && !defined(Q_OS_DARWIN)
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+#endif
     FileDialogResult result;
     if (dialog.exec() != QDialog::Accepted) return result;
     result.accepted = true;

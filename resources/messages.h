@@ -43,6 +43,7 @@ inline constexpr char kFitsBzeroNotNumber[] = "BZERO の値が数値ではあり
 inline constexpr char kFitsBzeroRange[] = "BZERO の値が32ビット整数の範囲を超えています: 「{}」";
 inline constexpr char kFitsTruncated[] = "ファイルが途中で切れています: 画素データが {} バイトしかありません（{} バイト必要です）。";
 inline constexpr char kFitsNoMemory[] = "画像を読み込むためのメモリが不足しています。";
+inline constexpr char kFitsNoSimple[] = "FITSファイルではありません: 最初のカードが SIMPLE = T ではありません。";
 
 // Opening a FITS image as a document.
 inline constexpr char kOpenGridEmpty[] = "画像が小さすぎて表示レベルを計算できません（一辺が20ピクセル以下）: {} x {}";
@@ -77,13 +78,14 @@ inline constexpr char kPgmNoMemory[] = "{} x {} の画像を読み込むため�
 
 // JPEG and BMP files.
 inline constexpr char kJpegEmpty[] = "ファイルが空です。JPEG画像ではありません。";
-inline constexpr char kJpegUnreadable[] = "JPEG画像として読み込めません: ";
-inline constexpr char kJpegDamaged[] = "JPEG画像のデータが壊れているか、途中で切れています: ";
+// A refusal from the JPEG library: one of the two leads, then the reason where it is known.
+inline constexpr char kJpegUnreadable[] = "JPEG画像として読み込めません。";
+inline constexpr char kJpegDamaged[] = "JPEG画像のデータが壊れているか、途中で切れています。";
 inline constexpr char kJpegCmyk[] = "CMYKのJPEG画像には対応していません。読み込めるのはグレーとカラー（RGB）のJPEG画像だけです。";
 inline constexpr char kJpegTooLarge[] = "JPEG画像が大きすぎます。一辺が65500ピクセルを超えています。";
 inline constexpr char kJpegNoMemory[] = "この大きさの画像を読み込むためのメモリが不足しています。";
 inline constexpr char kJpegNothingToEncode[] = "空の画像はJPEGで保存できません。";
-inline constexpr char kJpegEncodeFailed[] = "JPEG形式での書き出しに失敗しました: ";
+inline constexpr char kJpegEncodeFailed[] = "JPEG形式での書き出しに失敗しました。";
 inline constexpr char kBmpEmpty[] = "ファイルが空です。BMP画像ではありません。";
 inline constexpr char kBmpNoSignature[] = "BMP画像ではありません: ファイルが \"BM\" で始まっていません。";
 inline constexpr char kBmpHeaderCut[] = "BMPヘッダの途中でファイルが終わっています。";
@@ -95,6 +97,15 @@ inline constexpr char kBmpUnreadable[] = "BMP画像として読み込めませ�
 inline constexpr char kBmpNoMemory[] = "この大きさの画像を読み込むためのメモリが不足しています。";
 inline constexpr char kBmpNothingToEncode[] = "空の画像はBMPで保存できません。";
 inline constexpr char kBmpEncodeFailed[] = "BMP形式での書き出しに失敗しました: ";
+inline constexpr char kJpegNoSoi[] = "JPEG画像ではありません: ファイルがJPEGの開始マーカー（FF D8）で始まっていません。";
+inline constexpr char kJpegWhyCutShort[] = "ファイルが途中で終わっています。";
+inline constexpr char kJpegWhyDataEnds[] = "圧縮データが途中で終わっています。";
+inline constexpr char kJpegWhyExtraBytes[] = "圧縮データの間に余分なバイトがあります。";
+inline constexpr char kJpegWhyBadCode[] = "圧縮データに正しくない符号があります。";
+inline constexpr char kJpegWhyMarkers[] = "ファイルの構成（マーカーの並び）が壊れています。";
+inline constexpr char kJpegWhyHeader[] = "ヘッダの記述（ハフマン表、量子化表、色成分、スキャン）が壊れています。";
+inline constexpr char kJpegWhyUnsupported[] = "対応していない形式のJPEG画像です（算術符号化、ロスレス、12ビットなど）。";
+inline constexpr char kJpegWhyNoMemory[] = "メモリが不足しています。";
 
 // Text conversion for the results file.
 inline constexpr char kNoCodePage932[] = "文字コードCP932（シフトJIS）への変換が使えません。";

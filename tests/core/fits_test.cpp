@@ -214,6 +214,13 @@ TEST(FitsFailures, EveryDamageIsAClearErrorNamingTheFile) {
     Bytes noEnd(2880 * 2, ' ');
     Bytes binary = Numbered(2, 2).bytes();
     binary[3] = 0;
+    // Text files of a block and more: lines end inside the first 80 bytes.
+    Bytes notes, table = test::BytesOf("SIMPLE  = T\n");
+    while (notes.size() < 3000) {
+        const Bytes line = test::BytesOf("M42 オリオン大星雲\t05 35 -05 23\r\n");
+        notes.insert(notes.end(), line.begin(), line.end());
+    }
+    table.insert(table.end(), notes.begin(), notes.end());
     FitsBuilder floats = Numbered(2, 2);
     floats.cards[1] = FitsCard("BITPIX", "-32");
     FitsBuilder huge = FitsBuilder::Header16(16001, 2);
@@ -231,6 +238,8 @@ TEST(FitsFailures, EveryDamageIsAClearErrorNamingTheFile) {
         {"half a block", Bytes(1000, ' '), msg::kFitsShorterThanBlock},
         {"no END card", noEnd, msg::kFitsNoEnd},
         {"binary first card", binary, msg::kFitsNotFits},
+        {"text file", notes, msg::kFitsNoSimple},
+        {"SIMPLE = T on a line of its own", table, msg::kFitsNotFits},
         {"truncated samples", truncated, FillMessage(msg::kFitsTruncated, 197, 200)},
         {"BITPIX -32", floats.bytes(), FillMessage(msg::kFitsBitpix, -32)},
         {"side over 16000", huge.bytes(), FillMessage(msg::kFitsTooLarge, 16001, 2, kFitsMaxSide)},

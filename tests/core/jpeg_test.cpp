@@ -141,16 +141,6 @@ TEST(JpegDecoder, RefusesCmykAndYcck) {
     }
 }
 
-TEST(JpegDecoder, RefusesEmptyAndForeignInput) {
-    EXPECT_EQ(DecodeFailure({}, "empty.jpg").problem(), msg::kJpegEmpty);
-    const FileError png = DecodeFailure({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, "photo.jpg");
-    EXPECT_EQ(png.path(), "photo.jpg");
-    EXPECT_EQ(png.problem().rfind(msg::kJpegUnreadable, 0), 0u) << png.what();
-    EXPECT_NE(png.problem().find("Not a JPEG file"), std::string::npos) << png.what();  // the library's detail
-    // The start marker alone: the library runs out of input while looking for the header.
-    DecodeFailure({0xFF, 0xD8}, "stub.jpg");
-}
-
 // A noisy picture, so that the scan data is long enough to be cut and damaged in its middle.
 Bytes NoisyJpeg() {
     Raster r(48, 40);
@@ -160,6 +150,45 @@ Bytes NoisyJpeg() {
         b = std::uint8_t(seed >> 16);
     }
     return EncodeJpeg(r);
+}
+
+// Every refusal names the file and gives the problem in Japanese: the library's English
+// sentences are turned into reasons (or left out), never shown.
+TEST(JpegDecoder, RefusesEmptyAndForeignInput) {
+    const Bytes good = NoisyJpeg();
+    const std::size_t scan = ScanDataStart(good);
+    const long sof = FindHeaderMarker(good, 0xC0);
+    ASSERT_GE(sof, 0);
+    const auto with = [&](std::size_t at, std::initializer_list<std::uint8_t> bytes) {
+        Bytes b = good;
+        std::copy(bytes.begin(), bytes.end(), b.begin() + long(at));
+        return b;
+    };
+    Bytes extra = good;
+    extra.insert(extra.begin() + sof, {'x', 'y', 'z'});  // bytes between two header segments
+    const std::string damaged = msg::kJpegDamaged, unreadable = msg::kJpegUnreadable;
+    const struct {
+        const char* what;
+        Bytes bytes;
+        std::string says;
+    } rows[] = {
+        {"empty", {}, msg::kJpegEmpty},
+        {"PNG", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, msg::kJpegNoSoi},
+        {"start marker alone", {0xFF, 0xD8}, unreadable + msg::kJpegWhyMarkers},
+        {"cut in the scan data", Bytes(good.begin(), good.begin() + long(scan + (good.size() - scan) / 2)),
+         damaged + msg::kJpegWhyDataEnds},
+        {"bytes before the end marker", extra, damaged + msg::kJpegWhyExtraBytes},
+        {"hierarchical frame", with(std::size_t(sof) + 1, {0xC5}), unreadable + msg::kJpegWhyUnsupported},
+        {"no height (DNL)", with(std::size_t(sof) + 5, {0, 0}), unreadable + msg::kJpegWhyUnsupported},
+        {"wider than 65500", with(std::size_t(sof) + 7, {0xFF, 0xFF}), msg::kJpegTooLarge},
+        {"marker length 1", with(std::size_t(sof) + 2, {0, 1}), unreadable + msg::kJpegWhyMarkers},
+        {"sampling factors 0", with(std::size_t(sof) + 11, {0}), unreadable + msg::kJpegWhyHeader},
+    };
+    for (const auto& r : rows) {
+        const FileError e = DecodeFailure(r.bytes, "photo.jpg");
+        EXPECT_EQ(e.path(), "photo.jpg") << r.what;
+        EXPECT_EQ(e.problem(), r.says) << r.what;
+    }
 }
 
 TEST(JpegDecoder, CutShortOrDamagedScanDataIsAnErrorNotAGreyPicture) {

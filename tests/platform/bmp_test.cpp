@@ -98,11 +98,14 @@ TEST(BmpRoundTrip, WritesTwentyFourBitsAndKeepsOddWidthsExact) {
         const std::size_t paddedRow = (std::size_t(s[0]) * 3 + 3) / 4 * 4;
         EXPECT_EQ(file.size() - U32At(file, 10), paddedRow * s[1]) << "pixel bytes";
         EXPECT_EQ(DecodeBmp(file, "round.bmp"), original);
-        // Byte for byte the file Qt's own BMP writer makes of the picture.
+        // Byte for byte the file Qt's own BMP writer makes of the picture at 96 dpi, whatever
+        // the screen (a 100-dpi default here, without one).
         QByteArray qt;
         QBuffer buffer(&qt);
         buffer.open(QIODevice::WriteOnly);
-        const QImage view(original.bytes.data(), s[0], s[1], qsizetype(original.stride()), QImage::Format_BGR888);
+        QImage view(original.bytes.data(), s[0], s[1], qsizetype(original.stride()), QImage::Format_BGR888);
+        view.setDotsPerMeterX(3780);
+        view.setDotsPerMeterY(3780);
         ASSERT_TRUE(QImageWriter(&buffer, QByteArrayLiteral("bmp")).write(view));
         EXPECT_EQ(file, Bytes(qt.begin(), qt.end()));
     }

@@ -1,6 +1,7 @@
 // The main window and its image windows, driven through their handlers with scripted dialogs.
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <memory>
 
@@ -15,8 +17,10 @@
 #include "core/jpeg.h"
 #include "platform/bmp.h"
 #include "platform/controls.h"
+#include "platform/services.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
+#include "tests/support/run.h"
 #include "tests/support/ui/scripted_services.h"
 #include "workspace/Child.h"
 #include "workspace/Morvel2.h"
@@ -32,6 +36,7 @@ class WorkspaceTest : public QObject {
     std::unique_ptr<TMainForm> form;
     std::unique_ptr<ScriptedServices> dialogs;
     std::unique_ptr<test::TempDir> dir;
+    const test::TempDir userConfig;
 
     QString put(const QString& name, const test::Bytes& bytes) {
         const std::string path = dir->file(name.toStdString());
@@ -71,6 +76,9 @@ class WorkspaceTest : public QObject {
     std::uint8_t shown(TChild* c, int x, int y) { return c->Image->raster().pixel(x, y)[0]; }
 
 private slots:
+    // The user's settings folder of this run, which must stay empty.
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(userConfig.path().string())); }
+
     void init() {
         dialogs = std::make_unique<ScriptedServices>();
         dir = std::make_unique<test::TempDir>();
@@ -318,6 +326,11 @@ private slots:
         const std::string written = dir->file("shown.bmp");
         QCOMPARE(platform::LoadBmp(written), c->document().Image);
         QCOMPARE(c->windowTitle(), QStringLiteral("shown.bmp"));
+        // nuvak-cli writes the same file, header included.
+        const test::TempDir cliDir;
+        const test::RunResult cli = test::Run(NUVAK_CLI_PATH, {"render", dir->file("m42.fits"), cliDir.file("cli.bmp")});
+        QVERIFY2(cli.status == 0, cli.err.c_str());
+        QVERIFY(test::ReadBytes(cliDir.file("cli.bmp")) == test::ReadBytes(written));
 
         dialogs->saveAs(QString::fromStdString(dir->file("shown")), 3);
         form->SaveButtonClick();
@@ -418,6 +431,30 @@ private slots:
         QCOMPARE(form->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
         QCOMPARE(form->OpenButton->toolTip(), QStringLiteral("Open"));
         QCOMPARE(form->SaveButton->toolTip(), QStringLiteral("Save"));
+    }
+
+    // The real open dialog, accepted with a FITS frame: the frame opens, and the dialog keeps
+    // no history, folder or layout in the user's settings for a later run.
+    void fileDialogsWriteNoSettings() {
+        struct RealServices {
+            platform::Services* scripted = platform::setServices(nullptr);
+            ~RealServices() { platform::setServices(scripted); }
+        } real;
+        const QString frame = put(QStringLiteral("m42.fits"), test::LevelExampleFrame());
+        QTimer chooser;
+        connect(&chooser, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            chooser.stop();
+            dialog->selectNameFilter(dialog->nameFilters().value(1));
+            dialog->selectFile(frame);
+            static_cast<QDialog*>(dialog)->accept();  // public in QDialog; runs the file dialog's own
+        });
+        chooser.start(5);
+        form->Open1Click();
+        QVERIFY(form->activeChild());
+        QCOMPARE(form->activeChild()->windowTitle(), QStringLiteral("m42.fits"));
+        QCOMPARE(userConfig.entries(), std::vector<std::string>{});
     }
 };
 
