@@ -16,6 +16,7 @@
 #endif
 
 #include "core/error.h"
+#include "core/fitsgeneral.h"
 #include "core/format.h"
 #include "resources/messages.h"
 
@@ -90,7 +91,7 @@ bool printable(std::string_view s) {
 
 template <class Fn>
 auto onFile(const std::string& path, std::ostream* diag, Fn fn) {
-    const std::unique_ptr<FileSource> source = OpenFile(path, diag, kFitsOpenDiagnostic);
+    const std::unique_ptr<ByteSource> source = OpenFitsSource(path, diag);
     return fn(*source);
 }
 
