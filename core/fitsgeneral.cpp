@@ -122,9 +122,6 @@ std::vector<std::string> headerCards(fitsfile* fp, bool compressed, const std::s
 
 struct GeneralFitsSource::Library {
     fitsfile* fp = nullptr;
-    // The memory driver keeps the addresses of these two for as long as the file is open.
-    void* memory = nullptr;
-    std::size_t memorySize = 0;
     std::vector<long> first;  // first pixel of a read: {1, y + 1, plane + 1, 1, ...}
 
     ~Library() {
@@ -136,20 +133,6 @@ struct GeneralFitsSource::Library {
 GeneralFitsSource::GeneralFitsSource(const std::string& path, bool colour) : name_(path), lib_(std::make_unique<Library>()) {
     int status = 0;
     fits_open_diskfile(&lib_->fp, path.c_str(), READONLY, &status);
-    if (status) {
-        lib_->fp = nullptr;
-        fail(name_, status);
-    }
-    open(colour);
-}
-
-GeneralFitsSource::GeneralFitsSource(const std::string& name, std::span<const std::uint8_t> bytes, bool colour)
-    : name_(name), lib_(std::make_unique<Library>()) {
-    // Opened read-only: the library never writes through the pointer.
-    lib_->memory = const_cast<std::uint8_t*>(bytes.data());
-    lib_->memorySize = bytes.size();
-    int status = 0;
-    fits_open_memfile(&lib_->fp, "memory.fits", READONLY, &lib_->memory, &lib_->memorySize, 0, nullptr, &status);
     if (status) {
         lib_->fp = nullptr;
         fail(name_, status);

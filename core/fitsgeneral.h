@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -41,9 +40,9 @@ public:
     // name syntax) and moves to the first image with at least two axes. With colour set, an
     // image of exactly three planes has one mapping over all three (readPlaneRows gives each);
     // otherwise the samples are those of the first plane. Throws FileError naming the file.
+    // Files only: the library's memory driver reads past the end of a buffer that is shorter
+    // than its header promises, where its file driver reports the end of the file.
     explicit GeneralFitsSource(const std::string& path, bool colour = false);
-    // The same from bytes in memory, under name for messages.
-    GeneralFitsSource(const std::string& name, std::span<const std::uint8_t> bytes, bool colour = false);
     ~GeneralFitsSource() override;
     GeneralFitsSource(const GeneralFitsSource&) = delete;
     GeneralFitsSource& operator=(const GeneralFitsSource&) = delete;
