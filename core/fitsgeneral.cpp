@@ -1,6 +1,7 @@
 #include "core/fitsgeneral.h"
 
 #include <fitsio.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -118,6 +119,62 @@ std::vector<std::string> headerCards(fitsfile* fp, bool compressed, const std::s
     return cards;
 }
 
+// Whether one gzip stream comes to its proper end. The output is thrown away a buffer at a
+// time; a stream that stops making progress, or fails, is damaged.
+bool gzipEnds(const std::vector<unsigned char>& in) {
+    z_stream z{};
+    if (inflateInit2(&z, 15 + 32) != Z_OK) return false;  // gzip or zlib header
+    z.next_in = const_cast<unsigned char*>(in.data());
+    z.avail_in = uInt(in.size());
+    unsigned char out[1 << 15];
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        z.next_out = out;
+        z.avail_out = sizeof out;
+        rc = inflate(&z, Z_NO_FLUSH);
+        if (rc == Z_OK && z.avail_out == sizeof out && z.avail_in == 0) rc = Z_BUF_ERROR;  // no progress
+    }
+    inflateEnd(&z);
+    return rc == Z_STREAM_END;
+}
+
+// The library decompresses a gzip tile into a buffer it grows until the stream ends, and a
+// stream cut short never ends: it would grow the buffer for ever. So every gzip tile is
+// checked first (the tiles of a GZIP image, and any tile of another method kept in gzip).
+void checkGzipTiles(fitsfile* fp, const std::string& name) {
+    int status = 0;
+    char method[FLEN_VALUE] = {};
+    if (fits_read_key_str(fp, "ZCMPTYPE", method, nullptr, &status)) fail(name, status);
+    const bool gzipImage = std::string_view(method).rfind("GZIP", 0) == 0;
+    long rows = 0;
+    if (fits_get_num_rows(fp, &rows, &status)) fail(name, status);
+    std::vector<unsigned char> tile;
+    for (const char* column : {"COMPRESSED_DATA", "GZIP_COMPRESSED_DATA"}) {
+        if (!gzipImage && std::string_view(column) == "COMPRESSED_DATA") continue;
+        int col = 0;
+        char pattern[32];
+        std::snprintf(pattern, sizeof pattern, "%s", column);
+        if (fits_get_colnum(fp, CASESEN, pattern, &col, &status)) {
+            status = 0;
+            fits_clear_errmsg();
+            continue;
+        }
+        for (long row = 1; row <= rows; ++row) {
+            LONGLONG length = 0, offset = 0;
+            if (fits_read_descriptll(fp, col, row, &length, &offset, &status)) fail(name, status);
+            if (length == 0) continue;
+            try {
+                tile.resize(std::size_t(length));
+            } catch (const std::exception&) {
+                throw FileError(name, msg::kFitsLibTruncated);
+            }
+            int anyNull = 0;
+            if (fits_read_col(fp, TBYTE, col, row, 1, length, nullptr, tile.data(), &anyNull, &status)) fail(name, status);
+            if (!gzipEnds(tile)) throw FileError(name, msg::kFitsLibDecompress);
+        }
+    }
+}
+
 }  // namespace
 
 struct GeneralFitsSource::Library {
@@ -217,6 +274,8 @@ void GeneralFitsSource::open(bool colour) {
     } catch (const std::bad_alloc&) {
         throw FileError(name_, msg::kFitsNoMemory);
     }
+
+    if (conversion_.compressed) checkGzipTiles(fp, name_);
 
     // The range of the values and whether all are whole numbers decide the mapping.
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
