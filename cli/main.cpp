@@ -113,6 +113,12 @@ int info(const Arguments& a) {
         o.add("level_min", d.MIN).add("level_max", d.MAX);
         o.addRaw("average", FormatGeneral(d.Average.value_or(0)));
     }
+    // A layout read through the general FITS library: where the image was and how its values
+    // became samples (sample = round((value - offset) * factor)).
+    if (const auto& c = opened.conversion) {
+        o.add("bitpix", c->bitpix).add("hdu", c->hdu).add("planes", std::int64_t(c->planes));
+        o.addRaw("scale", JsonObject().add("offset", c->offset).add("factor", c->factor).str());
+    }
     std::cout << o.str() << "\n";
     return kOk;
 }

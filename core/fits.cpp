@@ -16,6 +16,7 @@
 #endif
 
 #include "core/error.h"
+#include "core/fitsgeneral.h"
 #include "core/format.h"
 #include "resources/messages.h"
 
@@ -108,7 +109,7 @@ const char* firstCardRefusal(std::string_view card) {
 
 template <class Fn>
 auto onFile(const std::string& path, std::ostream* diag, Fn fn) {
-    const std::unique_ptr<FileSource> source = OpenFile(path, diag, kFitsOpenDiagnostic);
+    const std::unique_ptr<ByteSource> source = OpenFitsSource(path, diag);
     return fn(*source);
 }
 

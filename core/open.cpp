@@ -1,6 +1,8 @@
 #include "core/open.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <limits>
 #include <vector>
 
@@ -17,7 +19,7 @@ namespace nuvak {
 int FileKindOfExtension(const std::string& path) {
     const std::string ext = LowerExtension(path);
     if (ext == ".bmp") return int(FileKind::Bmp);
-    if (ext == ".fit" || ext == ".fts" || ext == ".fits") return int(FileKind::Fits);
+    if (ext == ".fit" || ext == ".fts" || ext == ".fits" || IsCompressedFitsName(path)) return int(FileKind::Fits);
     if (ext == ".jpg" || ext == ".jpeg") return int(FileKind::Jpeg);
     if (ext == ".pgm") return int(FileKind::Pgm);
     return 0;
@@ -109,8 +111,78 @@ OpenedFits OpenFitsDocument(ByteSource& source, std::ostream* diag, int levelFac
     return out;
 }
 
+namespace {
+
+OpenedFits openFits(std::unique_ptr<ByteSource> source, std::ostream* diag, int levelFactor) {
+    OpenedFits out = OpenFitsDocument(*source, diag, levelFactor);
+    if (const auto* general = dynamic_cast<const GeneralFitsSource*>(source.get())) out.conversion = general->conversion();
+    return out;
+}
+
+// Levels over the grid samples of three planes, and the display d = trunc((v - m) / s)
+// clamped to 0 ... 255 of each plane in its byte: red plane 1, green 2, blue 3.
+ImageDocument colourDocument(GeneralFitsSource& source, const std::string& path) {
+    const int w = int(source.width()), h = int(source.height());
+    std::vector<std::uint16_t> rows;
+    const int bandRows = std::max(1, int((std::size_t(1) << 19) / (std::size_t(w) * 2)));
+    auto eachBand = [&](auto fn) {
+        for (int plane = 0; plane < 3; ++plane) {
+            for (int y0 = 0; y0 < h; y0 += bandRows) {
+                const int n = std::min(bandRows, h - y0);
+                rows.resize(std::size_t(w) * std::size_t(n));
+                source.readPlaneRows(plane, y0, n, rows.data());
+                fn(plane, y0, n);
+            }
+        }
+    };
+    const std::vector<std::int32_t> sampleOf = FitsSampleValues(0);
+    GridStatistics g;
+    std::vector<std::uint8_t> stored;
+    eachBand([&](int, int y0, int n) {
+        stored.resize(rows.size() * 2);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            stored[2 * i] = std::uint8_t(rows[i] >> 8);
+            stored[2 * i + 1] = std::uint8_t(rows[i]);
+        }
+        addGridRows(g, stored.data(), y0, n, w, h, sampleOf);
+    });
+    if (g.count == 0) throw FileError(path, FillMessage(msg::kOpenGridEmpty, w, h));
+    g.mean = double(g.sum) / double(g.count);
+    const int m = static_cast<int>(g.minimum);
+    const int M = static_cast<int>(std::trunc((g.mean - double(m)) * 2 + double(m)));
+    if (M == m) throw FileError(path, FillMessage(msg::kOpenFlat, m));
+    const double s = (M - m) / 255.0;
+    std::vector<std::uint8_t> level(65536);
+    for (int v = 0; v < 65536; ++v) level[std::size_t(v)] = std::uint8_t(std::clamp(std::trunc((v - m) / s), 0.0, 255.0));
+
+    Raster raster(w, h);
+    eachBand([&](int plane, int y0, int n) {
+        const int byte = 2 - plane;  // blue, green, red in memory
+        for (int y = 0; y < n; ++y) {
+            std::uint8_t* row = raster.row(y0 + y);
+            const std::uint16_t* src = rows.data() + std::size_t(y) * std::size_t(w);
+            for (int x = 0; x < w; ++x) row[3 * x + byte] = level[src[x]];
+        }
+    });
+    return DocumentFromColourRaster(std::move(raster), path, FileKind::Jpeg);
+}
+
+}  // namespace
+
 OpenedFits OpenFitsDocument(const std::string& path, std::ostream* diag, int levelFactor) {
-    return OpenFitsDocument(*OpenFile(path, diag, kFitsOpenDiagnostic), diag, levelFactor);
+    return openFits(OpenFitsSource(path, diag), diag, levelFactor);
+}
+
+OpenedFits OpenFitsPicture(const std::string& path, std::ostream* diag) {
+    std::unique_ptr<ByteSource> source = OpenFitsSource(path, diag, true);
+    auto* general = dynamic_cast<GeneralFitsSource*>(source.get());
+    if (!general || general->conversion().mappedPlanes != 3) return openFits(std::move(source), diag, 2);
+    // The header reader refuses sizes the plain file could not have, with its messages.
+    ReadFitsHeader(*general, diag);
+    OpenedFits out;
+    out.document = colourDocument(*general, path);
+    out.conversion = general->conversion();
+    return out;
 }
 
 ImageDocument DocumentFromColourRaster(Raster raster, const std::string& path, FileKind kind) {

@@ -14,10 +14,11 @@ OpenedDocument OpenImageFile(const std::string& path, FileKind kind, std::ostrea
             out.document = DocumentFromColourRaster(LoadBmp(path), path, FileKind::Bmp);
             break;
         case FileKind::Fits: {
-            OpenedFits f = OpenFitsDocument(path, diag);
+            OpenedFits f = OpenFitsPicture(path, diag);
             out.document = std::move(f.document);
             out.cards = f.cards;
             out.bzero = f.bzero;
+            out.conversion = f.conversion;
             break;
         }
         case FileKind::Jpeg:

@@ -16,6 +16,7 @@ struct OpenedDocument {
     ImageDocument document;
     std::optional<int> cards;            // FITS only: header cards consumed
     std::optional<std::int32_t> bzero;   // FITS only: zero offset used
+    std::optional<FitsConversion> conversion;  // FITS through the general library only
 };
 
 // Reads path with the reader of kind and fills a document as the open command does.

@@ -44,6 +44,16 @@ inline constexpr char kFitsBzeroRange[] = "BZERO の値が32ビット整数の�
 inline constexpr char kFitsTruncated[] = "ファイルが途中で切れています: 画素データが {} バイトしかありません（{} バイト必要です）。";
 inline constexpr char kFitsNoMemory[] = "画像を読み込むためのメモリが不足しています。";
 inline constexpr char kFitsNoSimple[] = "FITSファイルではありません: 最初のカードが SIMPLE = T ではありません。";
+// Layouts read through the general FITS library: what its common failures mean to the user.
+inline constexpr char kFitsLibCannotOpen[] = "FITSファイルとして開けません。";
+inline constexpr char kFitsLibTruncated[] = "ファイルが途中で切れています: ヘッダまたは画素データが足りません。";
+inline constexpr char kFitsLibDecompress[] = "圧縮された画像を展開できません: 圧縮データが壊れています。";
+inline constexpr char kFitsLibNoImage[] = "2軸以上の画像がファイルのどこにもありません。";
+inline constexpr char kFitsLibBadSize[] = "画像の次元または大きさの記述が正しくありません。";
+inline constexpr char kFitsLibBadHeader[] = "ヘッダが壊れているか、FITSの規則に合っていません。";
+inline constexpr char kFitsLibOther[] = "FITSの読み込みに失敗しました（エラー番号 {}）。";
+// Standard output: a cube of which only the first plane is used.
+inline constexpr char kFitsFirstPlane[] = "{}: 画像が {} 面あります。最初の面だけを使います。";
 
 // Opening a FITS image as a document.
 inline constexpr char kOpenGridEmpty[] = "画像が小さすぎて表示レベルを計算できません（一辺が20ピクセル以下）: {} x {}";

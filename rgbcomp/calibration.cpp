@@ -4,9 +4,11 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <utility>
 
 #include "core/fits.h"
+#include "core/fitsgeneral.h"
 #include "core/format.h"
 #include "resources/messages.h"
 
@@ -148,7 +150,8 @@ void CalibrateWith(const IntArray2D* dark, const DoubleArray2D* levels, bool tur
 }  // namespace
 
 FrameSize ReadCompositeFrame(const std::string& path, int w, int h, IntArray2D& p) {
-    FileSource source(path);
+    const std::unique_ptr<ByteSource> opened = OpenFitsSource(path);
+    ByteSource& source = *opened;
     const FitsHeader header = ReadFitsHeader(source);
     const FrameSize size{header.width, header.height};
     // One pass over the samples, folding each as ApplyBzero(32768) would; the file's own

@@ -38,7 +38,7 @@ namespace {
 QString u8(const char* s) { return QString::fromUtf8(s); }
 std::string text(const QLineEdit* e) { return e->text().toStdString(); }
 
-const QString kOpenFilter = QStringLiteral("FITS (*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits|BMP (*.bmp)|*.bmp|JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg");
+const QString kOpenFilter = QStringLiteral("FITS (*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits;*.fz|BMP (*.bmp)|*.bmp|JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg");
 const QString kSaveFilter = QStringLiteral("テキスト(*.txt)|*.txt|すべてのファイル|*.*");
 const QString kReportFilter = QStringLiteral("HTML(*.html)|*.html");
 

@@ -17,6 +17,7 @@
 #include "core/error.h"
 #include "core/fileio.h"
 #include "core/fits.h"
+#include "core/fitsgeneral.h"
 #include "core/format.h"
 #include "resources/messages.h"
 #include "rgbcomp/hotpixels.h"
@@ -128,7 +129,7 @@ class MasterDark {
 public:
     explicit MasterDark(const std::vector<std::string>& paths) {
         for (std::size_t k = 0; k < paths.size(); ++k) {
-            auto source = std::make_unique<FileSource>(paths[k]);
+            std::unique_ptr<ByteSource> source = OpenFitsSource(paths[k]);
             // The header reader also refuses a file too short for the samples it promises.
             const FitsHeader hd = ReadFitsHeader(*source);
             checkSize(hd);
@@ -176,7 +177,7 @@ public:
 
 private:
     struct Dark {
-        std::unique_ptr<FileSource> source;
+        std::unique_ptr<ByteSource> source;
         FitsHeader header;
         std::int32_t zero;
     };
@@ -338,7 +339,7 @@ StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpec
 struct RunFrames::State {
     bool noiseCut = false;
     std::optional<MasterDark> dark;
-    std::unique_ptr<FileSource> source;
+    std::unique_ptr<ByteSource> source;
     FitsHeader header;
     int opened = 0;         // frames opened so far
     int w0 = 0, h0 = 0;     // the first frame's size
@@ -354,7 +355,7 @@ RunFrames::~RunFrames() = default;
 
 void RunFrames::open(const std::string& path) {
     State& s = *s_;
-    s.source = std::make_unique<FileSource>(path);
+    s.source = OpenFitsSource(path);
     s.header = ReadFitsHeader(*s.source);
     checkSize(s.header);
     const int w = s.header.width, h = s.header.height;

@@ -58,7 +58,7 @@ namespace {
 
 const QString kOpenTitle = QStringLiteral("Open an Image for Viewing");
 const QString kOpenFilter = QStringLiteral(
-    "ビットマップ(*.bmp)|*.bmp|フィッツ(*.fit,*.fts,*.fits)|*.fts;*.fit;*.fits|JPEG(*.jpg,*.jpeg)|*.jpg;*.jpeg|PGM(*.pgm)|*.pgm");
+    "ビットマップ(*.bmp)|*.bmp|フィッツ(*.fit,*.fts,*.fits)|*.fts;*.fit;*.fits;*.fz|JPEG(*.jpg,*.jpeg)|*.jpg;*.jpeg|PGM(*.pgm)|*.pgm");
 const QString kSaveTitle = QStringLiteral("Save an Image");
 const QString kSaveFilter =
     QStringLiteral("ビットマップ(*.bmp)|*.bmp|フィッツ(*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits|JPEG|*.jpg");

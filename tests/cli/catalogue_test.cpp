@@ -41,6 +41,19 @@ Bytes fitsWith(const std::string& key, const std::string& value) {
     return b.bytes();
 }
 
+// A tile-compressed (GZIP) frame as the general FITS library writes it.
+Bytes compressedFrame() {
+    test::TempDir dir;
+    const std::string path = dir.file("frame.fits.fz");
+    std::vector<double> v(64 * 48);
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = double(1000 + (i * 37) % 20000);
+    test::LibraryFits layout;
+    layout.bzero = 32768;
+    layout.compression = "GZIP";
+    test::WriteLibraryFits(path, layout, 64, 48, v);
+    return test::ReadBytes(path);
+}
+
 std::vector<Damage> catalogue() {
     const Bytes frame = test::LevelExampleFrame();
     Bytes noEnd(2880 * 3, ' ');
@@ -55,13 +68,20 @@ std::vector<Damage> catalogue() {
     Bytes greyUnderColour = test::BytesOf("P6\n40 30\n255\n");
     greyUnderColour.resize(greyUnderColour.size() + 40 * 30, 128);  // one byte per pixel, three promised
 
+    const Bytes compressed = compressedFrame();
+    Bytes scrambled = compressed;  // the compressed tiles, after the three header blocks
+    for (std::size_t i = 3 * 2880 + 1024; i < 3 * 2880 + 1224; ++i) scrambled[i] ^= 0x5A;
+
     return {
         {"empty FITS", "empty.fits", {}, msg::kFitsShorterThanBlock},
         {"truncated header", "header.fits", cut(frame, 1500), msg::kFitsShorterThanBlock},
         {"no END card", "noend.fits", noEnd, msg::kFitsNoEnd},
         {"truncated samples", "samples.fits", cut(frame, frame.size() - 5000), lead(msg::kFitsTruncated)},
         {"absurd NAXIS", "naxis.fits", fitsWith("NAXIS1", "99999999"), FillMessage(msg::kFitsTooLarge, 99999999, 32, 16000)},
-        {"BITPIX -32", "float.fits", fitsWith("BITPIX", "-32"), FillMessage(msg::kFitsBitpix, -32)},
+        {"float samples cut short", "float.fits", fitsWith("BITPIX", "-32"), msg::kFitsLibTruncated},
+        {"compressed tiles damaged", "damaged.fits.fz", scrambled, msg::kFitsLibDecompress},
+        {"compressed file cut short", "cut.fits.fz", cut(compressed, compressed.size() * 6 / 10), msg::kFitsLibTruncated},
+        {"PNG named .fits.fz", "picture.fits.fz", png, msg::kFitsShorterThanBlock},
         {"PNG named .fits", "picture.fits", png, msg::kFitsShorterThanBlock},
         {"folder named .fits", "folder.fits", {}, msg::kIsFolder, true},
         {"huge Netpbm", "huge.pgm", test::BytesOf("P6\n16001 16001\n255\n"),

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "core/fileio.h"
+#include "core/fits.h"
 #include "core/format.h"
 #include "core/jpeg.h"
 #include "core/open.h"
@@ -39,6 +41,41 @@ TEST_F(CliTest, InfoOnAFitsFramePrintsItsLevels) {
               "{\"kind\":2,\"width\":100,\"height\":100,\"caption\":\"m42.fits\",\"cards\":36,\"bzero\":32768,"
               "\"level_min\":1000,\"level_max\":1400,\"average\":1200}\n");
     EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, CompressedAndFloatFramesOpenAndSayHowTheyWereRead) {
+    // The level example's values, tile-compressed in an extension and as floats halved.
+    const Bytes plain = test::LevelExampleFrame();
+    const FitsImage image = LoadFits(*std::make_unique<MemorySource>("plain.fits", plain));
+    std::vector<double> v(100 * 100);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) v[std::size_t(y) * 100 + x] = image.samples[x][y];
+    test::LibraryFits rice;
+    rice.bzero = 32768;
+    rice.compression = "RICE";
+    const std::string fz = dir.file("m42.fits.fz");
+    test::WriteLibraryFits(fz, rice, 100, 100, v);
+    RunResult r = Cli({"info", fz});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "{\"kind\":2,\"width\":100,\"height\":100,\"caption\":\"m42.fits.fz\",\"cards\":36,\"bzero\":32768,"
+              "\"level_min\":1000,\"level_max\":1400,\"average\":1200,\"bitpix\":16,\"hdu\":1,\"planes\":1,"
+              "\"scale\":{\"offset\":0,\"factor\":1}}\n");
+
+    for (double& x : v) x = x / 2 + 0.25;
+    test::LibraryFits floats;
+    floats.bitpix = -32;
+    const std::string fl = dir.file("m42-float.fits");
+    test::WriteLibraryFits(fl, floats, 100, 100, v);
+    r = Cli({"info", fl});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Values 450.25 ... 1000.25 onto 0 ... 65535: the grid's 500.25 and 700.25 become 5958 and 29789.
+    EXPECT_NE(r.out.find("\"level_min\":5958,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"bitpix\":-32,\"hdu\":0,\"planes\":1,\"scale\":{\"offset\":450.25,\"factor\":119.154545454"),
+              std::string::npos) << r.out;
+    const std::string bmp = dir.file("m42.bmp");
+    EXPECT_EQ(Cli({"render", fl, bmp}).status, 0);
+    EXPECT_EQ(platform::LoadBmp(bmp).width, 100);
 }
 
 TEST_F(CliTest, InfoOnColourFilesAndTheNetpbmEntry) {

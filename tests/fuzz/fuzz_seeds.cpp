@@ -33,11 +33,13 @@ using namespace std::string_literals;
 using nuvak::test::Bytes;
 using nuvak::test::BytesOf;
 using nuvak::test::FitsBuilder;
-using nuvak::test::FitsCard;
 using nuvak::test::FitsRawCard;
 using nuvak::test::Stored;
 
 namespace {
+
+// The test helper's card writer, not the sample writer's of the same name.
+using nuvak::test::FitsCard;
 
 namespace fs = std::filesystem;
 
@@ -155,6 +157,46 @@ Bytes Netpbm(const std::string& header, int w, int h, int bytesPerPixel) {
     Bytes b = BytesOf(header);
     for (int i = 0; i < w * h * bytesPerPixel; ++i) b.push_back(std::uint8_t(i * 7));
     return b;
+}
+
+// Layouts for the general FITS route, written by cfitsio: other sample types, scaling, an
+// extension, each compression method, a colour cube, and damaged copies of some.
+void FitsGeneralSeeds() {
+    nuvak::test::TempDir dir;
+    auto put = [&](const std::string& name, nuvak::test::LibraryFits layout, int w, int h, int planes = 1) {
+        std::vector<double> v(std::size_t(w) * h * planes);
+        for (std::size_t i = 0; i < v.size(); ++i) v[i] = double(1000 + (i * 37) % 3000);
+        if (layout.bitpix == 8) for (double& x : v) x = std::fmod(x, 200);
+        if (layout.bitpix < 0) for (double& x : v) x = x / 7.3 - 20;
+        if (layout.bitpix < 0 && v.size() > 3) v[3] = std::nan("");
+        layout.cards = {{"DATE-OBS", "2026-12-08T21:14:05.250"}, {"BAYERPAT", "RGGB"}};
+        const std::string path = dir.file(name);
+        nuvak::test::WriteLibraryFits(path, layout, w, h, v, planes);
+        const Bytes bytes = nuvak::test::ReadBytes(path);
+        Put("fitsgeneral", name, bytes);
+        return bytes;
+    };
+    auto layout = [](int bitpix, double bscale, double bzero, bool extension, const std::string& compression) {
+        nuvak::test::LibraryFits l;
+        l.bitpix = bitpix, l.bscale = bscale, l.bzero = bzero, l.extension = extension, l.compression = compression;
+        return l;
+    };
+    put("bitpix-8-8x8.fits", layout(8, 1, 0, false, ""), 8, 8);
+    put("bitpix-32-8x8.fits", layout(32, 1, 0, false, ""), 8, 8);
+    put("float-8x8.fits", layout(-32, 1, 0, false, ""), 8, 8);
+    put("double-extension-8x6.fits", layout(-64, 1, 0, true, ""), 8, 6);
+    put("bscale-16x16.fits", layout(16, 0.5, 100, false, ""), 16, 16);
+    put("cube-8x8x3.fits", layout(-32, 1, 0, false, ""), 8, 8, 3);
+    put("cube-6x4x5.fits", layout(16, 1, 32768, false, ""), 6, 4, 5);
+    put("plio-16x16.fits.fz", layout(32, 1, 0, false, "PLIO"), 16, 16);
+    put("hcompress-16x16.fits.fz", layout(16, 1, 32768, false, "HCOMPRESS"), 16, 16);
+    put("float-gzip-16x16.fits.fz", layout(-32, 1, 0, false, "GZIP"), 16, 16);
+    const Bytes rice = put("rice-24x16.fits.fz", layout(16, 1, 32768, false, "RICE"), 24, 16);
+    const Bytes gzip = put("gzip-24x16.fits.fz", layout(16, 1, 32768, false, "GZIP"), 24, 16);
+    Put("fitsgeneral", "rice-cut.fits.fz", Cut(rice, rice.size() * 7 / 10));
+    Bytes damaged = gzip;
+    for (std::size_t i = damaged.size() * 3 / 4; i < damaged.size() * 3 / 4 + 64 && i < damaged.size(); ++i) damaged[i] ^= 0x5A;
+    Put("fitsgeneral", "gzip-damaged.fits.fz", damaged);
 }
 
 void PgmSeeds() {
@@ -343,6 +385,7 @@ int main(int argc, char** argv) {
     }
     root = argv[1];
     FitsSeeds();
+    FitsGeneralSeeds();
     PgmSeeds();
     JpegSeeds();
     BmpSeeds();

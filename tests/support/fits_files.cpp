@@ -85,3 +85,64 @@ Bytes LevelExampleFrame() {
 }
 
 }  // namespace nuvak::test
+
+#include <fitsio.h>
+
+namespace nuvak::test {
+
+void WriteLibraryFits(const std::string& path, const LibraryFits& layout, int w, int h, const std::vector<double>& values,
+                      int planes) {
+    fitsfile* f = nullptr;
+    int status = 0;
+    const std::string name = "!" + path;
+    fits_create_file(&f, name.c_str(), &status);
+    auto writeCards = [&](const std::vector<std::pair<std::string, std::string>>& cards) {
+        for (const auto& [key, value] : cards) fits_write_key_str(f, key.c_str(), value.c_str(), "", &status);
+    };
+    if (layout.extension || !layout.compression.empty()) {
+        fits_create_img(f, 8, 0, nullptr, &status);
+        writeCards(layout.primaryCards);
+    }
+    if (!layout.compression.empty()) {
+        const int type = layout.compression == "RICE"   ? RICE_1
+                         : layout.compression == "GZIP" ? GZIP_1
+                         : layout.compression == "PLIO" ? PLIO_1
+                                                        : HCOMPRESS_1;
+        fits_set_compression_type(f, type, &status);
+        if (layout.bitpix < 0) fits_set_quantize_level(f, 0, &status);
+    }
+    long axes[3] = {w, h, planes};
+    // Unsigned 16-bit samples as cameras store them: the library writes BZERO 32768 itself.
+    const bool unsigned16 = layout.bitpix == 16 && layout.bscale == 1 && layout.bzero == 32768;
+    fits_create_img(f, unsigned16 ? USHORT_IMG : layout.bitpix, planes > 1 ? 3 : 2, axes, &status);
+    writeCards(layout.cards);
+    if (!unsigned16 && (layout.bscale != 1 || layout.bzero != 0)) {
+        fits_write_key_dbl(f, "BSCALE", layout.bscale, -15, "", &status);
+        fits_write_key_dbl(f, "BZERO", layout.bzero, -15, "", &status);
+        fits_set_bscale(f, layout.bscale, layout.bzero, &status);
+    }
+    // A compressed image takes only samples of its own type.
+    auto write = [&](auto sample, int type) {
+        std::vector<decltype(sample)> v(values.begin(), values.end());
+        fits_write_img(f, type, 1, LONGLONG(v.size()), v.data(), &status);
+    };
+    if (layout.compression.empty()) {
+        write(double(), TDOUBLE);
+    } else if (unsigned16) {
+        write(std::uint16_t(), TUSHORT);
+    } else if (layout.bitpix == 16) {
+        write(std::int16_t(), TSHORT);
+    } else if (layout.bitpix == 32) {
+        write(std::int32_t(), TINT);
+    } else if (layout.bitpix == -32) {
+        write(float(), TFLOAT);
+    } else if (layout.bitpix == -64) {
+        write(double(), TDOUBLE);
+    } else {
+        write(std::uint8_t(), TBYTE);
+    }
+    fits_close_file(f, &status);
+    if (status) throw std::runtime_error("cfitsio could not write " + path + ": status " + std::to_string(status));
+}
+
+}  // namespace nuvak::test

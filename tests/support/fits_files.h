@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/files.h"
@@ -40,5 +41,25 @@ inline std::uint16_t Stored(int physical) { return static_cast<std::uint16_t>(ph
 // minimum 1000, so display levels 1000 and 1400); the rest is 1200, with one dark pixel
 // (900) at (5, 7) and one bright pixel (2000) at (95, 3), both off the grid.
 Bytes LevelExampleFrame();
+
+}  // namespace nuvak::test
+
+namespace nuvak::test {
+
+// A FITS file as the general FITS library writes it: values (row by row from the top, plane
+// after plane) stored as BITPIX bitpix under BSCALE bscale and BZERO bzero (the library
+// applies them), in the primary array or in an extension after an empty primary, tile-
+// compressed when compression names a method ("RICE", "GZIP", "HCOMPRESS", "PLIO"; the image
+// then sits in an extension, and floats are kept exactly). cards: extra string keywords of
+// the image; primaryCards: of the primary header when the image is in an extension.
+struct LibraryFits {
+    int bitpix = 16;
+    double bscale = 1, bzero = 0;
+    bool extension = false;
+    std::string compression;
+    std::vector<std::pair<std::string, std::string>> cards, primaryCards;
+};
+void WriteLibraryFits(const std::string& path, const LibraryFits& layout, int w, int h, const std::vector<double>& values,
+                      int planes = 1);
 
 }  // namespace nuvak::test
