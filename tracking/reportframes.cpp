@@ -45,6 +45,26 @@ struct RowsRead {
     int y0 = 0, y1 = 0;
 };
 
+// A frame held as a band of its rows: pixel (x, y) is band[x][y - row0].
+struct FrameRows {
+    const IntArray2D& band;
+    int row0;
+    std::int32_t operator()(int x, int y) const { return band[x][y - row0]; }
+};
+
+// Rows on each side of a search centre the measurement of one frame may read: the search
+// window's r and the centroid square's r more, or the peak's distance from the centre (less
+// than r) and the sky annulus's outer radius with two rows more.
+int rowsAboutStar(int r) {
+    const int widestAnnulus = int(std::ceil(3 * kMaxFwhmGuess)) + std::max(int(std::ceil(2 * kMaxFwhmGuess)), 6);
+    return std::max(2 * r, r + widestAnnulus + 2);
+}
+
+// A frame of at most this many bytes is held whole; a larger one a band of rows at a time.
+constexpr std::size_t kWholeFrameBytes = std::size_t(64) << 20;
+// The rows of a band of a whole-frame search: about eight megabytes.
+int searchBandRows(int w) { return std::max(64, int((std::size_t(8) << 20) / (std::size_t(std::max(w, 1)) * 4))); }
+
 // Makes rows [y0, y1) (clipped to the frame) read, reading only those not read yet; the read
 // rows stay one range.
 void ensureRows(RunFrames& reader, RowsRead& rows, int y0, int y1) {
@@ -78,15 +98,14 @@ double median(std::vector<double>& v) {
 // pixel (px, py): their median, and the standard deviation of those within 3.5 sigmas of it,
 // sigma first from their median absolute deviation. The deviation rather than the MAD itself
 // gives the sigma because integer samples make the MAD jump by whole steps.
-std::optional<std::pair<double, double>> skyAround(const IntArray2D& frame, int w, int h, int px, int py, int rin,
+std::optional<std::pair<double, double>> skyAround(const FrameRows& frame, int w, int h, int px, int py, int rin,
                                                    int rout) {
     std::vector<double> v;
     for (int x = std::max(px - rout, 0); x <= std::min(px + rout, w - 1); ++x) {
-        const std::int32_t* col = frame[x];
         const long long dx2 = (long long)(x - px) * (x - px);
         for (int y = std::max(py - rout, 0); y <= std::min(py + rout, h - 1); ++y) {
             const long long d2 = dx2 + (long long)(y - py) * (y - py);
-            if (d2 >= (long long)rin * rin && d2 <= (long long)rout * rout) v.push_back(col[y]);
+            if (d2 >= (long long)rin * rin && d2 <= (long long)rout * rout) v.push_back(frame(x, y));
         }
     }
     if (int(v.size()) < kMinSkyPixels) return std::nullopt;
@@ -196,7 +215,7 @@ Fit fitGaussian(const std::vector<Sample>& samples, Params p) {
 // The pixels of a square of half-width r about pixel (px, py) whose centres lie within r of
 // that pixel's centre; with rawBand (rows y0Raw on) the pixels at the top of the 16-bit range
 // are left out and counted in saturated.
-std::vector<Sample> cutOut(const IntArray2D& frame, int w, int h, int px, int py, int r, const IntArray2D& rawBand,
+std::vector<Sample> cutOut(const FrameRows& frame, int w, int h, int px, int py, int r, const IntArray2D& rawBand,
                            int y0Raw, int& saturated) {
     std::vector<Sample> s;
     saturated = 0;
@@ -207,7 +226,7 @@ std::vector<Sample> cutOut(const IntArray2D& frame, int w, int h, int px, int py
                 ++saturated;
                 continue;
             }
-            s.push_back({x + 0.5, y + 0.5, double(frame[x][y])});
+            s.push_back({x + 0.5, y + 0.5, double(frame(x, y))});
         }
     return s;
 }
@@ -215,7 +234,7 @@ std::vector<Sample> cutOut(const IntArray2D& frame, int w, int h, int px, int py
 // The diameter of the circle about (cx, cy) that holds half of the background-subtracted flux
 // within radius rap, each pixel's signal spread evenly over it (kSubPixels^2 parts); with the
 // flux within rap. NaN diameter when that flux is not positive.
-std::pair<double, double> halfFluxDiameter(const IntArray2D& frame, int w, int ylo, int yhi, double cx, double cy,
+std::pair<double, double> halfFluxDiameter(const FrameRows& frame, int w, int ylo, int yhi, double cx, double cy,
                                            double rap, double background) {
     std::vector<std::pair<double, double>> parts;  // distance, signal
     const int x0 = std::max(int(std::floor(cx - rap)) - 1, 0), x1 = std::min(int(std::ceil(cx + rap)) + 1, w);
@@ -224,7 +243,7 @@ std::pair<double, double> halfFluxDiameter(const IntArray2D& frame, int w, int y
     double total = 0;
     for (int x = x0; x < x1; ++x)
         for (int y = y0; y < y1; ++y) {
-            const double v = (frame[x][y] - background) * kPart * kPart;
+            const double v = (frame(x, y) - background) * kPart * kPart;
             for (int i = 0; i < kSubPixels; ++i)
                 for (int j = 0; j < kSubPixels; ++j) {
                     const double d = std::hypot(x + (i + 0.5) * kPart - cx, y + (j + 0.5) * kPart - cy);
@@ -249,12 +268,16 @@ std::pair<double, double> halfFluxDiameter(const IntArray2D& frame, int w, int y
 
 }  // namespace
 
-std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
-                                             MeasureProgress* progress) {
+namespace {
+
+// bandRows: the rows of each band of a whole-frame search, or 0 to hold a frame whole when
+// it is small enough and to take bands of about eight megabytes otherwise.
+std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
+                                       MeasureProgress* progress, int bandRows) {
     MeasureProgress silent;
     MeasureProgress& report = progress ? *progress : silent;
     const int n = int(frames.size());
-    RunFrames reader(settings);
+    RunFrames reader(settings, FrameStore::Band);
     report.setMaximum(n);
     // The run's search: the same radius, around the picked star and then the last found
     // position, or over the whole frame less a border.
@@ -279,17 +302,15 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
             continue;
         } catch (const FrameSizeError& e) {
             f.headerCards = reader.header().cardText;
-            if (e.kind == FrameSizeError::Kind::TooLarge)
-                lose("too_large", FillMessage(msg::kReportLostTooLarge, e.width, e.height));
-            else
-                lose("other_size",
-                     FillMessage(e.kind == FrameSizeError::Kind::NotDarkSize ? msg::kReportLostNotDarkSize
-                                                                             : msg::kReportLostNotFirstSize,
-                                 e.width, e.height, e.expectedWidth, e.expectedHeight));
+            lose("other_size", FillMessage(e.kind == FrameSizeError::Kind::NotDarkSize ? msg::kReportLostNotDarkSize
+                                                                                        : msg::kReportLostNotFirstSize,
+                                           e.width, e.height, e.expectedWidth, e.expectedHeight));
             continue;
         }
         f.headerCards = reader.header().cardText;
         const int w = reader.width(), h = reader.height();
+        const bool whole = bandRows == 0 && std::size_t(w) * std::size_t(h) * 4 <= kWholeFrameBytes;
+        const int reach = rowsAboutStar(r);
         // Whatever stops below leaves the frame without a star.
         lose("no_star", msg::kReportLostNoStar);
         // Samples cut short are an unreadable frame too.
@@ -297,14 +318,35 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
             RowsRead rows;
             StarMeasurement m;
             try {
+                if (whole) {
+                    reader.setBand(0, h);
+                } else if (settings.starSpecified) {
+                    reader.setBand(clampToInt(std::clamp(cy - reach, 0LL, (long long)h)),
+                                   clampToInt(std::clamp(cy + reach + 1, 0LL, (long long)h)));
+                }
                 if (settings.starSpecified) {
                     // The search window and r more rows on each side for the run's centroid square.
                     ensureRows(reader, rows, clampToInt(std::clamp(cy - 2LL * r, -1LL, (long long)h)),
                                clampToInt(std::clamp(cy + 2LL * r, -1LL, (long long)h)));
-                } else {
+                    m = MeasureStar(reader.frame(), reader.frameRow0(), w, h, true, clampToInt(cx), clampToInt(cy), r);
+                } else if (whole) {
                     ensureRows(reader, rows, 0, h);
+                    m = MeasureStar(reader.frame(), w, h, false, 0, 0, r);
+                } else {
+                    // The whole frame's peak a band at a time, then the rows about it.
+                    PeakScan scan;
+                    const int rowsPerBand = bandRows > 0 ? bandRows : searchBandRows(w);
+                    for (int b0 = 0; b0 < h; b0 += rowsPerBand) {
+                        const int b1 = std::min(b0 + rowsPerBand, h);
+                        reader.setBand(b0, b1);
+                        reader.read(b0, b1);
+                        ScanPeakRows(reader.frame(), b0, w, h, false, 0, 0, r, b0, b1, scan);
+                    }
+                    if (!scan.found) continue;
+                    reader.setBand(scan.py - reach, scan.py + reach + 1);
+                    ensureRows(reader, rows, scan.py - r, scan.py + r + 1);
+                    m = MeasureAroundPeak(reader.frame(), reader.frameRow0(), w, h, scan, r);
                 }
-                m = MeasureStar(reader.frame(), w, h, settings.starSpecified, clampToInt(cx), clampToInt(cy), r);
             } catch (const TrackingError&) {
                 continue;  // no peak at all: not found
             }
@@ -317,7 +359,7 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
             const int rin = int(std::ceil(3 * fwhmGuess));
             const int rout = rin + std::max(int(std::ceil(2 * fwhmGuess)), 6);
             ensureRows(reader, rows, m.py - rout - 1, m.py + rout + 2);
-            const IntArray2D& frame = reader.frame();
+            const FrameRows frame{reader.frame(), reader.frameRow0()};
             const auto sky = skyAround(frame, w, h, m.px, m.py, rin, rout);
             if (!sky) continue;
             const auto [background, noise] = *sky;
@@ -379,7 +421,7 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
                 for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
                     for (int y = ry0; y < ry1; ++y) {
                         if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
-                        const double d = std::max(frame[x][y] - background, 0.0);
+                        const double d = std::max(frame(x, y) - background, 0.0);
                         sx += (x + 0.5) * d;
                         sy += (y + 0.5) * d;
                         s += d;
@@ -410,5 +452,19 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
     report.setPosition(0);
     return out;
 }
+
+}  // namespace
+
+std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
+                                             MeasureProgress* progress) {
+    return measureFrames(frames, settings, progress, 0);
+}
+
+namespace detail {
+std::vector<ReportFrame> MeasureReportFramesInBands(const std::vector<std::string>& frames,
+                                                    const MeasureSettings& settings, int bandRows) {
+    return measureFrames(frames, settings, nullptr, std::max(bandRows, 1));
+}
+}  // namespace detail
 
 }  // namespace nuvak
