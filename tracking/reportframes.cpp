@@ -213,16 +213,16 @@ Fit fitGaussian(const std::vector<Sample>& samples, Params p) {
 }
 
 // The pixels of a square of half-width r about pixel (px, py) whose centres lie within r of
-// that pixel's centre; with rawBand (rows y0Raw on) the pixels at the top of the 16-bit range
-// are left out and counted in saturated.
-std::vector<Sample> cutOut(const FrameRows& frame, int w, int h, int px, int py, int r, const IntArray2D& rawBand,
-                           int y0Raw, int& saturated) {
+// that pixel's centre; the pixels whose raw value (as read, before any correction) is at the
+// top of the 16-bit range are left out and counted in saturated.
+std::vector<Sample> cutOut(const FrameRows& frame, int w, int h, int px, int py, int r, const FrameRows& raw,
+                           int& saturated) {
     std::vector<Sample> s;
     saturated = 0;
     for (int x = std::max(px - r, 0); x <= std::min(px + r, w - 1); ++x)
         for (int y = std::max(py - r, 0); y <= std::min(py + r, h - 1); ++y) {
             if ((x - px) * (x - px) + (y - py) * (y - py) > r * r) continue;
-            if (rawBand[x][y - y0Raw] >= kSaturated) {
+            if (raw(x, y) >= kSaturated) {
                 ++saturated;
                 continue;
             }
@@ -234,9 +234,18 @@ std::vector<Sample> cutOut(const FrameRows& frame, int w, int h, int px, int py,
 // The diameter of the circle about (cx, cy) that holds half of the background-subtracted flux
 // within radius rap, each pixel's signal spread evenly over it (kSubPixels^2 parts); with the
 // flux within rap. NaN diameter when that flux is not positive.
+//
+// The parts are taken in order of distance (ties by signal): the diameter lies at the first
+// positive part whose running sum reaches half the flux. Rather than sorting all of them, the
+// parts are spread over rings of equal width by distance; a ring is sorted only when the sum
+// before it and its positive parts could reach the half, so the answer is the full sort's.
 std::pair<double, double> halfFluxDiameter(const FrameRows& frame, int w, int ylo, int yhi, double cx, double cy,
                                            double rap, double background) {
-    std::vector<std::pair<double, double>> parts;  // distance, signal
+    struct Part {
+        double d, v;
+        bool operator<(const Part& o) const { return d < o.d || (d == o.d && v < o.v); }
+    };
+    std::vector<Part> parts;
     const int x0 = std::max(int(std::floor(cx - rap)) - 1, 0), x1 = std::min(int(std::ceil(cx + rap)) + 1, w);
     const int y0 = std::max(int(std::floor(cy - rap)) - 1, ylo), y1 = std::min(int(std::ceil(cy + rap)) + 1, yhi);
     constexpr double kPart = 1.0 / kSubPixels;
@@ -246,22 +255,54 @@ std::pair<double, double> halfFluxDiameter(const FrameRows& frame, int w, int yl
             const double v = (frame(x, y) - background) * kPart * kPart;
             for (int i = 0; i < kSubPixels; ++i)
                 for (int j = 0; j < kSubPixels; ++j) {
-                    const double d = std::hypot(x + (i + 0.5) * kPart - cx, y + (j + 0.5) * kPart - cy);
+                    const double dx = x + (i + 0.5) * kPart - cx, dy = y + (j + 0.5) * kPart - cy;
+                    const double d = std::sqrt(dx * dx + dy * dy);
                     if (d > rap) continue;
-                    parts.emplace_back(d, v);
+                    parts.push_back({d, v});
                     total += v;
                 }
         }
     if (!(total > 0)) return {kNoValue, total};
-    std::sort(parts.begin(), parts.end());
-    double sum = 0, previous = 0;
-    for (const auto& [d, v] : parts) {
-        if (sum + v >= total / 2 && v > 0) {
-            // Between the last distance and this one, in proportion to the flux still missing.
-            return {2 * (previous + (d - previous) * (total / 2 - sum) / v), total};
+
+    // Rings by distance: part k goes to ring ringOf(d), non-decreasing in d.
+    const int rings = std::max(1, int(parts.size() / 16));
+    const double perUnit = rings / (rap > 0 ? rap : 1.0);
+    const auto ringOf = [&](double d) { return std::min(int(d * perUnit), rings - 1); };
+    std::vector<int> start(std::size_t(rings) + 1, 0);
+    std::vector<double> sum(std::size_t(rings), 0), positive(std::size_t(rings), 0);
+    for (const Part& q : parts) {
+        const int k = ringOf(q.d);
+        ++start[std::size_t(k) + 1];
+        sum[std::size_t(k)] += q.v;
+        if (q.v > 0) positive[std::size_t(k)] += q.v;
+    }
+    for (int k = 0; k < rings; ++k) start[std::size_t(k) + 1] += start[std::size_t(k)];
+    std::vector<Part> byRing(parts.size());
+    {
+        std::vector<int> next(start.begin(), start.end() - 1);
+        for (const Part& q : parts) byRing[std::size_t(next[std::size_t(ringOf(q.d))]++)] = q;
+    }
+
+    const double half = total / 2;
+    double before = 0, previous = 0;
+    for (int k = 0; k < rings; ++k) {
+        const auto first = byRing.begin() + start[std::size_t(k)], last = byRing.begin() + start[std::size_t(k) + 1];
+        if (first == last) continue;
+        if (before + positive[std::size_t(k)] >= half) {
+            std::sort(first, last);
+            double running = before;
+            for (auto q = first; q != last; ++q) {
+                if (running + q->v >= half && q->v > 0) {
+                    // Between the last distance and this one, in proportion to the flux still missing.
+                    return {2 * (previous + (q->d - previous) * (half - running) / q->v), total};
+                }
+                running += q->v;
+                previous = q->d;
+            }
+        } else {
+            previous = std::max_element(first, last)->d;
         }
-        sum += v;
-        previous = d;
+        before += sum[std::size_t(k)];
     }
     return {2 * rap, total};
 }
@@ -369,10 +410,15 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
 
             // The fit's pixels, the saturated ones (as read, before the noise cut and the dark) left out.
             const int ry0 = std::max(m.py - rfit, 0), ry1 = std::min(m.py + rfit + 1, h);
-            if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
-            reader.readConverted(rawBand, ry0, ry1);
+            // Without the noise cut and a dark the frame's rows are those samples already.
+            const bool corrected = settings.noiseCut || (settings.darkProcessing && !settings.darks.empty());
+            if (corrected) {
+                if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
+                reader.readConverted(rawBand, ry0, ry1);
+            }
+            const FrameRows raw = corrected ? FrameRows{rawBand, ry0} : frame;
             int saturated = 0;
-            const std::vector<Sample> samples = cutOut(frame, w, h, m.px, m.py, rfit, rawBand, ry0, saturated);
+            const std::vector<Sample> samples = cutOut(frame, w, h, m.px, m.py, rfit, raw, saturated);
             f.saturated = saturated > 0;
             f.found = true;
             lose("", "");
