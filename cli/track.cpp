@@ -1,5 +1,6 @@
 #include "cli/track.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <charconv>
@@ -268,6 +269,16 @@ int Track(const std::vector<std::string>& args) {
         FrameReached reached;
         try {
             RunMeasurement(o.frames, o.settings, st, &reached);
+        } catch (const FrameSizeError& e) {
+            // The report takes frames of any size: for a night of large frames it is the answer.
+            if (o.report && e.kind == FrameSizeError::Kind::TooLarge) {
+                std::cerr << "nuvak-cli: " << o.frames[std::size_t(std::max(reached.frame, 1) - 1)] << " is " << e.width
+                          << " x " << e.height << ": the report is written; the eight figures take frames up to "
+                          << kTrackMaxSide << " x " << kTrackMaxSide << "\n";
+                return 0;
+            }
+            if (reached.frame == 0) throw;
+            throw TrackingError(o.frames[std::size_t(reached.frame - 1)] + ": " + e.what());
         } catch (const TrackingError& e) {
             if (reached.frame == 0) throw;
             throw TrackingError(o.frames[std::size_t(reached.frame - 1)] + ": " + e.what());

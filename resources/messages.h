@@ -153,7 +153,6 @@ inline constexpr char kTrackPsfRadiusRange[] = "PSF半径には1～50間の数�
 inline constexpr char kTrackMultiplierRange[] = "膨張係数には0.001～3.000間の数値を入力してください。";
 inline constexpr char kTrackReportWritten[] = "レポートを書き出しました: {}\nブラウザーで開けなかったので、このファイルを開いてください。";
 // Why the tracking report left a frame out ("{}" marks where a value is put in).
-inline constexpr char kReportLostTooLarge[] = "画像が大きすぎます（{}x{}ピクセル、4000x4000ピクセルまで）";
 inline constexpr char kReportLostNotFirstSize[] = "画像のサイズ {}x{} が最初のフレームの {}x{} と違います";
 inline constexpr char kReportLostNotDarkSize[] = "画像のサイズ {}x{} がダークフレームの {}x{} と違います";
 inline constexpr char kReportLostNoStar[] = "星が見つかりません";

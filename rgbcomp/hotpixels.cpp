@@ -311,27 +311,28 @@ detail::HotPixelPath widestPath() {
 }
 
 void removeHotPixelsRows(detail::HotPixelPath path, double ratio, int w, int h, const IntArray2D& p, IntArray2D& c,
-                         int y0, int y1, int pRow0) {
+                         int y0, int y1, int pRow0, int cRow0) {
     y0 = std::max(y0, 0);
     y1 = std::min(y1, h);
     if (y0 >= y1 || w <= 0) return;
-    const int shift = -pRow0;  // row y of the image is row y + shift of p
+    const int shift = -pRow0;   // row y of the image is row y + shift of p
+    const int cShift = -cRow0;  // and row y + cShift of c
     const std::size_t rows = std::size_t(y1 - y0);
     // Border columns and rows keep their values.
-    for (int x : {0, w - 1}) std::memcpy(c[x] + y0, p[x] + y0 + shift, rows * sizeof(std::int32_t));
+    for (int x : {0, w - 1}) std::memcpy(c[x] + y0 + cShift, p[x] + y0 + shift, rows * sizeof(std::int32_t));
     const int first = std::max(y0, 1), last = std::min(y1, h - 1);  // interior rows of the band
     const auto edges = [&](int x) {
-        if (y0 < first) c[x][y0] = p[x][y0 + shift];
-        if (last < y1) c[x][y1 - 1] = p[x][y1 - 1 + shift];
+        if (y0 < first) c[x][y0 + cShift] = p[x][y0 + shift];
+        if (last < y1) c[x][y1 - 1 + cShift] = p[x][y1 - 1 + shift];
     };
     if (first >= last) {
         for (int x = 1; x + 1 < w; ++x) edges(x);
     } else if (ratio == 2.0) {
-        ratioTwoRows(path, w, p, first + shift, c, first, last - first, edges);
+        ratioTwoRows(path, w, p, first + shift, c, first + cShift, last - first, edges);
     } else {
         for (int x = 1; x + 1 < w; ++x) {
-            plainColumn(ratio, {p[x - 1] + first + shift, p[x] + first + shift, p[x + 1] + first + shift, c[x] + first,
-                                last - first});
+            plainColumn(ratio, {p[x - 1] + first + shift, p[x] + first + shift, p[x + 1] + first + shift,
+                                c[x] + first + cShift, last - first});
             edges(x);
         }
     }
@@ -350,13 +351,14 @@ bool HotPixelPathAvailable(HotPixelPath path) {
 void RemoveHotPixelsRowsOn(HotPixelPath path, double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0,
                            int y1, int pRow0) {
     if (!HotPixelPathAvailable(path)) throw std::invalid_argument("hot-pixel path not available here");
-    removeHotPixelsRows(path, ratio, w, h, p, c, y0, y1, pRow0);
+    removeHotPixelsRows(path, ratio, w, h, p, c, y0, y1, pRow0, 0);
 }
 
 }  // namespace detail
 
-void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1, int pRow0) {
-    removeHotPixelsRows(widestPath(), ratio, w, h, p, c, y0, y1, pRow0);
+void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1, int pRow0,
+                         int cRow0) {
+    removeHotPixelsRows(widestPath(), ratio, w, h, p, c, y0, y1, pRow0, cRow0);
 }
 
 int RemoveHotPixels(double ratio, int w, int h, IntArray2D& c) {

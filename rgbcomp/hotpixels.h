@@ -17,10 +17,10 @@ int RemoveHotPixels(double ratio, int w, int h, IntArray2D& c);
 // there. Interior means 1 <= x <= w - 2 and 1 <= y <= h - 2 of the whole w x h image, so a
 // band's first and last rows are judged with their neighbours in p. Reads p only over rows
 // y0 - 1 .. y1 (within the image). p holds the image's rows from pRow0 on (p[x][y - pRow0] is
-// row y), so that a band of rows read on its own serves; c is a distinct array of at least
-// w x h. Ratio 2 takes integer arithmetic with the same results.
+// row y), so that a band of rows read on its own serves; c, a distinct array, holds them from
+// cRow0 on and must reach row y1 - 1. Ratio 2 takes integer arithmetic with the same results.
 void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1,
-                         int pRow0 = 0);
+                         int pRow0 = 0, int cRow0 = 0);
 
 namespace detail {
 // For tests and benchmarks. The ways ratio 2 is computed, all with the same results: 32-bit

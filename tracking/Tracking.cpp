@@ -402,10 +402,14 @@ void TTrack::Button3Click() {
 // with the settings the run used, on the scale of the labels; then the page opens in the
 // system's browser.
 void TTrack::Button8Click() {
-    if (state.FrameCount == 0 || !measured()) {
+    // After a run that stopped at a frame too large for it, the report measures the frames on
+    // its own (it takes frames of any size) with the settings that run was given.
+    const bool ownRun = state.FrameCount > 0 && !measured() && tooLargeRun_;
+    if (!ownRun && (state.FrameCount == 0 || !measured())) {
         platform::ui().message(this, u8(msg::kTrackMeasureFirst));
         return;
     }
+    const MeasureSettings settings = ownRun ? *tooLargeRun_ : runSettings_;
     if (!RefreshStatistics()) return;  // a parameter out of range: its message was shown
     platform::FileDialogRequest request{QString(), kReportFilter, 1, false, false};
     const platform::FileDialogResult r = platform::ui().saveDialog(this, request);
@@ -424,7 +428,7 @@ void TTrack::Button8Click() {
     BarProgress progress(ProgressBar1);
     std::string page;
     if (!platform::RunWithBar<TrackingError, FileError>(this, ProgressBar1, [&] {
-            page = ReportHtml(ComputeReport(MeasureReportFrames(frames, runSettings_, &progress), options));
+            page = ReportHtml(ComputeReport(MeasureReportFrames(frames, settings, &progress), options));
         }))
         return;
     ProgressBar1->setValue(0);
@@ -482,8 +486,15 @@ void TTrack::RunMeasurementNow() {
     BarProgress progress(ProgressBar1);
     // Until the run completes, the entries do not all belong to the listed frames.
     state.MeasuredCount = 0;
-    if (!platform::RunWithBar<TrackingError, FileError>(this, ProgressBar1,
-                                                         [&] { RunMeasurement(frames, settings, state, &progress); }))
+    tooLargeRun_.reset();
+    if (!platform::RunWithBar<TrackingError, FileError>(this, ProgressBar1, [&] {
+            try {
+                RunMeasurement(frames, settings, state, &progress);
+            } catch (const FrameSizeError& e) {
+                if (e.kind == FrameSizeError::Kind::TooLarge) tooLargeRun_ = settings;
+                throw;
+            }
+        }))
         return;
     state.MeasuredCount = state.FrameCount;
     runSettings_ = settings;

@@ -3,6 +3,8 @@
 // measurement (first-frame preview, star pick, run), and the graph and statistics of how
 // the star wandered. It holds the tracking state for the whole run of the program.
 
+#include <optional>
+
 #include <QWidget>
 
 #include "tracking/graph.h"
@@ -132,6 +134,9 @@ private:
 
     TMainForm* mainForm_ = nullptr;
     MeasureSettings runSettings_;  // the advanced settings the last completed run used
+    // The settings of the last run when it stopped at a frame beyond the run's size limit:
+    // the report then measures the listed frames itself.
+    std::optional<MeasureSettings> tooLargeRun_;
     TTrackAd* settings_ = nullptr;
     GraphScene lastScene_;
 };

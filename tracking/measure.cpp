@@ -26,8 +26,6 @@ namespace nuvak {
 
 namespace {
 
-// Where the minimum of the peak scan starts: any sample of a real frame is below it.
-constexpr std::int32_t kMinimumStart = 1410065408;
 // 1 / 3.1415926: the width is the radius of a circle with the half-maximum count as area.
 constexpr double kInversePi = 0.318309891613572;
 // Frames are stored as signed 16-bit samples: this offset turns them into 0 ... 65535.
@@ -115,6 +113,15 @@ void readBand(ByteSource& source, const FitsHeader& h, std::int32_t z, IntArray2
     ReadFitsRows(rows, part, z, band, 0, y1 - y0);
 }
 
+// The same into rows y0 - row0 .. y1 - row0 - 1 of an array that holds the image's rows from
+// row0 on (as many as it is high).
+void readBandAt(ByteSource& source, const FitsHeader& h, std::int32_t z, IntArray2D& band, int row0, int y0, int y1) {
+    ShiftedSource rows(source, std::uint64_t(row0) * std::uint64_t(h.width) * 2);
+    FitsHeader part = h;
+    part.height = std::min(band.height(), h.height - row0);
+    ReadFitsRows(rows, part, z, band, y0 - row0, y1 - row0);
+}
+
 // Rows of the master dark made and kept together: a band of them is one block of memory,
 // so that the few rows a run with a star given needs do not touch every column's pages.
 constexpr int kDarkBlockRows = 64;
@@ -127,12 +134,13 @@ constexpr int kDarkBlockRows = 64;
 // without undefined behaviour, should odd zero offsets push them that far.
 class MasterDark {
 public:
-    explicit MasterDark(const std::vector<std::string>& paths) {
+    // limited: the darks are held to the run's size limit.
+    MasterDark(const std::vector<std::string>& paths, bool limited) {
         for (std::size_t k = 0; k < paths.size(); ++k) {
             std::unique_ptr<ByteSource> source = OpenFitsSource(paths[k]);
             // The header reader also refuses a file too short for the samples it promises.
             const FitsHeader hd = ReadFitsHeader(*source);
-            checkSize(hd);
+            if (limited) checkSize(hd);
             if (k == 0) {
                 w_ = hd.width;
                 h_ = hd.height;
@@ -154,17 +162,21 @@ public:
 
     int width() const { return w_; }
     int height() const { return h_; }
+    // How many blocks of made rows stay (0, from the start: all of them); beyond that the
+    // blocks not asked for are freed and made again when next needed.
+    void keepAtMost(std::size_t blocks) { maxBlocks_ = blocks; }
     const std::string& firstName() const { return darks_.front().source->name(); }
 
-    // frame := frame - dark over rows y0 .. y1 - 1 of its w columns, each row of the master
-    // dark made when first needed; a negative result becomes 0 (and one beyond 32 bits,
-    // possible only with a dark read under an odd zero offset, the largest value).
-    void subtractFrom(IntArray2D& frame, int y0, int y1) {
+    // frame := frame - dark over rows y0 .. y1 - 1 of its w columns (held from row row0 on),
+    // each row of the master dark made when first needed; a negative result becomes 0 (and
+    // one beyond 32 bits, possible only with a dark read under an odd zero offset, the largest
+    // value).
+    void subtractFrom(IntArray2D& frame, int row0, int y0, int y1) {
         for (int b0 = y0 - y0 % kDarkBlockRows; b0 < y1; b0 += kDarkBlockRows) {
             const int from = std::max(y0, b0), to = std::min(y1, b0 + kDarkBlockRows);
             const IntArray2D& block = rows(from, to);
             for (int x = 0; x < w_; ++x) {
-                std::int32_t* v = frame[x] + from;
+                std::int32_t* v = frame[x] + (from - row0);
                 const std::int32_t* d = block[x] + (from - b0);
                 for (int i = 0, n = to - from; i < n; ++i) {
                     // v - d is below 2^32 where v > d, so the unsigned difference is exact there.
@@ -186,7 +198,11 @@ private:
     const IntArray2D& rows(int y0, int y1) {
         const int b0 = y0 - y0 % kDarkBlockRows;
         IntArray2D& block = blocks_[std::size_t(y0 / kDarkBlockRows)];
-        if (block.empty()) block = allocate(w_, std::min(kDarkBlockRows, h_ - b0), darks_[0].source->name());
+        if (block.empty()) {
+            if (maxBlocks_ && held_ >= maxBlocks_) forgetAllBut(block);
+            block = allocate(w_, std::min(kDarkBlockRows, h_ - b0), darks_[0].source->name());
+            ++held_;
+        }
         for (int y = y0; y < y1;) {
             if (made_[y]) {
                 ++y;
@@ -198,6 +214,17 @@ private:
             y = end;
         }
         return block;
+    }
+
+    // Frees every block but keep; their rows are made again when next asked for.
+    void forgetAllBut(const IntArray2D& keep) {
+        for (std::size_t b = 0; b < blocks_.size(); ++b) {
+            if (&blocks_[b] == &keep || blocks_[b].empty()) continue;
+            blocks_[b].reset();
+            const int from = int(b) * kDarkBlockRows;
+            std::fill(made_.begin() + from, made_.begin() + std::min(from + kDarkBlockRows, h_), false);
+            --held_;
+        }
     }
 
     void make(IntArray2D& block, int b0, int y0, int y1) {
@@ -223,6 +250,7 @@ private:
     IntArray2D read_;                 // one block's rows of one dark
     std::vector<IntArray2D> blocks_;  // rows b * kDarkBlockRows on, allocated when first needed
     std::vector<bool> made_;
+    std::size_t maxBlocks_ = 0, held_ = 0;
 };
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -280,46 +308,49 @@ FrameSizeError::FrameSizeError(Kind k, int w, int h, int ew, int eh, std::string
                                               : std::string(msg::kTrackSizeDiffers)),
       kind(k), width(w), height(h), expectedWidth(ew), expectedHeight(eh) {}
 
-StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpecified, int cx, int cy, int r) {
+void ScanPeakRows(const IntArray2D& band, int row0, int w, int h, bool starSpecified, int cx, int cy, int r, int y0,
+                  int y1, PeakScan& scan) {
     const Box win = searchWindow(w, h, starSpecified, cx, cy, r).clipped(w, h);
-    if (win.empty()) psfZero();
-
+    const int from = std::max(int(win.y0), y0), to = std::min(int(win.y1), y1);
+    if (win.empty() || from >= to) return;
     // Peak: x outer, y inner; the maximum moves only to a strictly greater value, so the
-    // first position in scan order wins a tie. Each column's extremes are found first (a
-    // loop the compiler vectorises); the position is looked up only in a column that beats
-    // the maximum so far.
-    StarMeasurement m;
-    std::int32_t minimum = kMinimumStart, maximum = 0;
-    bool found = false;
-    const int y0 = int(win.y0), y1 = int(win.y1);
+    // first position in scan order wins a tie (across bands: the smaller column, then the
+    // earlier band). Each column's extremes are found first (a loop the compiler vectorises);
+    // the position is looked up only in a column that beats the maximum so far.
     for (int x = int(win.x0); x < int(win.x1); ++x) {
-        const std::int32_t* col = frame[x];
-        const auto [lo, hi] = columnExtremes(col + y0, y1 - y0);
-        minimum = std::min(minimum, lo);
-        if (hi > maximum) {
-            maximum = hi;
-            m.px = x;
-            m.py = int(std::find(col + y0, col + y1, hi) - col);
-            found = true;
+        const std::int32_t* col = band[x] + (from - row0);
+        const auto [lo, hi] = columnExtremes(col, to - from);
+        scan.minimum = std::min(scan.minimum, lo);
+        if (hi > scan.maximum || (scan.found && hi == scan.maximum && x < scan.px)) {
+            scan.maximum = hi;
+            scan.px = x;
+            scan.py = from + int(std::find(col, col + (to - from), hi) - col);
+            scan.found = true;
         }
     }
-    if (!found) psfZero();  // no pixel above 0: no peak position
-    m.minimum = minimum;
-    m.maximum = maximum;
+}
+
+StarMeasurement MeasureAroundPeak(const IntArray2D& band, int row0, int w, int h, const PeakScan& scan, int r) {
+    if (!scan.found) psfZero();  // no pixel above 0: no peak position
+    StarMeasurement m;
+    m.px = scan.px;
+    m.py = scan.py;
+    m.minimum = scan.minimum;
+    m.maximum = scan.maximum;
 
     // Centroid over the (2r + 1)^2 square about the peak, clipped to the frame: the
     // half-maximum count over the whole square, the weighted sums inside the circle only.
     const Box sq = Box{(long long)m.px - r, (long long)m.px + r + 1, (long long)m.py - r, (long long)m.py + r + 1}
                        .clipped(w, h);
-    const double half = (double(maximum) - double(minimum)) * 0.5;
+    const double half = (double(m.maximum) - double(m.minimum)) * 0.5;
     const long long r2 = (long long)r * r;
     double sx = 0, sy = 0, s = 0;
     int count = 0;
     for (long long x = sq.x0; x < sq.x1; ++x) {
-        const std::int32_t* col = frame[int(x)];
+        const std::int32_t* col = band[int(x)];
         const long long dx2 = (x - m.px) * (x - m.px);
         for (long long y = sq.y0; y < sq.y1; ++y) {
-            const double d = double(col[y]) - double(minimum);
+            const double d = double(col[y - row0]) - double(m.minimum);
             if (d >= half) ++count;
             if (dx2 + (y - m.py) * (y - m.py) <= r2) {
                 sx += (double(x) + 0.5) * d;
@@ -336,7 +367,24 @@ StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpec
     return m;
 }
 
+StarMeasurement MeasureStar(const IntArray2D& band, int row0, int w, int h, bool starSpecified, int cx, int cy, int r) {
+    const Box win = searchWindow(w, h, starSpecified, cx, cy, r).clipped(w, h);
+    if (win.empty()) psfZero();
+    PeakScan scan;
+    ScanPeakRows(band, row0, w, h, starSpecified, cx, cy, r, int(win.y0), int(win.y1), scan);
+    return MeasureAroundPeak(band, row0, w, h, scan, r);
+}
+
+StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpecified, int cx, int cy, int r) {
+    return MeasureStar(frame, 0, w, h, starSpecified, cx, cy, r);
+}
+
+// The band store keeps at most this many bytes of master-dark rows: a run that searches
+// whole frames makes the dark again band by band instead of holding all of it.
+constexpr std::size_t kBandDarkBytes = std::size_t(32) << 20;
+
 struct RunFrames::State {
+    FrameStore store = FrameStore::Whole;
     bool noiseCut = false;
     std::optional<MasterDark> dark;
     std::unique_ptr<ByteSource> source;
@@ -344,20 +392,25 @@ struct RunFrames::State {
     int opened = 0;         // frames opened so far
     int w0 = 0, h0 = 0;     // the first frame's size
     IntArray2D frame, raw;  // raw: a band of the converted samples the noise cut reads
+    int row0 = 0, rows = 0; // frame holds rows row0 .. row0 + rows - 1
 };
 
-RunFrames::RunFrames(const MeasureSettings& settings) : s_(std::make_unique<State>()) {
+RunFrames::RunFrames(const MeasureSettings& settings, FrameStore store) : s_(std::make_unique<State>()) {
+    s_->store = store;
     s_->noiseCut = settings.noiseCut;
-    if (settings.darkProcessing && !settings.darks.empty()) s_->dark.emplace(settings.darks);
+    if (settings.darkProcessing && !settings.darks.empty()) {
+        s_->dark.emplace(settings.darks, store == FrameStore::Whole);
+    }
 }
 
 RunFrames::~RunFrames() = default;
 
 void RunFrames::open(const std::string& path) {
     State& s = *s_;
+    const bool whole = s.store == FrameStore::Whole;
     s.source = OpenFitsSource(path);
     s.header = ReadFitsHeader(*s.source);
-    checkSize(s.header);
+    if (whole) checkSize(s.header);
     const int w = s.header.width, h = s.header.height;
     // Buffers for the whole run, sized to frame 0: every later frame must have its size.
     if (s.opened == 0) {
@@ -367,7 +420,14 @@ void RunFrames::open(const std::string& path) {
                                              s.dark->height(), path, w, h));
         s.w0 = w;
         s.h0 = h;
-        s.frame = allocate(w, h, path);
+        if (whole) {
+            s.frame = allocate(w, h, path);
+            s.rows = h;
+        } else if (s.dark) {
+            // Blocks of dark rows for the band store's budget, at least two.
+            const std::size_t blockBytes = std::size_t(w) * kDarkBlockRows * sizeof(std::int32_t);
+            s.dark->keepAtMost(std::max<std::size_t>(2, kBandDarkBytes / blockBytes));
+        }
         if (s.noiseCut) s.raw = allocate(w, std::min(h, kNoiseCutRows + 2), path);
     } else if (w != s.w0 || h != s.h0) {
         throw FrameSizeError(FrameSizeError::Kind::NotFirstFrameSize, w, h, s.w0, s.h0);
@@ -379,23 +439,39 @@ int RunFrames::width() const { return s_->header.width; }
 int RunFrames::height() const { return s_->header.height; }
 const FitsHeader& RunFrames::header() const { return s_->header; }
 const IntArray2D& RunFrames::frame() const { return s_->frame; }
+int RunFrames::frameRow0() const { return s_->row0; }
+
+void RunFrames::setBand(int y0, int y1) {
+    State& s = *s_;
+    if (s.store == FrameStore::Whole) return;
+    y0 = std::max(y0, 0);
+    y1 = std::min(y1, s.header.height);
+    if (y1 < y0) y1 = y0;
+    const int w = s.header.width;
+    if (s.frame.width() != w || s.frame.height() < y1 - y0) s.frame = allocate(w, std::max(y1 - y0, 1), s.source->name());
+    s.row0 = y0;
+    s.rows = y1 - y0;
+}
 
 void RunFrames::read(int y0, int y1) {
     State& s = *s_;
     const int w = s.header.width, h = s.header.height;
     if (y0 >= y1) return;
+    if (y0 < s.row0 || y1 > s.row0 + s.rows) throw std::invalid_argument("rows outside the frame's band");
     // The noise cut also reads one neighbouring row on each side.
     if (s.noiseCut) {
         for (int b0 = y0; b0 < y1; b0 += kNoiseCutRows) {
             const int b1 = std::min(b0 + kNoiseCutRows, y1);
             const int r0 = std::max(b0 - 1, 0), r1 = std::min(b1 + 1, h);
             readBand(*s.source, s.header, kFrameZero, s.raw, r0, r1);
-            RemoveHotPixelsRows(kNoiseCutRatio, w, h, s.raw, s.frame, b0, b1, r0);
+            RemoveHotPixelsRows(kNoiseCutRatio, w, h, s.raw, s.frame, b0, b1, r0, s.row0);
         }
-    } else {
+    } else if (s.row0 == 0 && s.frame.height() >= h) {
         ReadFitsRows(*s.source, s.header, kFrameZero, s.frame, y0, y1);
+    } else {
+        readBandAt(*s.source, s.header, kFrameZero, s.frame, s.row0, y0, y1);
     }
-    if (s.dark) s.dark->subtractFrom(s.frame, y0, y1);
+    if (s.dark) s.dark->subtractFrom(s.frame, s.row0, y0, y1);
 }
 
 void RunFrames::readConverted(IntArray2D& band, int y0, int y1) {

@@ -54,6 +54,25 @@ struct StarMeasurement {
 // window holds no pixel above 0 or the weighted volume is zero.
 StarMeasurement MeasureStar(const IntArray2D& frame, int w, int h, bool starSpecified, int cx, int cy, int r);
 
+// The same measurement over a frame held as a band of its rows: band[x][y - row0] is pixel
+// (x, y) of the W x H frame. The band must hold every row the measurement reaches (the
+// search window's and r more on each side); the figures are those of the whole frame.
+StarMeasurement MeasureStar(const IntArray2D& band, int row0, int w, int h, bool starSpecified, int cx, int cy, int r);
+
+// The peak search of MeasureStar one band of rows at a time, for frames too large to hold:
+// each call scans rows y0 .. y1 - 1 of the search window (held in band from row0 on), the
+// calls in increasing rows, and the result is the whole window's peak and minimum, ties
+// resolved as MeasureStar resolves them. MeasureAroundPeak then needs the rows within r of
+// the peak; it throws as MeasureStar does when no pixel was above 0 or the volume is zero.
+struct PeakScan {
+    int px = 0, py = 0;
+    std::int32_t minimum = 1410065408, maximum = 0;
+    bool found = false;
+};
+void ScanPeakRows(const IntArray2D& band, int row0, int w, int h, bool starSpecified, int cx, int cy, int r, int y0,
+                  int y1, PeakScan& scan);
+StarMeasurement MeasureAroundPeak(const IntArray2D& band, int row0, int w, int h, const PeakScan& scan, int r);
+
 // Progress of a run; the defaults do nothing.
 class MeasureProgress {
 public:
@@ -62,14 +81,20 @@ public:
     virtual void setPosition(int) {}
 };
 
-// The run's reading of its frames, one at a time into one buffer of the first frame's size:
-// the darks opened and checked at the start, each frame's header checked (size limit, the
-// first frame's size and the darks'), and the rows asked for read with the zero offset, the
-// noise cut and the master dark applied as the settings say. RunMeasurement reads through it,
-// and so does anything that must see the frames exactly as the run sees them.
+// The run's reading of its frames, one at a time: the darks opened and checked at the start,
+// each frame's header checked (the first frame's size and the darks', and the run's size
+// limit), and the rows asked for read with the zero offset, the noise cut and the master dark
+// applied as the settings say. RunMeasurement reads through it, and so does anything that
+// must see the frames exactly as the run sees them.
+//
+// FrameStore::Whole holds one buffer of the first frame's size, within the run's size limit.
+// FrameStore::Band takes frames of any size the reader takes and holds only a band of rows:
+// setBand chooses it before reading, and memory stays the band's (and a few dark rows').
+enum class FrameStore { Whole, Band };
+
 class RunFrames {
 public:
-    explicit RunFrames(const MeasureSettings& settings);
+    explicit RunFrames(const MeasureSettings& settings, FrameStore store = FrameStore::Whole);
     ~RunFrames();
     RunFrames(const RunFrames&) = delete;
     RunFrames& operator=(const RunFrames&) = delete;
@@ -81,9 +106,15 @@ public:
     int width() const;
     int height() const;
     const FitsHeader& header() const;
-    // Rows y0 .. y1 - 1 of the open frame, corrected, into their own rows of frame().
+    // Band store: the rows y0 .. y1 - 1 (clipped to the frame) frame() holds from now on,
+    // none of them read yet. The whole store always holds every row from row 0.
+    void setBand(int y0, int y1);
+    // Rows y0 .. y1 - 1 of the open frame, corrected, into their rows of frame(); within the
+    // band in the band store.
     void read(int y0, int y1);
+    // Row y of the frame is row y - frameRow0() of frame().
     const IntArray2D& frame() const;
+    int frameRow0() const;
     // Rows y0 .. y1 - 1 of the open frame with the zero offset applied and nothing else, into
     // rows 0 .. y1 - y0 - 1 of band (at least W x (y1 - y0)).
     void readConverted(IntArray2D& band, int y0, int y1);

@@ -53,17 +53,25 @@ struct ReportFrame {
                                         // (the star's shot noise scaled as its residuals show)
     bool saturated = false;             // a pixel of the fit's circle reads 65535 after the zero
                                         // offset, before the noise cut and the dark
-    // Why the frame has no star: "unreadable", "too_large", "other_size" or "no_star", with
-    // the user's words; empty while found.
+    // Why the frame has no star: "unreadable", "other_size" or "no_star", with the user's
+    // words; empty while found.
     std::string lostReason, lostMessage;
 };
 
 // Reads and measures every frame with the run's settings (the same darks, noise cut and star
-// as the window's run). A frame that cannot be measured (not readable, too large, of another
-// size than the first frame or the darks, no star) is kept with found = false and its reason,
-// and the run goes on. A dark that cannot be read throws as in the window's run.
+// as the window's run), on frames of any size the reader takes: a frame beyond 64 MiB of
+// samples is held a band of rows at a time (with a star given, only the rows about it; without
+// one, the whole frame's peak is found band by band), with the figures a whole frame gives.
+// A frame that cannot be measured (not readable, of another size than the first frame or the
+// darks, no star) is kept with found = false and its reason, and the run goes on. A dark that
+// cannot be read throws as in the window's run.
 std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
                                              MeasureProgress* progress = nullptr);
+namespace detail {
+// The same with every frame held in bands, bandRows rows each in a whole-frame search.
+std::vector<ReportFrame> MeasureReportFramesInBands(const std::vector<std::string>& frames,
+                                                    const MeasureSettings& settings, int bandRows);
+}  // namespace detail
 
 // The time axis: each frame's mid-exposure time in seconds from the first frame's, from
 // DATE-OBS (with TIME-OBS when DATE-OBS holds the date alone) plus half of EXPTIME or

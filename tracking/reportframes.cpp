@@ -45,6 +45,26 @@ struct RowsRead {
     int y0 = 0, y1 = 0;
 };
 
+// A frame held as a band of its rows: pixel (x, y) is band[x][y - row0].
+struct FrameRows {
+    const IntArray2D& band;
+    int row0;
+    std::int32_t operator()(int x, int y) const { return band[x][y - row0]; }
+};
+
+// Rows on each side of a search centre the measurement of one frame may read: the search
+// window's r and the centroid square's r more, or the peak's distance from the centre (less
+// than r) and the sky annulus's outer radius with two rows more.
+int rowsAboutStar(int r) {
+    const int widestAnnulus = int(std::ceil(3 * kMaxFwhmGuess)) + std::max(int(std::ceil(2 * kMaxFwhmGuess)), 6);
+    return std::max(2 * r, r + widestAnnulus + 2);
+}
+
+// A frame of at most this many bytes is held whole; a larger one a band of rows at a time.
+constexpr std::size_t kWholeFrameBytes = std::size_t(64) << 20;
+// The rows of a band of a whole-frame search: about eight megabytes.
+int searchBandRows(int w) { return std::max(64, int((std::size_t(8) << 20) / (std::size_t(std::max(w, 1)) * 4))); }
+
 // Makes rows [y0, y1) (clipped to the frame) read, reading only those not read yet; the read
 // rows stay one range.
 void ensureRows(RunFrames& reader, RowsRead& rows, int y0, int y1) {
@@ -78,15 +98,14 @@ double median(std::vector<double>& v) {
 // pixel (px, py): their median, and the standard deviation of those within 3.5 sigmas of it,
 // sigma first from their median absolute deviation. The deviation rather than the MAD itself
 // gives the sigma because integer samples make the MAD jump by whole steps.
-std::optional<std::pair<double, double>> skyAround(const IntArray2D& frame, int w, int h, int px, int py, int rin,
+std::optional<std::pair<double, double>> skyAround(const FrameRows& frame, int w, int h, int px, int py, int rin,
                                                    int rout) {
     std::vector<double> v;
     for (int x = std::max(px - rout, 0); x <= std::min(px + rout, w - 1); ++x) {
-        const std::int32_t* col = frame[x];
         const long long dx2 = (long long)(x - px) * (x - px);
         for (int y = std::max(py - rout, 0); y <= std::min(py + rout, h - 1); ++y) {
             const long long d2 = dx2 + (long long)(y - py) * (y - py);
-            if (d2 >= (long long)rin * rin && d2 <= (long long)rout * rout) v.push_back(col[y]);
+            if (d2 >= (long long)rin * rin && d2 <= (long long)rout * rout) v.push_back(frame(x, y));
         }
     }
     if (int(v.size()) < kMinSkyPixels) return std::nullopt;
@@ -194,20 +213,20 @@ Fit fitGaussian(const std::vector<Sample>& samples, Params p) {
 }
 
 // The pixels of a square of half-width r about pixel (px, py) whose centres lie within r of
-// that pixel's centre; with rawBand (rows y0Raw on) the pixels at the top of the 16-bit range
-// are left out and counted in saturated.
-std::vector<Sample> cutOut(const IntArray2D& frame, int w, int h, int px, int py, int r, const IntArray2D& rawBand,
-                           int y0Raw, int& saturated) {
+// that pixel's centre; the pixels whose raw value (as read, before any correction) is at the
+// top of the 16-bit range are left out and counted in saturated.
+std::vector<Sample> cutOut(const FrameRows& frame, int w, int h, int px, int py, int r, const FrameRows& raw,
+                           int& saturated) {
     std::vector<Sample> s;
     saturated = 0;
     for (int x = std::max(px - r, 0); x <= std::min(px + r, w - 1); ++x)
         for (int y = std::max(py - r, 0); y <= std::min(py + r, h - 1); ++y) {
             if ((x - px) * (x - px) + (y - py) * (y - py) > r * r) continue;
-            if (rawBand[x][y - y0Raw] >= kSaturated) {
+            if (raw(x, y) >= kSaturated) {
                 ++saturated;
                 continue;
             }
-            s.push_back({x + 0.5, y + 0.5, double(frame[x][y])});
+            s.push_back({x + 0.5, y + 0.5, double(frame(x, y))});
         }
     return s;
 }
@@ -215,46 +234,91 @@ std::vector<Sample> cutOut(const IntArray2D& frame, int w, int h, int px, int py
 // The diameter of the circle about (cx, cy) that holds half of the background-subtracted flux
 // within radius rap, each pixel's signal spread evenly over it (kSubPixels^2 parts); with the
 // flux within rap. NaN diameter when that flux is not positive.
-std::pair<double, double> halfFluxDiameter(const IntArray2D& frame, int w, int ylo, int yhi, double cx, double cy,
+//
+// The parts are taken in order of distance (ties by signal): the diameter lies at the first
+// positive part whose running sum reaches half the flux. Rather than sorting all of them, the
+// parts are spread over rings of equal width by distance; a ring is sorted only when the sum
+// before it and its positive parts could reach the half, so the answer is the full sort's.
+std::pair<double, double> halfFluxDiameter(const FrameRows& frame, int w, int ylo, int yhi, double cx, double cy,
                                            double rap, double background) {
-    std::vector<std::pair<double, double>> parts;  // distance, signal
+    struct Part {
+        double d, v;
+        bool operator<(const Part& o) const { return d < o.d || (d == o.d && v < o.v); }
+    };
+    std::vector<Part> parts;
     const int x0 = std::max(int(std::floor(cx - rap)) - 1, 0), x1 = std::min(int(std::ceil(cx + rap)) + 1, w);
     const int y0 = std::max(int(std::floor(cy - rap)) - 1, ylo), y1 = std::min(int(std::ceil(cy + rap)) + 1, yhi);
     constexpr double kPart = 1.0 / kSubPixels;
     double total = 0;
     for (int x = x0; x < x1; ++x)
         for (int y = y0; y < y1; ++y) {
-            const double v = (frame[x][y] - background) * kPart * kPart;
+            const double v = (frame(x, y) - background) * kPart * kPart;
             for (int i = 0; i < kSubPixels; ++i)
                 for (int j = 0; j < kSubPixels; ++j) {
-                    const double d = std::hypot(x + (i + 0.5) * kPart - cx, y + (j + 0.5) * kPart - cy);
+                    const double dx = x + (i + 0.5) * kPart - cx, dy = y + (j + 0.5) * kPart - cy;
+                    const double d = std::sqrt(dx * dx + dy * dy);
                     if (d > rap) continue;
-                    parts.emplace_back(d, v);
+                    parts.push_back({d, v});
                     total += v;
                 }
         }
     if (!(total > 0)) return {kNoValue, total};
-    std::sort(parts.begin(), parts.end());
-    double sum = 0, previous = 0;
-    for (const auto& [d, v] : parts) {
-        if (sum + v >= total / 2 && v > 0) {
-            // Between the last distance and this one, in proportion to the flux still missing.
-            return {2 * (previous + (d - previous) * (total / 2 - sum) / v), total};
+
+    // Rings by distance: part k goes to ring ringOf(d), non-decreasing in d.
+    const int rings = std::max(1, int(parts.size() / 16));
+    const double perUnit = rings / (rap > 0 ? rap : 1.0);
+    const auto ringOf = [&](double d) { return std::min(int(d * perUnit), rings - 1); };
+    std::vector<int> start(std::size_t(rings) + 1, 0);
+    std::vector<double> sum(std::size_t(rings), 0), positive(std::size_t(rings), 0);
+    for (const Part& q : parts) {
+        const int k = ringOf(q.d);
+        ++start[std::size_t(k) + 1];
+        sum[std::size_t(k)] += q.v;
+        if (q.v > 0) positive[std::size_t(k)] += q.v;
+    }
+    for (int k = 0; k < rings; ++k) start[std::size_t(k) + 1] += start[std::size_t(k)];
+    std::vector<Part> byRing(parts.size());
+    {
+        std::vector<int> next(start.begin(), start.end() - 1);
+        for (const Part& q : parts) byRing[std::size_t(next[std::size_t(ringOf(q.d))]++)] = q;
+    }
+
+    const double half = total / 2;
+    double before = 0, previous = 0;
+    for (int k = 0; k < rings; ++k) {
+        const auto first = byRing.begin() + start[std::size_t(k)], last = byRing.begin() + start[std::size_t(k) + 1];
+        if (first == last) continue;
+        if (before + positive[std::size_t(k)] >= half) {
+            std::sort(first, last);
+            double running = before;
+            for (auto q = first; q != last; ++q) {
+                if (running + q->v >= half && q->v > 0) {
+                    // Between the last distance and this one, in proportion to the flux still missing.
+                    return {2 * (previous + (q->d - previous) * (half - running) / q->v), total};
+                }
+                running += q->v;
+                previous = q->d;
+            }
+        } else {
+            previous = std::max_element(first, last)->d;
         }
-        sum += v;
-        previous = d;
+        before += sum[std::size_t(k)];
     }
     return {2 * rap, total};
 }
 
 }  // namespace
 
-std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
-                                             MeasureProgress* progress) {
+namespace {
+
+// bandRows: the rows of each band of a whole-frame search, or 0 to hold a frame whole when
+// it is small enough and to take bands of about eight megabytes otherwise.
+std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
+                                       MeasureProgress* progress, int bandRows) {
     MeasureProgress silent;
     MeasureProgress& report = progress ? *progress : silent;
     const int n = int(frames.size());
-    RunFrames reader(settings);
+    RunFrames reader(settings, FrameStore::Band);
     report.setMaximum(n);
     // The run's search: the same radius, around the picked star and then the last found
     // position, or over the whole frame less a border.
@@ -279,17 +343,15 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
             continue;
         } catch (const FrameSizeError& e) {
             f.headerCards = reader.header().cardText;
-            if (e.kind == FrameSizeError::Kind::TooLarge)
-                lose("too_large", FillMessage(msg::kReportLostTooLarge, e.width, e.height));
-            else
-                lose("other_size",
-                     FillMessage(e.kind == FrameSizeError::Kind::NotDarkSize ? msg::kReportLostNotDarkSize
-                                                                             : msg::kReportLostNotFirstSize,
-                                 e.width, e.height, e.expectedWidth, e.expectedHeight));
+            lose("other_size", FillMessage(e.kind == FrameSizeError::Kind::NotDarkSize ? msg::kReportLostNotDarkSize
+                                                                                        : msg::kReportLostNotFirstSize,
+                                           e.width, e.height, e.expectedWidth, e.expectedHeight));
             continue;
         }
         f.headerCards = reader.header().cardText;
         const int w = reader.width(), h = reader.height();
+        const bool whole = bandRows == 0 && std::size_t(w) * std::size_t(h) * 4 <= kWholeFrameBytes;
+        const int reach = rowsAboutStar(r);
         // Whatever stops below leaves the frame without a star.
         lose("no_star", msg::kReportLostNoStar);
         // Samples cut short are an unreadable frame too.
@@ -297,14 +359,35 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
             RowsRead rows;
             StarMeasurement m;
             try {
+                if (whole) {
+                    reader.setBand(0, h);
+                } else if (settings.starSpecified) {
+                    reader.setBand(clampToInt(std::clamp(cy - reach, 0LL, (long long)h)),
+                                   clampToInt(std::clamp(cy + reach + 1, 0LL, (long long)h)));
+                }
                 if (settings.starSpecified) {
                     // The search window and r more rows on each side for the run's centroid square.
                     ensureRows(reader, rows, clampToInt(std::clamp(cy - 2LL * r, -1LL, (long long)h)),
                                clampToInt(std::clamp(cy + 2LL * r, -1LL, (long long)h)));
-                } else {
+                    m = MeasureStar(reader.frame(), reader.frameRow0(), w, h, true, clampToInt(cx), clampToInt(cy), r);
+                } else if (whole) {
                     ensureRows(reader, rows, 0, h);
+                    m = MeasureStar(reader.frame(), w, h, false, 0, 0, r);
+                } else {
+                    // The whole frame's peak a band at a time, then the rows about it.
+                    PeakScan scan;
+                    const int rowsPerBand = bandRows > 0 ? bandRows : searchBandRows(w);
+                    for (int b0 = 0; b0 < h; b0 += rowsPerBand) {
+                        const int b1 = std::min(b0 + rowsPerBand, h);
+                        reader.setBand(b0, b1);
+                        reader.read(b0, b1);
+                        ScanPeakRows(reader.frame(), b0, w, h, false, 0, 0, r, b0, b1, scan);
+                    }
+                    if (!scan.found) continue;
+                    reader.setBand(scan.py - reach, scan.py + reach + 1);
+                    ensureRows(reader, rows, scan.py - r, scan.py + r + 1);
+                    m = MeasureAroundPeak(reader.frame(), reader.frameRow0(), w, h, scan, r);
                 }
-                m = MeasureStar(reader.frame(), w, h, settings.starSpecified, clampToInt(cx), clampToInt(cy), r);
             } catch (const TrackingError&) {
                 continue;  // no peak at all: not found
             }
@@ -317,7 +400,7 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
             const int rin = int(std::ceil(3 * fwhmGuess));
             const int rout = rin + std::max(int(std::ceil(2 * fwhmGuess)), 6);
             ensureRows(reader, rows, m.py - rout - 1, m.py + rout + 2);
-            const IntArray2D& frame = reader.frame();
+            const FrameRows frame{reader.frame(), reader.frameRow0()};
             const auto sky = skyAround(frame, w, h, m.px, m.py, rin, rout);
             if (!sky) continue;
             const auto [background, noise] = *sky;
@@ -327,10 +410,15 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
 
             // The fit's pixels, the saturated ones (as read, before the noise cut and the dark) left out.
             const int ry0 = std::max(m.py - rfit, 0), ry1 = std::min(m.py + rfit + 1, h);
-            if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
-            reader.readConverted(rawBand, ry0, ry1);
+            // Without the noise cut and a dark the frame's rows are those samples already.
+            const bool corrected = settings.noiseCut || (settings.darkProcessing && !settings.darks.empty());
+            if (corrected) {
+                if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
+                reader.readConverted(rawBand, ry0, ry1);
+            }
+            const FrameRows raw = corrected ? FrameRows{rawBand, ry0} : frame;
             int saturated = 0;
-            const std::vector<Sample> samples = cutOut(frame, w, h, m.px, m.py, rfit, rawBand, ry0, saturated);
+            const std::vector<Sample> samples = cutOut(frame, w, h, m.px, m.py, rfit, raw, saturated);
             f.saturated = saturated > 0;
             f.found = true;
             lose("", "");
@@ -379,7 +467,7 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
                 for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
                     for (int y = ry0; y < ry1; ++y) {
                         if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
-                        const double d = std::max(frame[x][y] - background, 0.0);
+                        const double d = std::max(frame(x, y) - background, 0.0);
                         sx += (x + 0.5) * d;
                         sy += (y + 0.5) * d;
                         s += d;
@@ -410,5 +498,19 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
     report.setPosition(0);
     return out;
 }
+
+}  // namespace
+
+std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
+                                             MeasureProgress* progress) {
+    return measureFrames(frames, settings, progress, 0);
+}
+
+namespace detail {
+std::vector<ReportFrame> MeasureReportFramesInBands(const std::vector<std::string>& frames,
+                                                    const MeasureSettings& settings, int bandRows) {
+    return measureFrames(frames, settings, nullptr, std::max(bandRows, 1));
+}
+}  // namespace detail
 
 }  // namespace nuvak

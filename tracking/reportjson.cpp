@@ -93,7 +93,7 @@ std::string ReportJson(const TrackingReport& report) {
                  .add("window_fwhm", String("the tracking window's FWHM label is another figure: the radius of a "
                                             "disc with the area of the pixels above half the peak"))
                  .add("lost_reasons", String("per frame, why a frame flagged lost was left out: unreadable, "
-                                             "too_large, other_size (than the first frame or the darks), no_star "
+                                             "other_size (than the first frame or the darks), no_star "
                                              "or jump; null for the frames used"))
                  .add("drift", String("drift_ra and drift_dec: slope of the least-squares line, arc-seconds per "
                                       "minute; ci95 holds the periodic error's share of the slope"))

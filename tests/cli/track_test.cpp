@@ -192,6 +192,22 @@ TEST_F(CliTrack, ReportTakesLongNightsAndFramesTheWindowStopsAt) {
     args[0] = "--json";
     EXPECT_EQ(track(args, false).status, 2);
 
+    // Frames wider than the window's run takes: the report measures them all, and the eight
+    // figures' limit is a note.
+    s.frames = 3;
+    s.width = 4100;
+    s.height = 40;
+    s.startX = 4050.3;
+    s.startY = 20.2;
+    const std::vector<std::string> wide = WriteSampleSeries(dir_->file("wide"), s);
+    args = {"--report", json};
+    args.insert(args.end(), wide.begin(), wide.end());
+    const RunResult w = track(args, false);
+    EXPECT_EQ(w.status, 0) << w.err;
+    EXPECT_NE(w.err.find("4100 x 40: the report is written"), std::string::npos) << w.err;
+    const test::Bytes wb = test::ReadBytes(json);
+    EXPECT_NE(std::string(wb.begin(), wb.end()).find("\"flags\": [[], [], []]"), std::string::npos);
+
     // Each such frame, all zero, of another size or unreadable, is lost with its reason; the
     // report is written, then the run stops at the first of them and names it.
     const std::string blank = dir_->file("blank.fits"), small = dir_->file("other.fits");

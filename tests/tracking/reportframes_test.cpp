@@ -156,8 +156,7 @@ TEST(ReportFrameTime, Declinations) {
 // A frame of sky 1000 with Gaussian noise and, when peak > 0, a circular Gaussian star centred
 // at (sx, sy) (pixel centres at x + 0.5); samples are clipped at 65535.
 std::string StarFrame(const test::TempDir& dir, const std::string& name, double sx, double sy, double peak,
-                      double noise, std::mt19937& random, double sigma = 2) {
-    constexpr int w = 80, h = 70;
+                      double noise, std::mt19937& random, double sigma = 2, int w = 80, int h = 70) {
     std::normal_distribution<double> gauss(0, noise);
     IntArray2D a(w, h);
     for (int x = 0; x < w; ++x)
@@ -238,7 +237,8 @@ TEST(ReportFrames, FramesTheRunStopsAtAreLostWithTheirReason) {
         {dir.file("missing.fits"), "unreadable", "見つかりません"},
         {write("cut.fits", test::Bytes(starBytes.begin(), starBytes.begin() + 4000)), "unreadable", "切れています"},
         {write("blank.fits", EncodeFits16(IntArray2D(80, 70), 80, 70)), "no_star", "星が見つかりません"},
-        {write("large.fits", EncodeFits16(IntArray2D(4001, 2), 4001, 2)), "too_large", "4001x2"},
+        {write("wide.fits", EncodeFits16(IntArray2D(4001, 2), 4001, 2)), "other_size", "4001x2 が最初のフレームの 80x70"},
+        {write("huge.fits", EncodeFits16(IntArray2D(16001, 2), 16001, 2)), "unreadable", "16001 x 2"},
         {StarFrame(dir, "star2.fits", 41.1, 33.2, 4000, 10, random), "", ""},
     };
     std::vector<std::string> paths;
@@ -251,7 +251,63 @@ TEST(ReportFrames, FramesTheRunStopsAtAreLostWithTheirReason) {
         EXPECT_EQ(frames[i].lostReason, rows[i].reason);
         EXPECT_NE(frames[i].lostMessage.find(rows[i].inMessage), std::string::npos) << frames[i].lostMessage;
     }
-    EXPECT_NEAR(frames[6].x, 41.1, 0.05);
+    EXPECT_NEAR(frames[7].x, 41.1, 0.05);
+}
+
+// Frames held a band of rows at a time give every figure the whole frame gives, with and
+// without a star, the noise cut and a dark; bands of 16 rows split the star, the rows about a
+// star far down the frame start well below row 0, and two equal peaks in different bands go
+// to the smaller column as in one scan of the whole frame.
+TEST(ReportFrames, BandsGiveWhatWholeFramesGive) {
+    test::TempDir dir;
+    std::mt19937 random(5);
+    std::vector<std::string> paths;
+    constexpr int w = 60, h = 700;
+    for (const auto& [sx, sy] : {std::pair{40.4, 531.9}, {41.3, 533.0}, {12.6, 560.2}})
+        paths.push_back(StarFrame(dir, std::to_string(paths.size()) + ".fits", sx, sy, 4000, 10, random, 2, w, h));
+    IntArray2D ties(w, h), dark(w, h);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) {
+            ties[x][y] = 1000 + int(random() % 20);
+            dark[x][y] = 200 + (x * 7 + y * 3) % 50;
+        }
+    ties[50][10] = ties[30][40] = 9000;
+    paths.push_back(dir.file("ties.fits"));
+    test::WriteBytes(paths.back(), EncodeFits16(ties, w, h));
+    test::WriteBytes(dir.file("dark.fits"), EncodeFits16(dark, w, h));
+
+    const auto settings = [&](bool star, bool noiseCut, bool withDark) {
+        MeasureSettings s;
+        s.starSpecified = star;
+        s.starX = 40;
+        s.starY = 532;
+        s.noiseCut = noiseCut;
+        s.darkProcessing = withDark;
+        if (withDark) s.darks = {dir.file("dark.fits")};
+        return s;
+    };
+    const auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    for (const MeasureSettings& s : {settings(false, false, false), settings(false, true, true), settings(true, false, false),
+                                     settings(true, true, true)}) {
+        SCOPED_TRACE(testing::Message() << "star " << s.starSpecified << " noise cut " << s.noiseCut << " dark "
+                                        << s.darkProcessing);
+        const std::vector<ReportFrame> whole = MeasureReportFrames(paths, s);
+        const std::vector<ReportFrame> bands = detail::MeasureReportFramesInBands(paths, s, 16);
+        ASSERT_EQ(whole.size(), bands.size());
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            const ReportFrame &a = whole[i], &b = bands[i];
+            EXPECT_EQ(a.found, b.found) << i;
+            EXPECT_EQ(a.lostReason, b.lostReason) << i;
+            EXPECT_EQ(a.saturated, b.saturated) << i;
+            for (auto field : {&ReportFrame::x, &ReportFrame::y, &ReportFrame::peak, &ReportFrame::background,
+                               &ReportFrame::noise, &ReportFrame::flux, &ReportFrame::fwhmPx, &ReportFrame::hfdPx,
+                               &ReportFrame::centroidSigmaPx})
+                EXPECT_TRUE(same(a.*field, b.*field)) << i << ": " << a.*field << " against " << b.*field;
+        }
+        if (!s.starSpecified && !s.noiseCut) {
+            EXPECT_NEAR(whole[3].x, 30.5, 1) << "the tie goes to the smaller column";
+        }
+    }
 }
 
 TEST(ReportFrames, CentroidSigmaMatchesTheScatter) {

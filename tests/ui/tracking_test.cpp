@@ -431,6 +431,34 @@ private slots:
             .answer(true, u8(msg::kOverwriteQuestion))
             .acknowledge(u8("レポートを書き出しました: ") + QString::fromStdString(page));
         track->Button8->click();
+
+        // Frames too large for the window's run: the run stops with its message, and the
+        // report measures them itself with the picked star.
+        SampleSeries wide;
+        wide.frames = 3;
+        wide.width = 4100;
+        wide.height = 40;
+        wide.startX = 4050.3;
+        wide.startY = 20.2;
+        QStringList wideFrames;
+        for (const std::string& f : WriteSampleSeries(dir->file("wide"), wide)) wideFrames << QString::fromStdString(f);
+        listFrames(wideFrames);
+        dialogs->acknowledge(u8("恒星を指定してください。"));
+        track->Button4Click();
+        QVERIFY(form->activeChild());
+        dialogs->answer(true, QStringLiteral("X = 4050, Y = 20 を指定しました。　よろしいですか？"))
+            .acknowledge(u8("計測開始します。"))
+            .acknowledge(u8(msg::kTrackTooLarge));
+        form->activeChild()->ImageMouseDown(Qt::LeftButton, 4050, 20);
+        QVERIFY(!track->state.measured());
+        const std::string widePage = dir->file("wide.html");
+        dialogs->urlOpens = true;
+        dialogs->saveAs(QString::fromStdString(widePage), 1);
+        track->Button8->click();
+        const test::Bytes wideBytes = test::ReadBytes(widePage);
+        const std::string wideText(wideBytes.begin(), wideBytes.end());
+        QVERIFY(wideText.find("使用したフレーム") != std::string::npos);
+        QVERIFY2(wideText.find("星を見失ったフレーム") == std::string::npos, "every wide frame is measured");
     }
 };
 
