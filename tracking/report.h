@@ -56,6 +56,10 @@ struct ReportFrame {
     // Why the frame has no star: "unreadable", "other_size" or "no_star", with the user's
     // words; empty while found.
     std::string lostReason, lostMessage;
+    // Measured on 2 x 2 superpixels (the sum of each cell of a Bayer mosaic, BAYERPAT or
+    // COLORTYP naming the pattern); x, y and the widths are still in image pixels, the levels
+    // (peak, background, noise, flux) in superpixel sums.
+    bool superpixels = false;
 };
 
 // Reads and measures every frame with the run's settings (the same darks, noise cut and star
@@ -138,6 +142,7 @@ struct TrackingReport {
     std::optional<Figure> polarAlignmentErrorArcmin;
     Figure fwhmPx, fwhmArcsec, hfdPx;
     bool noiseLimited = false;
+    bool superpixels = false;           // the frames were measured on 2 x 2 superpixels (a Bayer mosaic)
 };
 
 // Every figure of the report from the measured frames.

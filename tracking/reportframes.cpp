@@ -3,6 +3,7 @@
 // diameter, the centroid's uncertainty and the saturation flag.
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -65,9 +66,81 @@ constexpr std::size_t kWholeFrameBytes = std::size_t(64) << 20;
 // The rows of a band of a whole-frame search: about eight megabytes.
 int searchBandRows(int w) { return std::max(64, int((std::size_t(8) << 20) / (std::size_t(std::max(w, 1)) * 4))); }
 
+// The frames as the report measures them: as the run reads them, or, for a colour camera's
+// Bayer mosaic, as 2 x 2 superpixels of half the width and height, each the sum of its cell
+// (an odd last column or row is left out). The same calls as RunFrames' band store.
+class ReportReader {
+public:
+    explicit ReportReader(const MeasureSettings& settings) : reader_(settings, FrameStore::Band) {}
+
+    void open(const std::string& path) { reader_.open(path); }
+    const FitsHeader& header() const { return reader_.header(); }
+    void setSuperpixels(bool on) { superpixels_ = on; }
+    bool superpixels() const { return superpixels_; }
+    int width() const { return superpixels_ ? reader_.width() / 2 : reader_.width(); }
+    int height() const { return superpixels_ ? reader_.height() / 2 : reader_.height(); }
+
+    void setBand(int y0, int y1) {
+        if (!superpixels_) return reader_.setBand(y0, y1);
+        y0 = std::max(y0, 0);
+        y1 = std::max(std::min(y1, height()), y0);
+        if (band_.width() != width() || band_.height() < y1 - y0) band_ = IntArray2D(width(), std::max(y1 - y0, 1));
+        row0_ = y0;
+        reader_.setBand(2 * y0, 2 * y1);
+    }
+    void read(int y0, int y1) {
+        if (!superpixels_) return reader_.read(y0, y1);
+        reader_.read(2 * y0, 2 * y1);
+        const IntArray2D& f = reader_.frame();
+        const int r0 = reader_.frameRow0();
+        for (int x = 0; x < width(); ++x) {
+            const std::int32_t *a = f[2 * x], *b = f[2 * x + 1];
+            std::int32_t* out = band_[x];
+            for (int y = y0; y < y1; ++y) {
+                const int k = 2 * y - r0;
+                out[y - row0_] = a[k] + a[k + 1] + b[k] + b[k + 1];
+            }
+        }
+    }
+    const IntArray2D& frame() const { return superpixels_ ? band_ : reader_.frame(); }
+    int frameRow0() const { return superpixels_ ? row0_ : reader_.frameRow0(); }
+    // Rows y0 .. y1 - 1 with the zero offset alone; a superpixel takes its cell's largest
+    // value, so that a saturated pixel marks its superpixel.
+    void readConverted(IntArray2D& band, int y0, int y1) {
+        if (!superpixels_) return reader_.readConverted(band, y0, y1);
+        if (y0 >= y1) return;
+        const int w = reader_.width();
+        if (cells_.width() < w || cells_.height() < 2 * (y1 - y0)) cells_ = IntArray2D(w, 2 * (y1 - y0));
+        reader_.readConverted(cells_, 2 * y0, 2 * y1);
+        for (int x = 0; x < width(); ++x)
+            for (int k = 0; k < y1 - y0; ++k)
+                band[x][k] = std::max(std::max(cells_[2 * x][2 * k], cells_[2 * x][2 * k + 1]),
+                                      std::max(cells_[2 * x + 1][2 * k], cells_[2 * x + 1][2 * k + 1]));
+    }
+
+private:
+    RunFrames reader_;
+    bool superpixels_ = false;
+    IntArray2D band_, cells_;
+    int row0_ = 0;
+};
+
+// A colour camera's raw frame: BAYERPAT or COLORTYP names a 2 x 2 colour filter pattern.
+bool isBayerMosaic(const std::string& cards) {
+    for (const char* key : {"BAYERPAT", "COLORTYP"}) {
+        std::optional<std::string> v = HeaderValue(cards, key);
+        if (!v) continue;
+        std::string p;
+        for (char c : *v)
+            if (c != ' ') p += char(std::toupper(static_cast<unsigned char>(c)));
+        if (p == "RGGB" || p == "BGGR" || p == "GRBG" || p == "GBRG") return true;
+    }
+    return false;
+}
+
 // Makes rows [y0, y1) (clipped to the frame) read, reading only those not read yet; the read
 // rows stay one range.
-void ensureRows(RunFrames& reader, RowsRead& rows, int y0, int y1) {
+void ensureRows(ReportReader& reader, RowsRead& rows, int y0, int y1) {
     y0 = std::max(y0, 0);
     y1 = std::min(y1, reader.height());
     if (y0 >= y1) return;
@@ -318,12 +391,14 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
     MeasureProgress silent;
     MeasureProgress& report = progress ? *progress : silent;
     const int n = int(frames.size());
-    RunFrames reader(settings, FrameStore::Band);
+    ReportReader reader(settings);
     report.setMaximum(n);
     // The run's search: the same radius, around the picked star and then the last found
     // position, or over the whole frame less a border.
-    const int r = settings.starSpecified ? settings.searchRange : std::max(settings.psfRadius, 10);
+    const int imageR = settings.starSpecified ? settings.searchRange : std::max(settings.psfRadius, 10);
+    int r = imageR;
     long long cx = settings.starX, cy = settings.starY;
+    bool first = true;  // no frame opened yet: the first one decides on superpixels
     std::vector<ReportFrame> out;
     out.reserve(frames.size());
     IntArray2D rawBand;
@@ -349,6 +424,18 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
             continue;
         }
         f.headerCards = reader.header().cardText;
+        if (first) {
+            // A Bayer mosaic is measured on superpixels: positions and radii in their units
+            // within, image pixels in what the frame records.
+            first = false;
+            if (isBayerMosaic(f.headerCards)) {
+                reader.setSuperpixels(true);
+                r = std::max(imageR / 2, 1);
+                cx = cx >= 0 ? cx / 2 : -((1 - cx) / 2);
+                cy = cy >= 0 ? cy / 2 : -((1 - cy) / 2);
+            }
+        }
+        f.superpixels = reader.superpixels();
         const int w = reader.width(), h = reader.height();
         const bool whole = bandRows == 0 && std::size_t(w) * std::size_t(h) * 4 <= kWholeFrameBytes;
         const int reach = rowsAboutStar(r);
@@ -490,6 +577,10 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
             // The next frame searches about this one's star, as the run about its centroid.
             cx = (long long)std::trunc(f.x);
             cy = (long long)std::trunc(f.y);
+            if (f.superpixels) {
+                // Superpixel i covers image pixels 2i and 2i + 1: lengths and positions double.
+                for (double* v : {&f.x, &f.y, &f.fwhmPx, &f.hfdPx, &f.centroidSigmaPx}) *v *= 2;
+            }
         } catch (const FileError& e) {
             f.found = false;
             lose("unreadable", e.problem());

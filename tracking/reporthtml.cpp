@@ -408,6 +408,8 @@ std::string figures(const TrackingReport& r) {
                                      (r.pe.harmonic ? "（ピークは第" + std::to_string(*r.pe.harmonic) + "高調波）" : std::string()));
     t += row("FWHM（ガウス関数の半値全幅）", fixed(r.fwhmPx.value, 2) + " ピクセル ・ " + fixed(r.fwhmArcsec.value, 2) + "″");
     t += row("HFD（半光束直径）", fixed(r.hfdPx.value, 2) + " ピクセル");
+    if (r.superpixels)
+        t += row("測定した画素", "ベイヤー配列の 2×2 画素の和（スーパーピクセル）。位置と幅は元の画像のピクセルで示します");
     t += row("重心の測定誤差（中央値）", fixed(median(r.centroidSigmaPx), 3) + " ピクセル");
     t += row("測定誤差の範囲内", r.noiseLimited ? "はい（残差は重心の測定誤差で説明できます）"
                                                 : "いいえ（残差は重心の測定誤差より大きく、追尾の揺れが見えています）");

@@ -73,6 +73,7 @@ std::string ReportJson(const TrackingReport& report) {
         .add("fwhm_px", FigureJson(report.fwhmPx))
         .add("fwhm_arcsec", FigureJson(report.fwhmArcsec))
         .add("hfd_px", FigureJson(report.hfdPx))
+        .add("superpixels", report.superpixels ? "true" : "false")
         .add("centroid_sigma_px", Array(report.centroidSigmaPx, number))
         .add("noise_limited", report.noiseLimited ? "true" : "false")
         .add("flags", Array(report.flags, [](const std::vector<std::string>& f) { return Array(f, String); }))
@@ -90,6 +91,9 @@ std::string ReportJson(const TrackingReport& report) {
                                      "fitted to the background-subtracted star, median over the used frames "
                                      "that are not saturated"))
                  .add("hfd", String("hfd_px: half-flux diameter, median over the same frames"))
+                 .add("superpixels", String("true when the frames are a colour camera's Bayer mosaic (BAYERPAT or "
+                                            "COLORTYP): measured on the sums of its 2 x 2 cells, positions and "
+                                            "widths still in image pixels"))
                  .add("window_fwhm", String("the tracking window's FWHM label is another figure: the radius of a "
                                             "disc with the area of the pixels above half the peak"))
                  .add("lost_reasons", String("per frame, why a frame flagged lost was left out: unreadable, "

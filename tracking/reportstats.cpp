@@ -332,6 +332,7 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
     TrackingReport r;
     r.timeSource = times.source;
     r.t = times.t;
+    r.superpixels = std::any_of(frames.begin(), frames.end(), [](const ReportFrame& f) { return f.superpixels; });
     r.arcsecPerPixel = options.arcsecPerPixel;
     r.cameraAngleDeg = options.cameraAngleDeg;
     r.wormPeriodS = options.wormPeriodS;

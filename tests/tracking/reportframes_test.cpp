@@ -310,6 +310,48 @@ TEST(ReportFrames, BandsGiveWhatWholeFramesGive) {
     }
 }
 
+// A colour camera's mosaic (the filters' gains differ by cell) is measured on 2 x 2 superpixels
+// when BAYERPAT or COLORTYP names a pattern, and reports image pixels all the same.
+TEST(ReportFrames, BayerMosaicsAreMeasuredOnSuperpixels) {
+    test::TempDir dir;
+    std::mt19937 random(9);
+    std::normal_distribution<double> gauss(0, 5);
+    constexpr int w = 96, h = 80;
+    constexpr double sx = 47.3, sy = 38.6, sigma = 2.2;
+    IntArray2D a(w, h);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) {
+            const double gain = x % 2 == 0 && y % 2 == 0 ? 0.5 : x % 2 == 1 && y % 2 == 1 ? 0.7 : 1.0;
+            const double dx = x + 0.5 - sx, dy = y + 0.5 - sy;
+            const double v = 800 + gain * 6000 * std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma)) + gauss(random);
+            a[x][y] = int(std::lround(v));
+        }
+    const struct {
+        std::vector<std::string> cards;
+        bool superpixels;
+    } rows[] = {{{}, false},
+                {{FitsCard("BAYERPAT", "'RGGB'")}, true},
+                {{FitsCard("COLORTYP", "'grbg '")}, true},
+                {{FitsCard("BAYERPAT", "'MONO'")}, false}};
+    for (const auto& row : rows) {
+        const std::string path = dir.file("mosaic.fits");
+        test::WriteBytes(path, EncodeFits16(a, w, h, row.cards));
+        MeasureSettings settings;
+        settings.starSpecified = true;
+        settings.starX = 47;
+        settings.starY = 38;
+        const std::vector<ReportFrame> f = MeasureReportFrames({path, path}, settings);
+        SCOPED_TRACE(row.cards.empty() ? std::string("no cards") : row.cards.front());
+        ASSERT_TRUE(f[1].found);
+        EXPECT_EQ(f[1].superpixels, row.superpixels);
+        EXPECT_NEAR(f[1].x, sx, 0.1);
+        EXPECT_NEAR(f[1].y, sy, 0.1);
+        if (row.superpixels) {
+            EXPECT_NEAR(f[1].fwhmPx, 2.3548 * sigma, 0.12 * 2.3548 * sigma);
+        }
+    }
+}
+
 TEST(ReportFrames, CentroidSigmaMatchesTheScatter) {
     // A faint star (peak 20 sky sigmas) in 40 noise draws: the stated centroid uncertainty
     // is the scatter of the fitted centres.
