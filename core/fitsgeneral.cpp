@@ -4,11 +4,14 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <charconv>
+#include <map>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <new>
 #include <optional>
@@ -138,23 +141,49 @@ bool gzipEnds(const std::vector<unsigned char>& in) {
     return rc == Z_STREAM_END;
 }
 
-// The library decompresses a gzip tile into a buffer it grows until the stream ends, and a
-// stream cut short never ends: it would grow the buffer for ever. So every gzip tile is
-// checked first (the tiles of a GZIP image, and any tile of another method kept in gzip).
-void checkGzipTiles(fitsfile* fp, const std::string& name) {
+// Whether a PLIO line list is whole: a header of at least seven words whose stated length
+// (word 2, or words 3 and 4 in the long form) lies within the tile, and, in the short form,
+// no two-word instruction (opcode 1) left without its second word at the end.
+bool plioListFits(const std::vector<short>& list) {
+    const long long length = (long long)list.size();
+    if (length < 7) return false;
+    if (list[2] > 0) {
+        const long long stated = list[2];
+        if (stated > length) return false;
+        for (long long i = 3; i < stated; ++i)
+            if (list[std::size_t(i)] / 4096 == 1 && ++i >= stated) return false;
+        return true;
+    }
+    const long long stated = ((long long)(unsigned short)list[4] << 15) + (unsigned short)list[3];
+    return stated <= length;
+}
+
+// The library trusts what a tile says of itself: a gzip tile is decompressed into a buffer
+// grown until the stream ends, and a stream cut short never ends (it would grow for ever); a
+// PLIO tile's line list is read as far as its header says, past the end of a damaged tile.
+// So the tiles are checked first: every gzip tile (of a GZIP image, and any tile of another
+// method kept in gzip) decompressed to its end, every PLIO tile's stated length against its
+// own, and no tile longer than the file.
+void checkTiles(fitsfile* fp, const std::string& name) {
     int status = 0;
     char method[FLEN_VALUE] = {};
     if (fits_read_key_str(fp, "ZCMPTYPE", method, nullptr, &status)) fail(name, status);
     const bool gzipImage = std::string_view(method).rfind("GZIP", 0) == 0;
+    const bool plioImage = std::string_view(method).rfind("PLIO", 0) == 0;
     long rows = 0;
     if (fits_get_num_rows(fp, &rows, &status)) fail(name, status);
+    std::error_code ec;
+    const LONGLONG fileBytes = LONGLONG(std::filesystem::file_size(std::filesystem::u8path(name), ec));
     std::vector<unsigned char> tile;
+    std::vector<short> list;
     for (const char* column : {"COMPRESSED_DATA", "GZIP_COMPRESSED_DATA"}) {
-        if (!gzipImage && std::string_view(column) == "COMPRESSED_DATA") continue;
+        const bool gzipColumn = gzipImage || std::string_view(column) != "COMPRESSED_DATA";
+        const bool plioColumn = plioImage && std::string_view(column) == "COMPRESSED_DATA";
+        if (!gzipColumn && !plioColumn) continue;
         int col = 0;
         char pattern[32];
         std::snprintf(pattern, sizeof pattern, "%s", column);
-        if (fits_get_colnum(fp, CASESEN, pattern, &col, &status)) {
+        if (fits_get_colnum(fp, CASEINSEN, pattern, &col, &status)) {
             status = 0;
             fits_clear_errmsg();
             continue;
@@ -163,15 +192,92 @@ void checkGzipTiles(fitsfile* fp, const std::string& name) {
             LONGLONG length = 0, offset = 0;
             if (fits_read_descriptll(fp, col, row, &length, &offset, &status)) fail(name, status);
             if (length == 0) continue;
-            try {
-                tile.resize(std::size_t(length));
-            } catch (const std::exception&) {
-                throw FileError(name, msg::kFitsLibTruncated);
-            }
+            if (length < 0 || (!ec && length > fileBytes)) throw FileError(name, msg::kFitsLibTruncated);
             int anyNull = 0;
+            if (plioColumn) {
+                list.resize(std::size_t(length));
+                if (fits_read_col(fp, TSHORT, col, row, 1, length, nullptr, list.data(), &anyNull, &status))
+                    fail(name, status);
+                if (!plioListFits(list)) throw FileError(name, msg::kFitsLibDecompress);
+                continue;
+            }
+            tile.resize(std::size_t(length));
             if (fits_read_col(fp, TBYTE, col, row, 1, length, nullptr, tile.data(), &anyNull, &status)) fail(name, status);
             if (!gzipEnds(tile)) throw FileError(name, msg::kFitsLibDecompress);
         }
+    }
+}
+
+// The library divides by, allocates for and loops over what the headers say before anything
+// is checked (a tile size of 0 stops the process). So each header of the file is read here
+// first, up to its END, and its structure checked: axes and sizes positive and within the
+// file, the compressed image's axes and tiles positive. A header that fails is refused as
+// damaged; the library then sees only files whose structure holds.
+void checkHeaders(const std::string& name) {
+    FileSource source(name);
+    const std::uint64_t size = source.size();
+    std::uint64_t pos = 0;
+    char block[kFitsBlockBytes];
+    const auto damaged = [&]() { throw FileError(name, msg::kFitsLibBadHeader); };
+    for (int hdu = 0; pos < size && hdu < 1000; ++hdu) {
+        if (size - pos < kFitsBlockBytes) return;  // trailing bytes: the library reports them
+        std::map<std::string, std::string> keys;
+        bool ended = false;
+        for (int blocks = 0; !ended; ++blocks) {
+            if (blocks >= 1000 || size - pos < kFitsBlockBytes) damaged();
+            source.read(pos, block, sizeof block);
+            pos += kFitsBlockBytes;
+            for (int c = 0; c < kFitsCardsPerBlock && !ended; ++c) {
+                const std::string_view card(block + c * kFitsCardBytes, kFitsCardBytes);
+                std::string_view key = card.substr(0, 8);
+                while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+                if (key == "END") ended = true;
+                if (card.substr(8, 2) != "= " || keys.count(std::string(key))) continue;
+                std::string_view value = card.substr(10);
+                if (const auto slash = value.find('/'); slash != std::string_view::npos && value.find('\'') == std::string_view::npos)
+                    value = value.substr(0, slash);
+                while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+                while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
+                keys.emplace(std::string(key), std::string(value));
+            }
+        }
+        const auto whole = [&](const std::string& key, long long fallback) -> long long {
+            const auto it = keys.find(key);
+            if (it == keys.end()) return fallback;
+            long long v = 0;
+            const char* b = it->second.data();
+            const auto [end, ec] = std::from_chars(b, b + it->second.size(), v);
+            if (ec != std::errc() || end != b + it->second.size()) damaged();
+            return v;
+        };
+        const long long bitpix = whole("BITPIX", 0);
+        const long long naxis = whole("NAXIS", 0);
+        if (!(bitpix == 8 || bitpix == 16 || bitpix == 32 || bitpix == 64 || bitpix == -32 || bitpix == -64)) damaged();
+        if (naxis < 0 || naxis > 999) damaged();
+        // The data's size, every factor checked against the file before it is multiplied.
+        const std::uint64_t limit = size;
+        std::uint64_t elements = naxis > 0 ? 1 : 0;
+        for (long long k = 1; k <= naxis; ++k) {
+            const long long n = whole("NAXIS" + std::to_string(k), -1);
+            if (n < 0) damaged();
+            if (n > 0 && elements > limit / std::uint64_t(n)) damaged();
+            elements *= std::uint64_t(n);
+        }
+        const long long pcount = whole("PCOUNT", 0), gcount = whole("GCOUNT", 1);
+        if (pcount < 0 || gcount < 0 || std::uint64_t(pcount) > limit || std::uint64_t(gcount) > limit) damaged();
+        const std::uint64_t bytesPer = std::uint64_t(bitpix < 0 ? -bitpix : bitpix) / 8;
+        const std::uint64_t groups = elements + std::uint64_t(pcount);
+        if (gcount > 0 && groups > limit / std::uint64_t(gcount) / bytesPer + 1) damaged();
+        const std::uint64_t bytes = bytesPer * std::uint64_t(gcount) * groups;
+        if (keys.count("ZIMAGE")) {
+            const long long znaxis = whole("ZNAXIS", 0);
+            if (znaxis < 1 || znaxis > 999) damaged();
+            for (long long k = 1; k <= znaxis; ++k) {
+                if (whole("ZNAXIS" + std::to_string(k), 0) < 1) damaged();
+                if (whole("ZTILE" + std::to_string(k), 1) < 1) damaged();
+            }
+        }
+        pos += (bytes + kFitsBlockBytes - 1) / kFitsBlockBytes * kFitsBlockBytes;
     }
 }
 
@@ -188,6 +294,7 @@ struct GeneralFitsSource::Library {
 };
 
 GeneralFitsSource::GeneralFitsSource(const std::string& path, bool colour) : name_(path), lib_(std::make_unique<Library>()) {
+    checkHeaders(path);
     int status = 0;
     fits_open_diskfile(&lib_->fp, path.c_str(), READONLY, &status);
     if (status) {
@@ -275,7 +382,7 @@ void GeneralFitsSource::open(bool colour) {
         throw FileError(name_, msg::kFitsNoMemory);
     }
 
-    if (conversion_.compressed) checkGzipTiles(fp, name_);
+    if (conversion_.compressed) checkTiles(fp, name_);
 
     // The range of the values and whether all are whole numbers decide the mapping.
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
