@@ -33,7 +33,9 @@ const char kTrackUsage[] =
     "  --results FILE  --json\n"
     "  --report FILE.json|FILE.html: the tracking report (drift in RA and Dec, polar-alignment\n"
     "    error, periodic error, star width, frame flags), with\n"
-    "    --dec DEG (else OBJCTDEC)  --camera-angle DEG (default 0)  --worm-period S\n";
+    "    --dec DEG (else OBJCTDEC or DEC)  --camera-angle DEG (default 0)  --worm-period S;\n"
+    "    without --focal and --pixel the report takes FOCALLEN and XPIXSZ (or PIXSIZE1 x XBINNING)\n"
+    "    from the frames when they have them\n";
 
 struct Usage {
     std::string message;
@@ -81,6 +83,7 @@ struct Options {
     bool json = false;
     std::optional<std::string> report;  // the report file, .json or .html
     ReportOptions reportOptions;        // what the report needs beside the run's settings
+    bool scaleGiven = false;            // --focal or --pixel: the report takes no scale from the frames
 };
 
 bool endsWith(const std::string& s, std::string_view ending) {
@@ -102,8 +105,10 @@ Options parse(const std::vector<std::string>& args) {
         };
         if (a == "--focal") {
             o.parameters.focalLength = std::to_string(wholeNumber(a, value()));
+            o.scaleGiven = true;
         } else if (a == "--pixel") {
             o.parameters.pixelSize = realNumber(a, value());
+            o.scaleGiven = true;
         } else if (a == "--interval") {
             o.parameters.interval = std::to_string(wholeNumber(a, value()));
         } else if (a == "--multiplier") {
@@ -246,12 +251,20 @@ int Track(const std::vector<std::string>& args) {
     }
     try {
         if (o.report) {
-            // The report measures the same frames with the same settings, on the labels' scale.
-            // It comes first: a frame the window's run stops at is only a lost frame to it.
+            // The report measures the same frames with the same settings, on the labels' scale
+            // unless the frames' headers give one and the command gave none. It comes first: a
+            // frame the window's run stops at is only a lost frame to it.
             ReportOptions options = o.reportOptions;
             options.arcsecPerPixel = LabelArcsecPerPixel(o.parameters);
+            options.scaleSource = "options";
             options.intervalS = ParseInt(o.parameters.interval);
-            const TrackingReport report = ComputeReport(MeasureReportFrames(o.frames, o.settings), options);
+            const std::vector<ReportFrame> frames = MeasureReportFrames(o.frames, o.settings);
+            if (!o.scaleGiven)
+                if (const auto scale = FramesScale(frames, ParseReal(o.parameters.multiplier))) {
+                    options.arcsecPerPixel = scale->arcsecPerPixel;
+                    options.scaleSource = scale->source;
+                }
+            const TrackingReport report = ComputeReport(frames, options);
             const std::string text = endsWith(*o.report, ".json") ? ReportJson(report) : ReportHtml(report);
             WriteFileAtomically(*o.report,
                                 std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));

@@ -424,6 +424,7 @@ void TTrack::Button8Click() {
     const TrackingParameters p = parameters();
     ReportOptions options;
     options.arcsecPerPixel = LabelArcsecPerPixel(p);
+    options.scaleSource = "window";
     options.intervalS = ParseInt(p.interval);
     BarProgress progress(ProgressBar1);
     std::string page;

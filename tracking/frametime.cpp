@@ -1,7 +1,9 @@
-// The report's time axis and the header values it reads: DATE-OBS, TIME-OBS, EXPTIME or
-// EXPOSURE, and OBJCTDEC.
+// The report's time axis and the header values it reads: the frame times (DATE-AVG, DATE-OBS
+// with TIME-OBS, MJD-OBS, MJD-AVG, JD; EXPTIME or EXPOSURE), the pixel scale (FOCALLEN,
+// XPIXSZ, PIXSIZE1, XBINNING), the declination (OBJCTDEC, DEC) and the pier side (PIERSIDE).
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -12,6 +14,7 @@
 
 #include "core/fits.h"
 #include "tracking/report.h"
+#include "tracking/statistics.h"
 
 namespace nuvak {
 
@@ -103,23 +106,31 @@ std::optional<long long> date(std::string_view s, std::size_t& pos) {
     return daysFromCivil(*y, *m, *d);
 }
 
-// A frame's start in seconds since 1970: DATE-OBS with its time of day, or a DATE-OBS that
-// holds the date alone plus TIME-OBS. A date without any time of day is no start.
-std::optional<double> frameStart(const std::string& cards) {
-    const auto dateObs = HeaderValue(cards, "DATE-OBS");
-    if (!dateObs) return std::nullopt;
-    const std::string_view text = trimmed(*dateObs);
+// A date-time in seconds since 1970 from the keyword's value with its time of day, or from a
+// value that holds the date alone plus the time of day in timeKey (when one is named). A date
+// without any time of day is no time.
+std::optional<double> dateTime(const std::string& cards, std::string_view dateKey, std::string_view timeKey) {
+    const auto dateValue = HeaderValue(cards, dateKey);
+    if (!dateValue) return std::nullopt;
+    const std::string_view text = trimmed(*dateValue);
     std::size_t pos = 0;
     const auto day = date(text, pos);
     if (!day) return std::nullopt;
     if (pos < text.size()) return ParseIsoDateTime(text);
-    const auto timeObs = HeaderValue(cards, "TIME-OBS");
+    if (timeKey.empty()) return std::nullopt;
+    const auto timeObs = HeaderValue(cards, timeKey);
     if (!timeObs) return std::nullopt;
     const std::string_view t = trimmed(*timeObs);
     std::size_t tpos = 0;
     const auto seconds = timeOfDay(t, tpos);
     if (!seconds || !(tpos == t.size() || (tpos + 1 == t.size() && t[tpos] == 'Z'))) return std::nullopt;
     return double(*day) * 86400.0 + *seconds;
+}
+
+// The keyword's value as a finite number; nothing without one.
+std::optional<double> numberCard(const std::string& cards, std::string_view key) {
+    const auto v = HeaderValue(cards, key);
+    return v ? number(trimmed(*v)) : std::nullopt;
 }
 
 // The exposure time in seconds from EXPTIME, else EXPOSURE; 0 without a usable one.
@@ -222,35 +233,128 @@ std::optional<double> ParseIsoDateTime(std::string_view text) {
     return double(*day) * 86400.0 + seconds;
 }
 
+namespace {
+
+// A frame's mid-exposure time from one source: value in units of unitS seconds, plus halfS
+// seconds (half the exposure for a source that gives the start).
+struct Stamp {
+    double value = 0, unitS = 1, halfS = 0;
+};
+
+constexpr std::string_view kTimeSources[] = {"DATE-AVG", "DATE-OBS", "MJD-OBS", "MJD-AVG", "JD"};
+
+std::optional<Stamp> stamp(const std::string& cards, std::string_view source) {
+    std::optional<double> value;
+    double unitS = 86400;
+    bool start = true;
+    if (source == "DATE-AVG") value = dateTime(cards, "DATE-AVG", {}), unitS = 1, start = false;
+    else if (source == "DATE-OBS") value = dateTime(cards, "DATE-OBS", "TIME-OBS"), unitS = 1;
+    else if (source == "MJD-AVG") value = numberCard(cards, source), start = false;
+    else value = numberCard(cards, source);  // MJD-OBS and JD: the exposure start
+    if (!value) return std::nullopt;
+    return Stamp{*value, unitS, start ? 0.5 * exposure(cards) : 0};
+}
+
+}  // namespace
+
 TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS) {
-    // Mid-exposure times when every frame whose header was read has a start; a frame without
-    // an exposure time counts from its start. A frame that could not be read has no time.
-    std::vector<double> mid;
-    mid.reserve(frames.size());
-    std::optional<double> first;
-    bool all = true;
-    for (const ReportFrame& f : frames) {
-        if (f.headerCards.empty()) {
-            mid.push_back(kNoValue);
-            continue;
+    // The first source that every frame whose header was read has. A frame that could not
+    // be read has no time.
+    for (const std::string_view source : kTimeSources) {
+        std::vector<std::optional<Stamp>> stamps;
+        stamps.reserve(frames.size());
+        std::optional<Stamp> first;
+        bool all = true;
+        for (const ReportFrame& f : frames) {
+            if (f.headerCards.empty()) {
+                stamps.emplace_back();
+                continue;
+            }
+            stamps.push_back(stamp(f.headerCards, source));
+            if (!stamps.back()) {
+                all = false;
+                break;
+            }
+            if (!first) first = stamps.back();
         }
-        const auto start = frameStart(f.headerCards);
-        if (!start) {
-            all = false;
-            break;
+        if (!all || !first) continue;
+        const Stamp& origin = *first;
+        TimeAxis axis;
+        axis.source = source;
+        for (const auto& s : stamps) {
+            if (!s)
+                axis.t.push_back(kNoValue);
+            else if (s->unitS == 1)  // seconds since 1970: far from overflowing their precision
+                axis.t.push_back((s->value + s->halfS) - (origin.value + origin.halfS));
+            else  // days: their difference first, which keeps the microseconds
+                axis.t.push_back((s->value - origin.value) * s->unitS + (s->halfS - origin.halfS));
         }
-        mid.push_back(*start + 0.5 * exposure(f.headerCards));
-        if (!first) first = mid.back();
-    }
-    TimeAxis axis;
-    if (all && first) {
-        axis.source = "DATE-OBS";
-        for (double m : mid) axis.t.push_back(m - *first);
         return axis;
     }
+    TimeAxis axis;
     axis.source = "interval";
     for (std::size_t i = 0; i < frames.size(); ++i) axis.t.push_back(intervalS * double(i));
     return axis;
+}
+
+std::vector<std::string> TimeOrderFlags(const std::vector<double>& t) {
+    std::vector<std::string> flags(t.size());
+    std::optional<double> last;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (!std::isfinite(t[i])) continue;
+        if (last && t[i] < *last) flags[i] = "time_backwards";
+        else if (last && t[i] == *last) flags[i] = "time_repeated";
+        last = t[i];
+    }
+    return flags;
+}
+
+std::optional<PixelScale> FramesScale(const std::vector<ReportFrame>& frames, double multiplier) {
+    const auto positive = [](const std::string& cards, std::string_view key) -> std::optional<double> {
+        const auto v = numberCard(cards, key);
+        return v && *v > 0 ? v : std::nullopt;
+    };
+    for (const std::string_view source : {"FOCALLEN+XPIXSZ", "FOCALLEN+PIXSIZE1*XBINNING"}) {
+        std::optional<double> scale;
+        bool all = true;
+        for (const ReportFrame& f : frames) {
+            if (f.headerCards.empty()) continue;
+            const auto focal = positive(f.headerCards, "FOCALLEN");
+            std::optional<double> pixel;
+            if (source == "FOCALLEN+XPIXSZ") {
+                pixel = positive(f.headerCards, "XPIXSZ");
+            } else if (const auto size = positive(f.headerCards, "PIXSIZE1")) {
+                const bool binned = HeaderValue(f.headerCards, "XBINNING").has_value();
+                const auto binning = binned ? positive(f.headerCards, "XBINNING") : std::optional<double>(1);
+                if (binning) pixel = *size * *binning;
+            }
+            if (!focal || !pixel) {
+                all = false;
+                break;
+            }
+            const double s = LabelArcsecPerPixel(*pixel, *focal, multiplier);
+            // One night, one scale: frames that disagree give none.
+            if (scale && std::abs(s - *scale) > 1e-9 * *scale) return std::nullopt;
+            scale = s;
+        }
+        if (all && scale) return PixelScale{*scale, std::string(source)};
+    }
+    return std::nullopt;
+}
+
+std::vector<std::size_t> MeridianFlips(const std::vector<ReportFrame>& frames) {
+    std::vector<std::size_t> flips;
+    std::string side;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const auto value = HeaderValue(frames[i].headerCards, "PIERSIDE");
+        if (!value) continue;
+        std::string s(trimmed(*value));
+        for (char& c : s) c = char(std::toupper((unsigned char)c));
+        if (s != "EAST" && s != "WEST") continue;
+        if (!side.empty() && s != side) flips.push_back(i);
+        side = s;
+    }
+    return flips;
 }
 
 std::optional<double> FramesDeclination(const std::vector<ReportFrame>& frames) {
@@ -259,7 +363,8 @@ std::optional<double> FramesDeclination(const std::vector<ReportFrame>& frames) 
     int count = 0;
     for (const ReportFrame& f : frames) {
         if (f.headerCards.empty()) continue;
-        const auto text = HeaderValue(f.headerCards, "OBJCTDEC");
+        auto text = HeaderValue(f.headerCards, "OBJCTDEC");
+        if (!text) text = HeaderValue(f.headerCards, "DEC");
         if (!text) return std::nullopt;
         const auto dec = declination(*text);
         if (!dec) return std::nullopt;

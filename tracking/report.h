@@ -22,8 +22,9 @@ inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 // What the report needs beside the run's own settings.
 struct ReportOptions {
     double arcsecPerPixel = 0;          // as the labels use it (focal length, pixel size, multiplier)
+    std::string scaleSource = "options";  // what gave arcsecPerPixel (see TrackingReport::scaleSource)
     double intervalS = 15;              // time between frames when the frames carry no times
-    std::optional<double> decDeg;       // declination given by the user; else OBJCTDEC of every frame
+    std::optional<double> decDeg;       // declination given by the user; else the frames' (FramesDeclination)
     double cameraAngleDeg = 0;          // camera angle: image x turned onto RA
     std::optional<double> wormPeriodS;  // the worm's period, to name the harmonic of the peak
 };
@@ -38,7 +39,8 @@ struct ReportOptions {
 // clipped standard deviation there. A peak less than 5 sky sigmas above the sky is not found.
 struct ReportFrame {
     std::string path;
-    std::string headerCards;            // the FITS header, 80-byte cards, for times and OBJCTDEC;
+    std::string headerCards;            // the FITS header, 80-byte cards, for times, scale, declination
+                                        // and pier side;
                                         // empty when the file could not be read
     bool found = false;                 // a significant star peak was found
     double x = 0, y = 0;                // centroid in image pixels (y in file row order)
@@ -77,15 +79,35 @@ std::vector<ReportFrame> MeasureReportFramesInBands(const std::vector<std::strin
                                                     const MeasureSettings& settings, int bandRows);
 }  // namespace detail
 
-// The time axis: each frame's mid-exposure time in seconds from the first frame's, from
-// DATE-OBS (with TIME-OBS when DATE-OBS holds the date alone) plus half of EXPTIME or
-// EXPOSURE when every frame whose header was read has them (a frame without one, NaN);
-// otherwise interval x index.
+// The time axis: each frame's mid-exposure time in seconds from the first frame's, from the
+// first of these sources that every frame whose header was read has (a frame without a header,
+// NaN): DATE-AVG (the mid-exposure date-time); DATE-OBS (with TIME-OBS when DATE-OBS holds the
+// date alone), MJD-OBS or JD (the exposure start, in days) plus half of EXPTIME or EXPOSURE
+// (nothing added without one); MJD-AVG (mid-exposure, in days). Otherwise interval x index.
 struct TimeAxis {
-    std::string source;                 // "DATE-OBS" or "interval"
+    std::string source;                 // "DATE-AVG", "DATE-OBS", "MJD-OBS", "MJD-AVG", "JD" or "interval"
     std::vector<double> t;
 };
 TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS);
+
+// Per time: "time_backwards" when it is earlier than the last time before it in the list,
+// "time_repeated" when it equals it, empty otherwise (and for NaN). Such frames keep their
+// place in the list and are left out of every figure.
+std::vector<std::string> TimeOrderFlags(const std::vector<double>& t);
+
+// The pixel scale from the frames' headers: FOCALLEN (mm) with XPIXSZ (um, binning included),
+// else with PIXSIZE1 x XBINNING (XBINNING 1 when missing), the first of the two that every
+// frame whose header was read has, all giving the same scale; the multiplier acts as on the
+// labels' scale. Nothing when the headers do not give one.
+struct PixelScale {
+    double arcsecPerPixel = 0;
+    std::string source;                 // "FOCALLEN+XPIXSZ" or "FOCALLEN+PIXSIZE1*XBINNING"
+};
+std::optional<PixelScale> FramesScale(const std::vector<ReportFrame>& frames, double multiplier);
+
+// The frames (list indices) whose PIERSIDE ("EAST" or "WEST") differs from the last side read
+// before them: the first frame after each meridian flip. Frames without one keep the side.
+std::vector<std::size_t> MeridianFlips(const std::vector<ReportFrame>& frames);
 
 // Seconds since 1970-01-01T00:00:00 of an ISO 8601 date-time ("2026-12-08T21:14:05.25",
 // or a date alone at midnight); nothing when the text is not one.
@@ -95,8 +117,9 @@ std::optional<double> ParseIsoDateTime(std::string_view text);
 // the number's text; nothing when the keyword is missing.
 std::optional<std::string> HeaderValue(std::string_view cards, std::string_view keyword);
 
-// The declination in degrees shared by every frame's OBJCTDEC ("+45 30 00", "45:30:00" or
-// "45.5"); nothing when a frame lacks it or it does not parse.
+// The declination in degrees, the mean of every frame's OBJCTDEC, else its DEC ("+45 30 00",
+// "45:30:00" or "45.5"); nothing when a frame whose header was read lacks both or its value
+// does not parse.
 std::optional<double> FramesDeclination(const std::vector<ReportFrame>& frames);
 
 // The image offset (dx, dy) in pixels turned by the camera angle into (RA, Dec) in pixels.
@@ -117,8 +140,11 @@ struct PeriodicError {
 };
 
 struct TrackingReport {
-    std::string timeSource;             // "DATE-OBS" or "interval"
+    std::string timeSource;             // TimeAxis::source
     double arcsecPerPixel = 0;
+    std::string scaleSource;            // "FOCALLEN+XPIXSZ", "FOCALLEN+PIXSIZE1*XBINNING" (the frames'
+                                        // headers), "options" (the command's or their defaults) or
+                                        // "window" (the tracking window's fields)
     double cameraAngleDeg = 0;
     std::optional<double> decDeg;
     std::optional<double> wormPeriodS;
@@ -128,15 +154,21 @@ struct TrackingReport {
     std::vector<double> t;              // seconds
     std::vector<double> ra, dec;        // arc-seconds from the first used position (NaN when not used)
     std::vector<double> centroidSigmaPx;
-    std::vector<std::vector<std::string>> flags;  // "saturated", "lost"
+    std::vector<std::vector<std::string>> flags;  // "saturated", "lost", "time_backwards",
+                                                  // "time_repeated", "meridian_flip"
     struct LostReason {
         std::string reason, message;    // ReportFrame's, or "jump"; empty for a frame not lost
     };
     std::vector<LostReason> lostReasons;
     std::vector<bool> used;
+    // The first frame after each meridian flip. The frames from a flip to the next turn by 180
+    // degrees on the sky; each such part gets its own intercept, all share the drift lines'
+    // slopes, and ra and dec are given on the first part's lines (each part moved by the
+    // difference of its intercepts).
+    std::vector<std::size_t> meridianFlips;
 
     Figure driftRa, driftDec;           // arc-seconds per minute
-    double interceptRa = 0, interceptDec = 0;  // the drift lines at t = 0, arc-seconds
+    double interceptRa = 0, interceptDec = 0;  // the drift lines at t = 0, arc-seconds (the first part's)
     Figure rmsRa, rmsDec, rmsTotal;     // arc-seconds, after the drift lines
     PeriodicError pe;
     std::optional<Figure> polarAlignmentErrorArcmin;

@@ -275,6 +275,8 @@ std::string deviationPlot(const TrackingReport& r) {
     for (std::size_t i = 0; i < m.size(); ++i)
         if (lost(i)) lostDrawn |= c.vertical(m[i], "lost-time");
     if (lostDrawn) c.legend("lost", "縦線：星を見失ったフレーム");
+    for (std::size_t i : r.meridianFlips)
+        if (i < m.size()) c.vertical(m[i], "flip", "子午線反転");
     return c.finish();
 }
 
@@ -346,6 +348,19 @@ int countFlag(const TrackingReport& r, std::string_view flag) {
     return n;
 }
 
+// Where the times and the scale came from, in words.
+std::string timeSourceText(const TrackingReport& r) {
+    if (r.timeSource == "interval" || r.timeSource.empty()) return "撮影間隔 × フレーム番号";
+    return "各フレームの " + escape(r.timeSource) + "（露出の中央）";
+}
+
+std::string scaleSourceText(const TrackingReport& r) {
+    if (r.scaleSource == "FOCALLEN+XPIXSZ") return "フレームの FOCALLEN（焦点距離）と XPIXSZ（画素サイズ）";
+    if (r.scaleSource == "FOCALLEN+PIXSIZE1*XBINNING") return "フレームの FOCALLEN（焦点距離）と PIXSIZE1 × XBINNING（画素サイズ × ビニング）";
+    if (r.scaleSource == "window") return "追尾ウィンドウの焦点距離と画素サイズ";
+    return "指定した（または既定の）焦点距離と画素サイズ";
+}
+
 // The reading: what the figures say, in a few sentences.
 std::string reading(const TrackingReport& r) {
     std::string s;
@@ -382,6 +397,19 @@ std::string reading(const TrackingReport& r) {
                  " フレームは星を測れなかった（見失った、読めない、サイズが違うなど）ため、すべての数値から除きました。"
                  "理由はフレームの表にあります。");
     if (saturated) sentence(std::to_string(saturated) + " フレームで星が飽和しています（65535に達しています）。");
+    const int backwards = countFlag(r, "time_backwards"), repeated = countFlag(r, "time_repeated");
+    if (backwards || repeated)
+        sentence(std::to_string(backwards + repeated) +
+                 " フレームは時刻が前のフレームより後ではない（戻っている、または同じ）ため、すべての数値から除きました。"
+                 "フレームの順序はそのままです。");
+    if (!r.meridianFlips.empty()) {
+        std::string at;
+        for (std::size_t i : r.meridianFlips) at += (at.empty() ? "" : "、") + std::to_string(i + 1);
+        sentence("子午線反転が " + std::to_string(r.meridianFlips.size()) + " 回あります（フレーム " + at +
+                 " から）。反転後は画像の向きを180°回して、反転の前後それぞれに切片を取り、共通の傾き（ドリフト）で当てはめました。");
+    }
+    sentence("時刻は" + timeSourceText(r) + "から、1ピクセルの角度（" + fixed(r.arcsecPerPixel, 4) + "″）は" +
+             scaleSourceText(r) + "から求めました。");
     return s;
 }
 
@@ -391,8 +419,8 @@ std::string row(const std::string& name, const std::string& value) {
 
 std::string figures(const TrackingReport& r) {
     std::string t = "<table class=\"figures\">\n";
-    t += row("時刻の基準", r.timeSource == "DATE-OBS" ? "各フレームの DATE-OBS（露出の中央）" : "撮影間隔 × フレーム番号");
-    t += row("1ピクセルの角度", fixed(r.arcsecPerPixel, 4) + "″");
+    t += row("時刻の基準", timeSourceText(r));
+    t += row("1ピクセルの角度", fixed(r.arcsecPerPixel, 4) + "″（" + scaleSourceText(r) + "）");
     t += row("カメラの角度", fixed(r.cameraAngleDeg, 1) + "°");
     t += row("赤緯", r.decDeg ? fixed(*r.decDeg, 2) + "°" : "不明");
     t += row("赤経方向のドリフト", withInterval(r.driftRa, 3, "″/分"));
@@ -434,7 +462,11 @@ std::string frameTable(const TrackingReport& r) {
                     const bool why = i < r.lostReasons.size() && !r.lostReasons[i].message.empty();
                     flags += "見失った" + (why ? "（" + escape(r.lostReasons[i].message) + "）" : std::string());
                 } else {
-                    flags += f == "saturated" ? std::string("飽和") : escape(f);
+                    flags += f == "saturated"        ? std::string("飽和")
+                             : f == "time_backwards" ? std::string("時刻が戻っている")
+                             : f == "time_repeated"  ? std::string("時刻が前と同じ")
+                             : f == "meridian_flip"  ? std::string("子午線反転")
+                                                     : escape(f);
                 }
             }
         const bool used = i < r.used.size() && r.used[i];
@@ -460,6 +492,7 @@ circle.ra { fill: #2c6fbb; } circle.dec { fill: #d0672a; } circle.saturated { fi
 .fit-pe { stroke: #3a9a3a; stroke-width: 1.5; } circle.fit-pe-dot { fill: #3a9a3a; }
 .power { stroke: #333; stroke-width: 1.2; } .worm { stroke: #3a9a3a; stroke-dasharray: 4 3; } text.worm-label { fill: #3a9a3a; }
 .peak { stroke: #d00; stroke-width: 1.5; } text.peak-label { fill: #d00; }
+.flip { stroke: #7a3ab0; stroke-width: 1.5; } text.flip-label { fill: #7a3ab0; }
 </style>
 )";
 

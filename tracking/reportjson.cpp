@@ -52,6 +52,7 @@ std::string ReportJson(const TrackingReport& report) {
     json.add("time_source", String(report.timeSource))
         .add("t_s", Array(report.t, number))
         .add("arcsec_per_pixel", Number(report.arcsecPerPixel))
+        .add("scale_source", String(report.scaleSource))
         .add("camera_angle_deg", Number(report.cameraAngleDeg))
         .add("ra_arcsec", Array(report.ra, number))
         .add("dec_arcsec", Array(report.dec, number))
@@ -84,6 +85,7 @@ std::string ReportJson(const TrackingReport& report) {
                                                                      ", \"message\": " + String(l.message) + "}";
                                    }))
         .add("used", Array(report.used, [](bool u) { return std::string(u ? "true" : "false"); }))
+        .add("meridian_flips", Array(report.meridianFlips, [](std::size_t i) { return std::to_string(i); }))
         .add("frames", Array(report.frames, String))
         .add("notes",
              Members(4)
@@ -96,9 +98,27 @@ std::string ReportJson(const TrackingReport& report) {
                                             "widths still in image pixels"))
                  .add("window_fwhm", String("the tracking window's FWHM label is another figure: the radius of a "
                                             "disc with the area of the pixels above half the peak"))
+                 .add("time_source", String("where t_s comes from: DATE-AVG (mid-exposure), DATE-OBS (with "
+                                            "TIME-OBS when it holds the date alone), MJD-OBS or JD (the start, "
+                                            "plus half of EXPTIME or EXPOSURE), MJD-AVG (mid-exposure), the first "
+                                            "of these that every readable frame has; else interval (frame number "
+                                            "times the interval)"))
+                 .add("scale_source", String("where arcsec_per_pixel comes from: FOCALLEN+XPIXSZ or "
+                                             "FOCALLEN+PIXSIZE1*XBINNING (the frames' headers, when neither "
+                                             "--focal nor --pixel is given), options (the command's focal length "
+                                             "and pixel size or their defaults) or window (the tracking window's "
+                                             "fields)"))
+                 .add("flags", String("per frame: saturated; lost; time_backwards or time_repeated (its time "
+                                      "is earlier than or equal to the frame's before it: kept in list order, "
+                                      "left out of every figure); meridian_flip (the first frame after a change "
+                                      "of PIERSIDE)"))
+                 .add("meridian_flips", String("the indices (from 0) of the frames flagged meridian_flip; from "
+                                               "each to the next the image axes are turned by 180 degrees, each "
+                                               "such part has its own intercept and all share the drift slopes, "
+                                               "and ra_arcsec and dec_arcsec are moved onto the first part's lines"))
                  .add("lost_reasons", String("per frame, why a frame flagged lost was left out: unreadable, "
                                              "other_size (than the first frame or the darks), no_star "
-                                             "or jump; null for the frames used"))
+                                             "or jump; null for the frames not lost"))
                  .add("drift", String("drift_ra and drift_dec: slope of the least-squares line, arc-seconds per "
                                       "minute; ci95 holds the periodic error's share of the slope"))
                  .str());

@@ -88,36 +88,41 @@ std::uint64_t SeedFrom(const std::vector<double>& a, const std::vector<double>& 
     return h;
 }
 
-// The found frames that jump (see kJumpPx).
-std::vector<bool> Jumps(const std::vector<ReportFrame>& frames, const std::vector<double>& t) {
+// The candidate frames that jump (see kJumpPx), each part of the night (see ComputeReport)
+// on its own: a meridian flip moves the star on the image.
+std::vector<bool> Jumps(const std::vector<ReportFrame>& frames, const std::vector<double>& t,
+                        const std::vector<bool>& candidate, const std::vector<int>& part) {
     std::vector<bool> jump(frames.size(), false);
-    std::vector<std::size_t> f;
-    for (std::size_t i = 0; i < frames.size(); ++i)
-        if (frames[i].found) f.push_back(i);
-    if (f.size() < 3) return jump;
-    std::vector<double> vx, vy;
-    for (std::size_t k = 1; k < f.size(); ++k) {
-        const double dt = t[f[k]] - t[f[k - 1]];
-        if (!(dt > 0)) continue;
-        vx.push_back((frames[f[k]].x - frames[f[k - 1]].x) / dt);
-        vy.push_back((frames[f[k]].y - frames[f[k - 1]].y) / dt);
-    }
-    const double mvx = vx.empty() ? 0 : Median(vx), mvy = vy.empty() ? 0 : Median(vy);
-    std::vector<double> u(f.size()), w(f.size()), steps;
-    for (std::size_t k = 0; k < f.size(); ++k) {
-        u[k] = frames[f[k]].x - mvx * (t[f[k]] - t[f[0]]);
-        w[k] = frames[f[k]].y - mvy * (t[f[k]] - t[f[0]]);
-        if (k) steps.push_back(std::hypot(u[k] - u[k - 1], w[k] - w[k - 1]));
-    }
-    const double motion = Median(steps);
-    const std::ptrdiff_t n = std::ptrdiff_t(f.size());
-    for (std::ptrdiff_t k = 0; k < n; ++k) {
-        std::vector<double> nu, nw;
-        for (std::ptrdiff_t j = std::max<std::ptrdiff_t>(0, k - kJumpNeighbours);
-             j <= std::min(n - 1, k + kJumpNeighbours); ++j)
-            if (j != k) nu.push_back(u[j]), nw.push_back(w[j]);
-        const double offset = std::hypot(u[k] - Median(nu), w[k] - Median(nw));
-        jump[f[k]] = offset > kJumpPx && offset > kJumpFactor * motion;
+    const int parts = part.empty() ? 0 : part.back() + 1;
+    for (int p = 0; p < parts; ++p) {
+        std::vector<std::size_t> f;
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            if (candidate[i] && part[i] == p) f.push_back(i);
+        if (f.size() < 3) continue;
+        std::vector<double> vx, vy;
+        for (std::size_t k = 1; k < f.size(); ++k) {
+            const double dt = t[f[k]] - t[f[k - 1]];
+            if (!(dt > 0)) continue;
+            vx.push_back((frames[f[k]].x - frames[f[k - 1]].x) / dt);
+            vy.push_back((frames[f[k]].y - frames[f[k - 1]].y) / dt);
+        }
+        const double mvx = vx.empty() ? 0 : Median(vx), mvy = vy.empty() ? 0 : Median(vy);
+        std::vector<double> u(f.size()), w(f.size()), steps;
+        for (std::size_t k = 0; k < f.size(); ++k) {
+            u[k] = frames[f[k]].x - mvx * (t[f[k]] - t[f[0]]);
+            w[k] = frames[f[k]].y - mvy * (t[f[k]] - t[f[0]]);
+            if (k) steps.push_back(std::hypot(u[k] - u[k - 1], w[k] - w[k - 1]));
+        }
+        const double motion = Median(steps);
+        const std::ptrdiff_t n = std::ptrdiff_t(f.size());
+        for (std::ptrdiff_t k = 0; k < n; ++k) {
+            std::vector<double> nu, nw;
+            for (std::ptrdiff_t j = std::max<std::ptrdiff_t>(0, k - kJumpNeighbours);
+                 j <= std::min(n - 1, k + kJumpNeighbours); ++j)
+                if (j != k) nu.push_back(u[j]), nw.push_back(w[j]);
+            const double offset = std::hypot(u[k] - Median(nu), w[k] - Median(nw));
+            jump[f[k]] = offset > kJumpPx && offset > kJumpFactor * motion;
+        }
     }
     return jump;
 }
@@ -144,25 +149,29 @@ Eigen::VectorXd Solve(const Eigen::MatrixXd& x, const Eigen::VectorXd& y) {
     return x.colPivHouseholderQr().solve(y);
 }
 
-// The columns 1, t - tMid and, when omega > 0, sin(omega t) and cos(omega t).
-Eigen::MatrixXd Design(const std::vector<double>& t, double tMid, double omega) {
-    Eigen::MatrixXd x(Eigen::Index(t.size()), omega > 0 ? 4 : 2);
+// The columns: one a part (1 for its points, 0 elsewhere; a single part is the constant),
+// t - tMid and, when omega > 0, sin(omega t) and cos(omega t).
+Eigen::MatrixXd Design(const std::vector<double>& t, const std::vector<int>& part, int parts, double tMid,
+                       double omega) {
+    Eigen::MatrixXd x = Eigen::MatrixXd::Zero(Eigen::Index(t.size()), parts + (omega > 0 ? 3 : 1));
     for (std::size_t i = 0; i < t.size(); ++i) {
         const auto r = Eigen::Index(i);
-        x(r, 0) = 1;
-        x(r, 1) = t[i] - tMid;
-        if (omega > 0) x(r, 2) = std::sin(omega * t[i]), x(r, 3) = std::cos(omega * t[i]);
+        x(r, part[i]) = 1;
+        x(r, parts) = t[i] - tMid;
+        if (omega > 0) x(r, parts + 1) = std::sin(omega * t[i]), x(r, parts + 2) = std::cos(omega * t[i]);
     }
     return x;
 }
 
 struct DriftLine {
     Figure slope;                        // per second
-    double intercept = kNoValue;         // at t = 0
+    std::vector<double> intercepts;      // at t = 0, one a part
     std::vector<double> residual;
 };
 
-// The least-squares line through (t, y) and a 95 % interval for the true slope.
+// The least-squares line through (t, y) and a 95 % interval for the true slope. The points
+// of each part (part[i] in 0 ... parts - 1, every part holding a point) have their own
+// intercept and share the slope.
 //
 // A periodic error adds to the line's slope a part that depends on its phase, and it does so
 // coherently over the whole span: resampling its cycles as if independent would understate
@@ -172,30 +181,31 @@ struct DriftLine {
 // autocorrelation), turned into an interval with Student's t on the number of blocks.
 // The interval is centred on the plain line's slope and widened by its distance from the
 // joint fit's slope, so it holds the joint fit's interval and the line's own slope.
-DriftLine FitDrift(const std::vector<double>& t, const std::vector<double>& y, double omega) {
+DriftLine FitDrift(const std::vector<double>& t, const std::vector<double>& y, const std::vector<int>& part,
+                   int parts, double omega) {
     DriftLine out;
     const std::size_t m = t.size();
-    if (m < 3) return out;
+    if (m < std::size_t(parts) + 2) return out;
     const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
     if (!(*hi > *lo)) return out;
     const double tMid = (*lo + *hi) / 2;
     const Eigen::VectorXd ye = Eigen::Map<const Eigen::VectorXd>(y.data(), Eigen::Index(m));
 
-    const Eigen::MatrixXd line = Design(t, tMid, 0);
+    const Eigen::MatrixXd line = Design(t, part, parts, tMid, 0);
     const Eigen::VectorXd b = Solve(line, ye);
-    out.slope.value = b(1);
-    out.intercept = b(0) - b(1) * tMid;
+    out.slope.value = b(parts);
+    for (int k = 0; k < parts; ++k) out.intercepts.push_back(b(k) - b(parts) * tMid);
     const Eigen::VectorXd e = ye - line * b;
     out.residual.assign(e.data(), e.data() + m);
 
-    const bool joint = omega > 0 && m >= 8;
-    const Eigen::MatrixXd x = joint ? Design(t, tMid, omega) : line;
+    const bool joint = omega > 0 && m >= std::size_t(parts) + 7;
+    const Eigen::MatrixXd x = joint ? Design(t, part, parts, tMid, omega) : line;
     const Eigen::Index p = x.cols();
     const Eigen::VectorXd bj = joint ? Solve(x, ye) : b;
     const Eigen::VectorXd ej = (ye - x * bj) * std::sqrt(double(m) / double(m - p));
     // The slope as a linear function of the data: slope = c . y.
     const Eigen::MatrixXd xtx = x.transpose() * x;
-    const Eigen::VectorXd c = x * xtx.ldlt().solve(Eigen::VectorXd::Unit(p, 1));
+    const Eigen::VectorXd c = x * xtx.ldlt().solve(Eigen::VectorXd::Unit(p, parts));
 
     // Block length: three times the first lag at which the residuals' autocorrelation is
     // insignificant (shorter blocks understate a slow random wander), at least m^(1/3).
@@ -225,8 +235,8 @@ DriftLine FitDrift(const std::vector<double>& t, const std::vector<double>& y, d
     const double mean = sum / kBootstrapRuns;
     const double se = std::sqrt(std::max(0.0, sum2 / kBootstrapRuns - mean * mean));
     const double df = std::max(1.0, std::min(double(m - p), double(m / block) - 1));
-    const double half = StudentT975(df) * se + std::abs(b(1) - bj(1));
-    out.slope.ci95 = std::pair(b(1) - half, b(1) + half);
+    const double half = StudentT975(df) * se + std::abs(b(parts) - bj(parts));
+    out.slope.ci95 = std::pair(b(parts) - half, b(parts) + half);
     return out;
 }
 
@@ -334,6 +344,7 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
     r.t = times.t;
     r.superpixels = std::any_of(frames.begin(), frames.end(), [](const ReportFrame& f) { return f.superpixels; });
     r.arcsecPerPixel = options.arcsecPerPixel;
+    r.scaleSource = options.scaleSource;
     r.cameraAngleDeg = options.cameraAngleDeg;
     r.wormPeriodS = options.wormPeriodS;
     r.decDeg = options.decDeg ? options.decDeg : n ? FramesDeclination(frames) : std::nullopt;
@@ -346,54 +357,80 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
     r.driftRa.ci95 = r.driftDec.ci95 = std::pair(kNoValue, kNoValue);
     if (r.decDeg) r.polarAlignmentErrorArcmin = Figure{kNoValue, std::pair(kNoValue, kNoValue)};
 
-    const std::vector<bool> jump = Jumps(frames, times.t);
+    // Frames whose time is not later than the one before are left out; a meridian flip starts
+    // a new part of the night, turned by 180 degrees from the part before it.
+    const std::vector<std::string> timeFlags = TimeOrderFlags(times.t);
+    r.meridianFlips = MeridianFlips(frames);
+    std::vector<int> part(n, 0);
+    for (std::size_t i = 0, k = 0; i < n; ++i) {
+        if (k < r.meridianFlips.size() && r.meridianFlips[k] == i) ++k;
+        part[i] = int(k);
+    }
+    std::vector<bool> usable(n);
+    for (std::size_t i = 0; i < n; ++i) usable[i] = frames[i].found && timeFlags[i].empty();
+    const std::vector<bool> jump = Jumps(frames, times.t, usable, part);
     std::vector<double> t, ra, dec, fwhm, hfd;
     std::vector<std::size_t> index;
+    std::vector<int> fitPart;  // the used frames' parts, numbered over the parts that have one
     for (std::size_t i = 0; i < n; ++i) {
         const ReportFrame& f = frames[i];
         r.frames.push_back(f.path);
         r.centroidSigmaPx[i] = f.centroidSigmaPx;
         if (f.saturated) r.flags[i].push_back("saturated");
-        if (!f.found || jump[i]) {
+        const bool lost = !f.found || jump[i];
+        if (lost) {
             r.flags[i].push_back("lost");
             r.lostReasons[i] = f.found ? TrackingReport::LostReason{"jump", msg::kReportLostJump}
                                        : TrackingReport::LostReason{f.lostReason.empty() ? "no_star" : f.lostReason,
                                                                     f.lostReason.empty() ? msg::kReportLostNoStar
                                                                                          : f.lostMessage};
-            continue;
         }
+        if (!timeFlags[i].empty()) r.flags[i].push_back(timeFlags[i]);
+        if (std::find(r.meridianFlips.begin(), r.meridianFlips.end(), i) != r.meridianFlips.end())
+            r.flags[i].push_back("meridian_flip");
+        if (lost || !timeFlags[i].empty()) continue;
         r.used[i] = true;
         const ReportFrame& first = frames[index.empty() ? i : index.front()];
-        const auto [dr, dd] = TurnToSky(f.x - first.x, f.y - first.y, options.cameraAngleDeg);
+        const double turn = part[i] % 2 ? -1 : 1;
+        const auto [dr, dd] = TurnToSky(turn * (f.x - first.x), turn * (f.y - first.y), options.cameraAngleDeg);
         r.ra[i] = dr * options.arcsecPerPixel;
         r.dec[i] = dd * options.arcsecPerPixel;
+        if (index.empty()) fitPart.push_back(0);
+        else fitPart.push_back(fitPart.back() + (part[i] != part[index.back()]));
         index.push_back(i);
         t.push_back(times.t[i]);
         ra.push_back(r.ra[i]);
         dec.push_back(r.dec[i]);
         if (!f.saturated) fwhm.push_back(f.fwhmPx), hfd.push_back(f.hfdPx);
     }
+    const int parts = fitPart.empty() ? 1 : fitPart.back() + 1;
     r.fwhmPx.value = Median(fwhm);
     r.fwhmArcsec.value = r.fwhmPx.value * options.arcsecPerPixel;
     r.hfdPx.value = Median(hfd);
 
     // The periodic error is looked for in the residuals of the plain line, which the drift
     // interval then needs.
-    const DriftLine plainRa = FitDrift(t, ra, 0);
+    const DriftLine plainRa = FitDrift(t, ra, fitPart, parts, 0);
     if (!plainRa.residual.empty()) r.pe = FindPeriodicError(t, plainRa.residual, options.wormPeriodS);
     const double span = t.empty() ? 0 : *std::max_element(t.begin(), t.end()) - *std::min_element(t.begin(), t.end());
     const double omega = r.pe.fap.value < kHarmonicFap && r.pe.periodS.value * kJointCycles <= span
                              ? 2 * kPi / r.pe.periodS.value : 0;
-    const DriftLine lineRa = FitDrift(t, ra, omega), lineDec = FitDrift(t, dec, omega);
+    const DriftLine lineRa = FitDrift(t, ra, fitPart, parts, omega), lineDec = FitDrift(t, dec, fitPart, parts, omega);
     if (lineRa.residual.empty() || lineDec.residual.empty()) return r;
+    // Each later part moved onto the first part's lines.
+    for (std::size_t k = 0; k < index.size(); ++k) {
+        if (fitPart[k] == 0) continue;
+        r.ra[index[k]] += lineRa.intercepts[0] - lineRa.intercepts[std::size_t(fitPart[k])];
+        r.dec[index[k]] += lineDec.intercepts[0] - lineDec.intercepts[std::size_t(fitPart[k])];
+    }
 
     const auto perMinute = [](const Figure& f) {
         return Figure{f.value * 60, std::pair(f.ci95->first * 60, f.ci95->second * 60)};
     };
     r.driftRa = perMinute(lineRa.slope);
     r.driftDec = perMinute(lineDec.slope);
-    r.interceptRa = lineRa.intercept;
-    r.interceptDec = lineDec.intercept;
+    r.interceptRa = lineRa.intercepts[0];
+    r.interceptDec = lineDec.intercepts[0];
     r.rmsRa.value = Rms(lineRa.residual);
     r.rmsDec.value = Rms(lineDec.residual);
     r.rmsTotal.value = std::hypot(r.rmsRa.value, r.rmsDec.value);
@@ -419,7 +456,7 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
         chi2 += (lineRa.residual[k] * lineRa.residual[k] + lineDec.residual[k] * lineDec.residual[k]) / (sigma * sigma);
         terms += 2;
     }
-    const double dof = terms - 4;
+    const double dof = terms - 2 * (parts + 1);
     r.noiseLimited =
         dof >= 1 && chi2 <= std::max(ChiSquare95(dof), dof * kNoiseAllowance * kNoiseAllowance);
     return r;

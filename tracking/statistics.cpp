@@ -71,10 +71,15 @@ double ArcsecPerPixel(double pixelSize, double focalLength) {
 }
 
 double LabelArcsecPerPixel(const TrackingParameters& parameters) {
-    double focal = ParseInt(parameters.focalLength);
+    // Parsed in this order, so that a bad text throws the conversion error it always did.
+    const double focal = ParseInt(parameters.focalLength);
     const double c = ParseReal(parameters.multiplier);
-    if (c > 0.001 && c <= 3) focal *= c;
-    return ArcsecPerPixel(ParseReal(parameters.pixelSize), focal);
+    return LabelArcsecPerPixel(ParseReal(parameters.pixelSize), focal, c);
+}
+
+double LabelArcsecPerPixel(double pixelSize, double focalLength, double multiplier) {
+    if (multiplier > 0.001 && multiplier <= 3) focalLength *= multiplier;
+    return ArcsecPerPixel(pixelSize, focalLength);
 }
 
 std::string FormatFixed(double value, int decimals) {

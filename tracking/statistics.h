@@ -38,6 +38,8 @@ double ArcsecPerPixel(double pixelSize, double focalLength);
 // when the multiplier is within (0.001, 3]. The texts must already have passed the labels'
 // checks (RefreshStatistics).
 double LabelArcsecPerPixel(const TrackingParameters& parameters);
+// The same rule for a focal length in millimetres, a pixel size in micrometres and a multiplier.
+double LabelArcsecPerPixel(double pixelSize, double focalLength, double multiplier);
 
 // The value with a fixed number of decimals, rounded half away from zero; a value that
 // rounds to zero has no minus sign ("0.00" for -0.0006).

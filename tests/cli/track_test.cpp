@@ -156,6 +156,44 @@ TEST_F(CliTrack, ReportIsWrittenAsJsonOrHtml) {
     EXPECT_EQ(ht.find("http"), std::string::npos);  // nothing fetched from a network
 }
 
+// Frames whose headers carry FOCALLEN and XPIXSZ: the report takes its scale from them unless
+// --focal or --pixel is given; the eight labels keep the command's scale.
+TEST_F(CliTrack, ReportTakesTheScaleFromTheHeadersUnlessGiven) {
+    std::vector<std::string> night;
+    for (int k = 0; k < 4; ++k) {
+        test::Bytes bytes = test::ReadBytes(frames_[k]);
+        std::string header(bytes.begin(), bytes.begin() + 2880);
+        const std::size_t end = header.find("END" + std::string(77, ' '));
+        ASSERT_EQ(end % 80, 0u);
+        header.replace(end, 240, FitsCard("FOCALLEN", "1000.5", "mm") + FitsCard("XPIXSZ", "3.76", "um") +
+                                     header.substr(end, 80));
+        std::copy(header.begin(), header.end(), bytes.begin());
+        night.push_back(dir_->file("scaled" + std::to_string(k) + ".fits"));
+        test::WriteBytes(night.back(), bytes);
+    }
+    const auto scaleOf = [&](std::vector<std::string> args) {
+        const std::string json = dir_->file("scale.json");
+        args.insert(args.begin(), {"--arcsec", "--report", json});
+        args.insert(args.end(), night.begin(), night.end());
+        const RunResult r = track(args, false);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const test::Bytes jb = test::ReadBytes(json);
+        const std::string text(jb.begin(), jb.end());
+        const std::size_t at = text.find("\"arcsec_per_pixel\": ");
+        const std::size_t source = text.find("\"scale_source\": \"");
+        EXPECT_NE(source, std::string::npos);
+        return std::tuple(std::stod(text.substr(at + 20)), text.substr(source + 17, text.find('"', source + 17) - source - 17),
+                          r.out);
+    };
+    const auto [header, headerSource, headerLabels] = scaleOf({});
+    EXPECT_NEAR(header, 206.264806 * 3.76 / 1000.5, 1e-6);
+    EXPECT_EQ(headerSource, "FOCALLEN+XPIXSZ");
+    const auto [given, givenSource, givenLabels] = scaleOf({"--focal", "7800"});
+    EXPECT_NEAR(given, 206.264806 * 7.4 / 7800, 1e-6);
+    EXPECT_EQ(givenSource, "options");
+    EXPECT_EQ(headerLabels, givenLabels);
+}
+
 TEST_F(CliTrack, ReportUsageErrorsExitWithTwo) {
     const std::string json = dir_->file("bad.json");
     const std::vector<std::vector<std::string>> rows = {

@@ -79,12 +79,52 @@ ReportFrame WithCards(const std::vector<std::string>& cards) {
 TEST(ReportFrameTime, TimeAxis) {
     const auto date = [](const char* v) { return FitsCard("DATE-OBS", std::string("'") + v + "'"); };
     const auto time = [](const char* v) { return FitsCard("TIME-OBS", std::string("'") + v + "'"); };
+    const auto avg = [](const char* v) { return FitsCard("DATE-AVG", std::string("'") + v + "'"); };
+    // 1/1024 of a day, 84.375 s, is exact in binary: the rows compare to 1 us.
+    const char* kDay = "61017.5", *kDayLater = "61017.5009765625";
     struct Row {
         const char* what;
         std::vector<std::vector<std::string>> frames;
         const char* source;
         std::vector<double> t;
+        std::vector<std::string> flags = {};  // TimeOrderFlags of t; none when empty
     } rows[] = {
+        {"DATE-AVG before DATE-OBS, without the exposure",
+         {{avg("2026-12-08T21:00:05"), date("2026-12-08T21:00:00"), FitsCard("EXPTIME", "30")},
+          {avg("2026-12-08T21:00:25.25"), date("2026-12-08T21:00:00"), FitsCard("EXPTIME", "30")}},
+         "DATE-AVG",
+         {0, 20.25}},
+        {"DATE-AVG in one frame only: DATE-OBS",
+         {{avg("2026-12-08T21:00:05"), date("2026-12-08T21:00:00")}, {date("2026-12-08T21:00:20")}}, "DATE-OBS",
+         {0, 20}},
+        {"MJD-OBS plus half the exposure",
+         {{FitsCard("MJD-OBS", kDay), FitsCard("EXPTIME", "10")}, {FitsCard("MJD-OBS", kDayLater), FitsCard("EXPTIME", "20")}},
+         "MJD-OBS",
+         {0, 89.375}},
+        {"MJD-AVG as it is",
+         {{FitsCard("MJD-AVG", kDay), FitsCard("EXPTIME", "10")}, {FitsCard("MJD-AVG", kDayLater), FitsCard("EXPTIME", "20")}},
+         "MJD-AVG",
+         {0, 84.375}},
+        {"MJD-OBS before MJD-AVG; a DATE-OBS without its time",
+         {{date("2026-12-08"), FitsCard("MJD-OBS", kDay), FitsCard("MJD-AVG", "1")},
+          {date("2026-12-08"), FitsCard("MJD-OBS", kDayLater), FitsCard("MJD-AVG", "2")}},
+         "MJD-OBS",
+         {0, 84.375}},
+        {"JD, also as a string, plus half of EXPOSURE",
+         {{FitsCard("JD", "'2461017.5'"), FitsCard("EXPOSURE", "4")}, {FitsCard("JD", "2461017.5009765625"), FitsCard("EXPOSURE", "4")}},
+         "JD",
+         {0, 84.375}},
+        {"a time that goes back: flagged, kept in place",
+         {{date("2026-12-08T21:00:00")}, {date("2026-12-08T21:00:20")}, {date("2026-12-08T21:00:10")},
+          {date("2026-12-08T21:00:30")}},
+         "DATE-OBS",
+         {0, 20, 10, 30},
+         {"", "", "time_backwards", ""}},
+        {"a time repeated across an unread frame",
+         {{FitsCard("JD", "2461017.5")}, {FitsCard("JD", "2461017.5009765625")}, {}, {FitsCard("JD", "2461017.5009765625")}},
+         "JD",
+         {0, 84.375, NAN, 84.375},
+         {"", "", "", "time_repeated"}},
         {"DATE-OBS and EXPTIME, a gap and longer exposures",
          {{date("2026-12-08T23:59:50"), FitsCard("EXPTIME", "4")},
           {date("2026-12-09T00:00:00.5"), FitsCard("EXPTIME", "4")},
@@ -123,6 +163,49 @@ TEST(ReportFrameTime, TimeAxis) {
             else
                 EXPECT_NEAR(axis.t[i], r.t[i], 1e-6) << r.what << " " << i;
         }
+        const std::vector<std::string> flags = TimeOrderFlags(axis.t);
+        EXPECT_EQ(flags, r.flags.empty() ? std::vector<std::string>(r.t.size()) : r.flags) << r.what;
+    }
+}
+
+TEST(ReportFrameTime, Scales) {
+    const auto card = [](const char* key, const char* value) { return FitsCard(key, value); };
+    const double kArcsecPerRadian = 206264.80624709636;
+    struct Row {
+        const char* what;
+        std::vector<std::vector<std::string>> frames;
+        double multiplier;
+        std::optional<double> pixelPerFocal;  // um / mm
+        const char* source;
+    } rows[] = {
+        {"XPIXSZ", {{card("FOCALLEN", "1000"), card("XPIXSZ", "3.76")}}, 1, 3.76 / 1000, "FOCALLEN+XPIXSZ"},
+        {"XPIXSZ before PIXSIZE1; the multiplier",
+         {{card("FOCALLEN", "1000."), card("XPIXSZ", "7.52"), card("PIXSIZE1", "3.76"), card("XBINNING", "1")}},
+         2, 7.52 / 2000, "FOCALLEN+XPIXSZ"},
+        {"PIXSIZE1 x XBINNING where a frame lacks XPIXSZ",
+         {{card("FOCALLEN", "800"), card("XPIXSZ", "7.52"), card("PIXSIZE1", "3.76"), card("XBINNING", "2")},
+          {card("FOCALLEN", "800"), card("PIXSIZE1", "3.76"), card("XBINNING", "2")}},
+         1, 7.52 / 800, "FOCALLEN+PIXSIZE1*XBINNING"},
+        {"no XBINNING: unbinned; an unread frame", {{}, {card("FOCALLEN", "800"), card("PIXSIZE1", "3.76")}}, 1,
+         3.76 / 800, "FOCALLEN+PIXSIZE1*XBINNING"},
+        {"frames that disagree",
+         {{card("FOCALLEN", "1000"), card("XPIXSZ", "3.76")}, {card("FOCALLEN", "1000"), card("XPIXSZ", "7.52")}}, 1,
+         std::nullopt, ""},
+        {"one frame without FOCALLEN", {{card("FOCALLEN", "1000"), card("XPIXSZ", "3.76")}, {card("XPIXSZ", "3.76")}}, 1,
+         std::nullopt, ""},
+        {"a focal length of 0", {{card("FOCALLEN", "0"), card("XPIXSZ", "3.76")}}, 1, std::nullopt, ""},
+        {"a binning of 0", {{card("FOCALLEN", "800"), card("PIXSIZE1", "3.76"), card("XBINNING", "0")}}, 1, std::nullopt, ""},
+        {"no frame read", {{}, {}}, 1, std::nullopt, ""},
+    };
+    for (const Row& r : rows) {
+        std::vector<ReportFrame> frames;
+        for (const auto& cards : r.frames) frames.push_back(WithCards(cards));
+        const auto scale = FramesScale(frames, r.multiplier);
+        ASSERT_EQ(scale.has_value(), r.pixelPerFocal.has_value()) << r.what;
+        if (scale) {
+            EXPECT_NEAR(scale->arcsecPerPixel, kArcsecPerRadian * 1e-3 * *r.pixelPerFocal, 1e-9) << r.what;
+            EXPECT_EQ(scale->source, r.source) << r.what;
+        }
     }
 }
 
@@ -138,13 +221,27 @@ TEST(ReportFrameTime, Declinations) {
         {{"'45 60 00'"}, std::nullopt}, {{"'91 00 00'"}, std::nullopt}, {{"'45 -3 00'"}, std::nullopt},
         {{"'45  30'"}, std::nullopt},   {{"'north'"}, std::nullopt},    {{"''"}, std::nullopt},
         {{"unread", "'+10 00 00'"}, 10}, {{"unread"}, std::nullopt},
+        // DEC where OBJCTDEC is missing ("DEC=" a DEC card, after ";" in the same frame).
+        {{"DEC=-12.5"}, -12.5},         {{"DEC='-05 12 30'"}, -(5 + 12 / 60.0 + 30 / 3600.0)},
+        {{"DEC='+45:30:00'", "'+45 30 36'"}, 45.505},
+        {{"'+10 00 00';DEC=20"}, 10},   {{"DEC='x'"}, std::nullopt},
+    };
+    const auto cards = [](std::string_view v) {
+        std::vector<std::string> out;
+        for (std::size_t end; !v.empty(); v.remove_prefix(std::min(v.size(), end + 1))) {
+            end = std::min(v.find(';'), v.size());
+            const std::string_view one = v.substr(0, end);
+            out.push_back(one.substr(0, 4) == "DEC=" ? FitsCard("DEC", std::string(one.substr(4)))
+                                                     : FitsCard("OBJCTDEC", std::string(one)));
+        }
+        return out;
     };
     for (const Row& r : rows) {
         std::vector<ReportFrame> frames;
         for (const char* v : r.values)
             frames.push_back(WithCards(!v                               ? std::vector{FitsCard("EXPTIME", "4")}
                                        : std::string_view(v) == "unread" ? std::vector<std::string>{}
-                                                                         : std::vector{FitsCard("OBJCTDEC", v)}));
+                                                                         : cards(v)));
         const auto dec = FramesDeclination(frames);
         ASSERT_EQ(dec.has_value(), r.dec.has_value()) << r.values[0];
         if (dec) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/files.h"
+#include "tests/support/fits_files.h"
 #include "tests/support/locale.h"
 #include "tracking/graph.h"
 #include "tracking/report.h"
@@ -172,6 +173,46 @@ TEST(ReportStats, FramesThatJumpOrAreNotFoundAreLost) {
     }
 }
 
+// A night with a meridian flip and a flip back, the star re-centred each time, the image axes
+// turned by 180 degrees between them; one frame's clock stepped back. The drift comes back
+// on both sides, the flips and the clock are flagged, and the track lies on one line.
+TEST(ReportStats, MeridianFlipsSplitTheNightAndTimesGoingBackAreLeftOut) {
+    const double driftRa = 0.8, driftDec = -0.5;  // "/min, pixels of 2"
+    Series s;
+    for (int k = 0; k < 45; ++k) {
+        const double t = 30 * k, ra = driftRa * t / 60 / 2 + 0.05 * std::sin(1.7 * k),
+                     dec = driftDec * t / 60 / 2 + 0.05 * std::cos(2.3 * k);
+        const bool turned = k >= 20 && k < 35;
+        const double cx = k < 20 ? 100 : k < 35 ? 300 : 150, cy = k < 20 ? 50 : k < 35 ? 80 : 60;
+        s.add(t, turned ? cx - ra : cx + ra, turned ? cy - dec : cy + dec);
+        // Frames without PIERSIDE keep the side; the frame after a flip names the new one.
+        if (k % 4 == 0 || k == 20 || k == 35)
+            s.frames.back().headerCards = test::FitsCard("PIERSIDE", turned ? "'EAST'" : "'WEST  '");
+    }
+    s.times.t[12] = s.times.t[10];
+    const TrackingReport r = s.report();
+    EXPECT_EQ(r.meridianFlips, (std::vector<std::size_t>{20, 35}));
+    EXPECT_NEAR(r.driftRa.value, driftRa, 0.02);
+    EXPECT_NEAR(r.driftDec.value, driftDec, 0.02);
+    for (int k = 0; k < 45; ++k) {
+        SCOPED_TRACE(k);
+        const std::vector<std::string> flags = k == 12               ? std::vector<std::string>{"time_backwards"}
+                                               : k == 20 || k == 35 ? std::vector<std::string>{"meridian_flip"}
+                                                                    : std::vector<std::string>{};
+        EXPECT_EQ(r.flags[k], flags);
+        EXPECT_EQ(r.used[k], k != 12);
+        EXPECT_TRUE(r.lostReasons[k].reason.empty());
+        if (k != 12) {
+            EXPECT_NEAR(r.ra[k], r.interceptRa + r.driftRa.value * r.t[k] / 60, 0.25);
+            EXPECT_NEAR(r.dec[k], r.interceptDec + r.driftDec.value * r.t[k] / 60, 0.25);
+        }
+    }
+    EXPECT_LT(r.rmsTotal.value, 0.2);
+    const std::string json = ReportJson(r);
+    EXPECT_NE(json.find("\"meridian_flips\": [20, 35]"), std::string::npos);
+    EXPECT_NE(ReportHtml(r).find("子午線反転が 2 回あります（フレーム 21、36 から）"), std::string::npos);
+}
+
 TEST(ReportStats, TooFewFramesGiveNullFiguresWithoutFailing) {
     const struct { const char* name; std::vector<double> t; std::vector<bool> found; bool drift, pe; } rows[] = {
         {"no frames", {}, {}, false, false},
@@ -210,6 +251,7 @@ TEST(ReportJson, WritesTheFieldsAsValidJsonAndEscapesPaths) {
     EXPECT_TRUE(JsonChecker{json}.whole()) << json;
     for (const char* part : {"\"frames\": [\"C:\\\\night \\\"7\\\"\\\\f\\u0001.fits\", \"星/f.fits\"",
                              "\"time_source\": \"DATE-OBS\"", "\"t_s\": [0, 20, 40,", "\"arcsec_per_pixel\": 2",
+                             "\"scale_source\": \"options\"", "\"meridian_flips\": []",
                              "\"ra_arcsec\": [0, 0.5, null,", "\"used\": [true, true, false,",
                              "\"flags\": [[], [], [\"lost\"], []", "\"declination_deg\": 0",
                              "\"polar_alignment_error_arcmin\": {\"value\": ", "\"worm_period_s\": null",

@@ -424,6 +424,8 @@ private slots:
         const std::string page = dir->file("night.html");
         const test::Bytes bytes = test::ReadBytes(page);
         QVERIFY(std::string(bytes.begin(), bytes.end()).rfind("<!DOCTYPE html>", 0) == 0);
+        // The window's report keeps the window's scale, and says so.
+        QVERIFY(std::string(bytes.begin(), bytes.end()).find("追尾ウィンドウの焦点距離と画素サイズ") != std::string::npos);
         QCOMPARE(dialogs->urls, QStringList{QUrl::fromLocalFile(QString::fromStdString(page)).toString()});
         // A system that cannot open the page: a message names the written file.
         dialogs->urlOpens = false;
