@@ -2,7 +2,7 @@
 //
 //   nuvak-cli info FILE [--as fits|bmp|jpeg|pgm]
 //   nuvak-cli render FILE OUT [--as fits|bmp|jpeg|pgm]
-//   nuvak-cli make-samples DIR
+//   nuvak-cli make-samples [--camera] DIR
 //   nuvak-cli track [options] FRAME...
 //
 // Exit status: 0 success, 1 a file could not be read or written (message on stderr),
@@ -12,6 +12,8 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "cli/failure.h"
@@ -22,6 +24,7 @@
 #include "cli/stacking.h"
 #include "cli/track.h"
 #include "core/error.h"
+#include "core/fits.h"
 #include "core/format.h"
 #include "core/open.h"
 #include "core/samples.h"
@@ -39,7 +42,7 @@ constexpr int kUsage = 2;
 const char kUsageText[] =
     "usage: nuvak-cli info FILE [--as fits|bmp|jpeg|pgm]\n"
     "       nuvak-cli render FILE OUT [--as fits|bmp|jpeg|pgm]\n"
-    "       nuvak-cli make-samples DIR\n"
+    "       nuvak-cli make-samples [--camera] DIR\n"
     "       nuvak-cli track [options] FRAME...   (nuvak-cli track --help for the options)\n"
     "       nuvak-cli process IN OUT --op OP [--op OP ...] [--out-master]\n"
     "       nuvak-cli stack --method average|add|max|min|expected IN... OUT\n"
@@ -136,10 +139,50 @@ int render(const Arguments& a) {
     return kOk;
 }
 
-// Writes the synthetic sample series and lists the frames it wrote, one per line.
-int makeSamples(const Arguments& a) {
-    if (a.positional.size() != 1 || a.as) throw UsageError{"make-samples takes one DIR"};
-    for (const std::string& frame : WriteSampleSeries(a.positional[0])) std::cout << frame << "\n";
+// A frame size "WxH", each side 64 ... the largest FITS side the readers take.
+std::pair<int, int> sizeNamed(const std::string& text) {
+    const std::size_t by = text.find('x');
+    auto side = [&](const std::string& t) {
+        if (t.empty() || t.size() > 5 || t.find_first_not_of("0123456789") != std::string::npos) return 0;
+        const int v = std::stoi(t);
+        return v >= 64 && v <= kFitsMaxSide ? v : 0;
+    };
+    const int w = by == std::string::npos ? 0 : side(text.substr(0, by));
+    const int h = by == std::string::npos ? 0 : side(text.substr(by + 1));
+    if (!w || !h) throw UsageError{"--size takes WxH, each side 64 ... " + std::to_string(kFitsMaxSide) + ": " + text};
+    return {w, h};
+}
+
+// Writes the synthetic sample series and lists the frames it wrote, one per line. With
+// --camera, the camera night instead, then the pixel of its star in the first frame (for
+// track --star). --size WxH makes the camera night's frames smaller, for the checks.
+int makeSamples(const std::vector<std::string>& args) {
+    bool camera = false;
+    std::optional<std::pair<int, int>> size;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--camera") {
+            camera = true;
+        } else if (args[i] == "--size") {
+            if (i + 1 >= args.size()) throw UsageError{"--size needs WxH"};
+            size = sizeNamed(args[++i]);
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            throw UsageError{"unknown option: " + args[i]};
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 1) throw UsageError{"make-samples takes one DIR"};
+    if (size && !camera) throw UsageError{"--size is for the camera night (--camera)"};
+    if (!camera) {
+        for (const std::string& frame : WriteSampleSeries(positional[0])) std::cout << frame << "\n";
+        return kOk;
+    }
+    CameraNight night;
+    if (size) std::tie(night.width, night.height) = *size;
+    const CameraNightFiles files = WriteCameraNight(positional[0], night);
+    for (const std::string& frame : files.frames) std::cout << frame << "\n";
+    std::cout << "star: " << files.starX << "," << files.starY << "\n";
     return kOk;
 }
 
@@ -159,10 +202,10 @@ int run(const std::vector<std::string>& args) {
         if (command == "spectrum") return Spectrum(rest);
         if (command == "rgb") return RgbComposite(rest);
         if (command == "selftest") return SelfTest(rest);
+        if (command == "make-samples") return makeSamples(rest);
         const Arguments a = parse({args.begin() + 1, args.end()});
         if (command == "info") return info(a);
         if (command == "render") return render(a);
-        if (command == "make-samples") return makeSamples(a);
         throw UsageError{"unknown command: " + command};
     } catch (const UsageError& e) {
         std::cerr << "nuvak-cli: " << e.message << "\n" << kUsageText;

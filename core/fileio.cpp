@@ -25,6 +25,15 @@ fs::path pathOf(const std::string& utf8) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+// A fresh name beside target: a clock stamp and a counter (created exclusively by the writers).
+fs::path temporaryFor(const fs::path& target) {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    fs::path temp = target;
+    temp += fs::path(".tmp-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    return temp;
+}
+
 }  // namespace
 
 FileSource::FileSource(const std::string& path) : path_(path) {
@@ -95,10 +104,7 @@ void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     std::error_code ec;
     if (fs::is_directory(target, ec)) throw FileError(path, msg::kIsFolder);
 
-    static std::atomic<unsigned> counter{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    fs::path temp = target;
-    temp += fs::path(".tmp-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    const fs::path temp = temporaryFor(target);
 
     errno = 0;
 #ifdef _WIN32
@@ -123,6 +129,26 @@ void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
         ok = !err;
     }
     if (!ok) {
+        fs::remove(temp, ec);
+        throw FileError(path, FillMessage(msg::kCannotWrite, ReasonOf(err)));
+    }
+}
+
+void WriteThroughTemporary(const std::string& path, const std::function<void(const std::string& temp)>& write) {
+    const fs::path target = pathOf(path);
+    std::error_code ec;
+    if (fs::is_directory(target, ec)) throw FileError(path, msg::kIsFolder);
+    const fs::path temp = temporaryFor(target);
+    const std::u8string name = temp.u8string();
+    try {
+        write(std::string(name.begin(), name.end()));
+    } catch (...) {
+        fs::remove(temp, ec);
+        throw;
+    }
+    std::error_code err;
+    fs::rename(temp, target, err);
+    if (err) {
         fs::remove(temp, ec);
         throw FileError(path, FillMessage(msg::kCannotWrite, ReasonOf(err)));
     }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <span>
@@ -74,5 +75,10 @@ FileBytes ReadWholeFile(const std::string& path);
 // Writes bytes to path through a temporary file in the same folder and a rename, so a
 // failure leaves no partial file and never destroys an existing one. Throws FileError.
 void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// The same for a file another library writes: write(temp) creates and fills the file at temp
+// (a fresh name in path's folder, UTF-8), which is then renamed to path. When write throws or
+// the rename fails, the temporary is removed and path is left as it was. Throws FileError.
+void WriteThroughTemporary(const std::string& path, const std::function<void(const std::string& temp)>& write);
 
 }  // namespace nuvak

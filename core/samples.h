@@ -39,4 +39,32 @@ std::string FitsCard(const std::string& keyword, const std::string& value, const
 // the frame paths in time order. Throws FileError when a file cannot be written.
 std::vector<std::string> WriteSampleSeries(const std::string& folder, const SampleSeries& series = {});
 
+// A short night as a capture program writes a large camera's frames: 16-bit samples under
+// BZERO 32768, the exposure start with milliseconds in DATE-OBS, EXPTIME, the optics and the
+// camera in FOCALLEN, XPIXSZ, XBINNING, GAIN, CCD-TEMP, INSTRUME, TELESCOP, the target in
+// OBJCTRA and OBJCTDEC. One star (FWHM about 3.6 pixels) on a sky with a gentle gradient,
+// shot and read noise, drifting slowly with a small periodic error along x; a few hot pixels.
+struct CameraNight {
+    int width = 6248;
+    int height = 4176;
+    int frames = 12;
+    int compressedFrame = 6;            // this frame (1-based) as a RICE tile-compressed .fits.fz; 0: none
+    double intervalS = 31.25;           // start to start: the exposure and the download
+    double exposureS = 30;
+    double driftX = 0.6, driftY = -0.25;     // pixels per frame
+    double periodicAmplitude = 0.8;          // pixels, along x
+    double periodicFrames = 8;               // period in frames
+    std::string declination = "+45 30 00";   // OBJCTDEC
+};
+
+struct CameraNightFiles {
+    std::vector<std::string> frames;    // cam001.fits ... in time order (one of them .fits.fz)
+    int starX = 0, starY = 0;           // the pixel holding the star's centre in the first frame
+};
+
+// Writes the night's frames into folder (created if missing), each atomically: the plain ones
+// straight from their row-major bytes, the compressed one through cfitsio. Memory stays about
+// one frame's bytes. Throws FileError when a file cannot be written.
+CameraNightFiles WriteCameraNight(const std::string& folder, const CameraNight& night = {});
+
 }  // namespace nuvak

@@ -52,6 +52,8 @@ inline constexpr char kFitsLibNoImage[] = "2軸以上の画像がファイルの
 inline constexpr char kFitsLibBadSize[] = "画像の次元または大きさの記述が正しくありません。";
 inline constexpr char kFitsLibBadHeader[] = "ヘッダが壊れているか、FITSの規則に合っていません。";
 inline constexpr char kFitsLibOther[] = "FITSの読み込みに失敗しました（エラー番号 {}）。";
+// Why the FITS library could not write a file (its error number), after kCannotWrite.
+inline constexpr char kFitsLibWriteFailed[] = "FITSライブラリが書き込みに失敗しました（エラー番号 {}）";
 // Standard output: a cube of which only the first plane is used.
 inline constexpr char kFitsFirstPlane[] = "{}: 画像が {} 面あります。最初の面だけを使います。";
 

@@ -8,10 +8,12 @@
 #include "core/format.h"
 #include "core/jpeg.h"
 #include "core/open.h"
+#include "core/samples.h"
 #include "platform/bmp.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
+#include "tracking/report.h"
 
 namespace nuvak {
 namespace {
@@ -192,6 +194,62 @@ TEST_F(CliTest, MakeSamplesWritesFramesThatOpen) {
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("\"width\":320,\"height\":240"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(dir.file("s/dark2.fits")));
+}
+
+TEST_F(CliTest, MakeSamplesCameraWritesACaptureProgramsNightTheReportMeasures) {
+    // Smaller frames than the night's 6248 x 4176; the layout, cards and star are the same.
+    const RunResult r = Cli({"make-samples", "--camera", dir.file("cam"), "--size", "400x300"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(r.out.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 13u) << r.out;
+    EXPECT_EQ(lines.back(), "star: 188,159");  // 0.47 W + 0.3, 0.53 H + 0.6
+    const std::vector<std::string> frames(lines.begin(), lines.end() - 1);
+    EXPECT_EQ(frames[0], dir.file("cam/cam001.fits"));
+    EXPECT_EQ(frames[5], dir.file("cam/cam006.fits.fz"));
+
+    // The plain and the compressed frame carry the capture cards; the start steps by the cadence.
+    for (const auto& [frame, date] : {std::pair{0, "2026-12-08T21:14:05.250"}, std::pair{5, "2026-12-08T21:16:41.500"}}) {
+        const FitsImage image = LoadFits(frames[std::size_t(frame)]);
+        const std::string& cards = image.header.cardText;
+        EXPECT_EQ(image.header.width, 400);
+        EXPECT_EQ(image.header.bzero, 32768);
+        EXPECT_EQ(HeaderValue(cards, "DATE-OBS"), date);
+        EXPECT_EQ(HeaderValue(cards, "EXPTIME"), "30.000");
+        EXPECT_EQ(HeaderValue(cards, "FOCALLEN"), "530.0");
+        EXPECT_EQ(HeaderValue(cards, "XPIXSZ"), "3.76");
+        EXPECT_EQ(HeaderValue(cards, "XBINNING"), "1");
+        EXPECT_EQ(HeaderValue(cards, "OBJCTDEC"), "+45 30 00");
+    }
+
+    // The compressed frame reads as the same frame written plain; the command writes what the
+    // library call writes.
+    CameraNight plain;
+    plain.width = 400;
+    plain.height = 300;
+    plain.compressedFrame = 0;
+    const CameraNightFiles same = WriteCameraNight(dir.file("plain"), plain);
+    EXPECT_EQ(same.frames[5], dir.file("plain/cam006.fits"));
+    EXPECT_EQ(test::ReadBytes(same.frames[0]), test::ReadBytes(frames[0]));
+    const FitsImage compressed = LoadFits(frames[5]), uncompressed = LoadFits(same.frames[5]);
+    for (int x = 0; x < 400; ++x)
+        for (int y = 0; y < 300; ++y)
+            ASSERT_EQ(compressed.samples[x][y], uncompressed.samples[x][y]) << x << "," << y;
+
+    // The report follows the star through every frame, at its true width.
+    MeasureSettings settings;
+    settings.starSpecified = true;
+    settings.starX = 188;
+    settings.starY = 159;
+    const std::vector<ReportFrame> measured = MeasureReportFrames(frames, settings);
+    ASSERT_EQ(measured.size(), 12u);
+    for (const ReportFrame& f : measured) {
+        EXPECT_TRUE(f.found) << f.path << ": " << f.lostMessage;
+        EXPECT_NEAR(f.fwhmPx, 3.6, 0.3) << f.path;
+    }
+    EXPECT_NEAR(measured[0].x, 188.3, 0.2);
+    EXPECT_NEAR(measured[0].y, 159.6, 0.2);
 }
 
 }  // namespace
