@@ -104,22 +104,19 @@ private:
 };
 
 // Rows y0 .. y1 - 1 of the image whose header h was read from source, converted with the
-// zero offset z, into rows 0 .. y1 - y0 - 1 of band (at least W x (y1 - y0)). A band small
-// enough for the processor's caches stays there for the work that follows.
-void readBand(ByteSource& source, const FitsHeader& h, std::int32_t z, IntArray2D& band, int y0, int y1) {
-    ShiftedSource rows(source, std::uint64_t(y0) * std::uint64_t(h.width) * 2);
-    FitsHeader part = h;
-    part.height = y1 - y0;
-    ReadFitsRows(rows, part, z, band, 0, y1 - y0);
-}
-
-// The same into rows y0 - row0 .. y1 - row0 - 1 of an array that holds the image's rows from
-// row0 on (as many as it is high).
+// zero offset z, into rows y0 - row0 .. y1 - row0 - 1 of an array that holds the image's rows
+// from row0 on (as many as it is high). A band small enough for the processor's caches stays
+// there for the work that follows.
 void readBandAt(ByteSource& source, const FitsHeader& h, std::int32_t z, IntArray2D& band, int row0, int y0, int y1) {
     ShiftedSource rows(source, std::uint64_t(row0) * std::uint64_t(h.width) * 2);
     FitsHeader part = h;
     part.height = std::min(band.height(), h.height - row0);
     ReadFitsRows(rows, part, z, band, y0 - row0, y1 - row0);
+}
+
+// The same into rows 0 .. y1 - y0 - 1 of band (at least W x (y1 - y0)).
+void readBand(ByteSource& source, const FitsHeader& h, std::int32_t z, IntArray2D& band, int y0, int y1) {
+    readBandAt(source, h, z, band, y0, y0, y1);
 }
 
 // Rows of the master dark made and kept together: a band of them is one block of memory,
