@@ -437,6 +437,7 @@ int RunFrames::height() const { return s_->header.height; }
 const FitsHeader& RunFrames::header() const { return s_->header; }
 const IntArray2D& RunFrames::frame() const { return s_->frame; }
 int RunFrames::frameRow0() const { return s_->row0; }
+int RunFrames::bandRows() const { return s_->rows; }
 
 void RunFrames::setBand(int y0, int y1) {
     State& s = *s_;
@@ -445,7 +446,11 @@ void RunFrames::setBand(int y0, int y1) {
     y1 = std::min(y1, s.header.height);
     if (y1 < y0) y1 = y0;
     const int w = s.header.width;
-    if (s.frame.width() != w || s.frame.height() < y1 - y0) s.frame = allocate(w, std::max(y1 - y0, 1), s.source->name());
+    // The band's rows are its columns' length: an array much higher than the band would spread
+    // each row it reads over that many more pages.
+    const int need = std::max(y1 - y0, 1);
+    if (s.frame.width() != w || s.frame.height() < need || s.frame.height() > 2 * need)
+        s.frame = allocate(w, need, s.source->name());
     s.row0 = y0;
     s.rows = y1 - y0;
 }

@@ -115,6 +115,8 @@ public:
     // Row y of the frame is row y - frameRow0() of frame().
     const IntArray2D& frame() const;
     int frameRow0() const;
+    // The rows the band holds: frameRow0() .. frameRow0() + bandRows() - 1.
+    int bandRows() const;
     // Rows y0 .. y1 - 1 of the open frame with the zero offset applied and nothing else, into
     // rows 0 .. y1 - y0 - 1 of band (at least W x (y1 - y0)).
     void readConverted(IntArray2D& band, int y0, int y1);

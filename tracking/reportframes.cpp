@@ -53,13 +53,17 @@ struct FrameRows {
     std::int32_t operator()(int x, int y) const { return band[x][y - row0]; }
 };
 
-// Rows on each side of a search centre the measurement of one frame may read: the search
-// window's r and the centroid square's r more, or the peak's distance from the centre (less
-// than r) and the sky annulus's outer radius with two rows more.
-int rowsAboutStar(int r) {
-    const int widestAnnulus = int(std::ceil(3 * kMaxFwhmGuess)) + std::max(int(std::ceil(2 * kMaxFwhmGuess)), 6);
-    return std::max(2 * r, r + widestAnnulus + 2);
+// The sky annulus's outer radius for a star of the given FWHM: from three FWHM to five.
+int annulusOuter(double fwhmGuess) {
+    return int(std::ceil(3 * fwhmGuess)) + std::max(int(std::ceil(2 * fwhmGuess)), 6);
 }
+
+// Rows on each side of a search centre the measurement of one frame is expected to read: the
+// search window's r and the centroid square's r more, or the peak's distance from the centre
+// (less than r) and the sky annulus's outer radius, for a star of about the given FWHM, with
+// two rows more. A band this high stays small in the caches; a frame whose star has grown past
+// the guess widens it (ensureRows).
+int rowsAboutStar(int r, double fwhmGuess) { return std::max(2 * r, r + annulusOuter(fwhmGuess) + 2); }
 
 // A frame of at most this many bytes is held whole; a larger one a band of rows at a time.
 constexpr std::size_t kWholeFrameBytes = std::size_t(64) << 20;
@@ -84,10 +88,13 @@ public:
         if (!superpixels_) return reader_.setBand(y0, y1);
         y0 = std::max(y0, 0);
         y1 = std::max(std::min(y1, height()), y0);
-        if (band_.width() != width() || band_.height() < y1 - y0) band_ = IntArray2D(width(), std::max(y1 - y0, 1));
+        const int need = std::max(y1 - y0, 1);
+        if (band_.width() != width() || band_.height() < need || band_.height() > 2 * need) band_ = IntArray2D(width(), need);
         row0_ = y0;
+        rows_ = y1 - y0;
         reader_.setBand(2 * y0, 2 * y1);
     }
+    int bandRows() const { return superpixels_ ? rows_ : reader_.bandRows(); }
     void read(int y0, int y1) {
         if (!superpixels_) return reader_.read(y0, y1);
         reader_.read(2 * y0, 2 * y1);
@@ -122,7 +129,7 @@ private:
     RunFrames reader_;
     bool superpixels_ = false;
     IntArray2D band_, cells_;
-    int row0_ = 0;
+    int row0_ = 0, rows_ = 0;
 };
 
 // A colour camera's raw frame: BAYERPAT or COLORTYP names a 2 x 2 colour filter pattern.
@@ -144,6 +151,15 @@ void ensureRows(ReportReader& reader, RowsRead& rows, int y0, int y1) {
     y0 = std::max(y0, 0);
     y1 = std::min(y1, reader.height());
     if (y0 >= y1) return;
+    if (y0 < reader.frameRow0() || y1 > reader.frameRow0() + reader.bandRows()) {
+        // Rows past the band: it moves to hold them and those read so far, which are read again.
+        if (rows.y0 < rows.y1) {
+            y0 = std::min(y0, rows.y0);
+            y1 = std::max(y1, rows.y1);
+        }
+        reader.setBand(y0, y1);
+        rows = {};
+    }
     if (rows.y0 >= rows.y1) {
         reader.read(y0, y1);
         rows = {y0, y1};
@@ -323,6 +339,7 @@ std::pair<double, double> halfFluxDiameter(const FrameRows& frame, int w, int yl
     const int y0 = std::max(int(std::floor(cy - rap)) - 1, ylo), y1 = std::min(int(std::ceil(cy + rap)) + 1, yhi);
     constexpr double kPart = 1.0 / kSubPixels;
     double total = 0;
+    if (x1 > x0 && y1 > y0) parts.reserve(std::size_t(x1 - x0) * std::size_t(y1 - y0) * kSubPixels * kSubPixels);
     for (int x = x0; x < x1; ++x)
         for (int y = y0; y < y1; ++y) {
             const double v = (frame(x, y) - background) * kPart * kPart;
@@ -399,6 +416,9 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
     int r = imageR;
     long long cx = settings.starX, cy = settings.starY;
     bool first = true;  // no frame opened yet: the first one decides on superpixels
+    // The star's size the band is cut for: the first frame's band holds the search alone and
+    // widens to the star it finds.
+    double expectedFwhm = 0;
     std::vector<ReportFrame> out;
     out.reserve(frames.size());
     IntArray2D rawBand;
@@ -438,7 +458,7 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
         f.superpixels = reader.superpixels();
         const int w = reader.width(), h = reader.height();
         const bool whole = bandRows == 0 && std::size_t(w) * std::size_t(h) * 4 <= kWholeFrameBytes;
-        const int reach = rowsAboutStar(r);
+        const int reach = rowsAboutStar(r, expectedFwhm);
         // Whatever stops below leaves the frame without a star.
         lose("no_star", msg::kReportLostNoStar);
         // Samples cut short are an unreadable frame too.
@@ -485,7 +505,9 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
             const double fwhmGuess = std::clamp(2 * m.fwhmRadius, 1.5, kMaxFwhmGuess);
             const int rfit = std::max(int(std::ceil(2 * fwhmGuess)), 4);
             const int rin = int(std::ceil(3 * fwhmGuess));
-            const int rout = rin + std::max(int(std::ceil(2 * fwhmGuess)), 6);
+            const int rout = annulusOuter(fwhmGuess);
+            // The next frame's band expects a star up to half as large again.
+            expectedFwhm = std::min(1.5 * fwhmGuess, kMaxFwhmGuess);
             ensureRows(reader, rows, m.py - rout - 1, m.py + rout + 2);
             const FrameRows frame{reader.frame(), reader.frameRow0()};
             const auto sky = skyAround(frame, w, h, m.px, m.py, rin, rout);

@@ -354,7 +354,8 @@ TEST(ReportFrames, FramesTheRunStopsAtAreLostWithTheirReason) {
 // Frames held a band of rows at a time give every figure the whole frame gives, with and
 // without a star, the noise cut and a dark; bands of 16 rows split the star, the rows about a
 // star far down the frame start well below row 0, and two equal peaks in different bands go
-// to the smaller column as in one scan of the whole frame.
+// to the smaller column as in one scan of the whole frame; a star grown three times wider
+// than the one before needs sky rows past the band cut for it.
 TEST(ReportFrames, BandsGiveWhatWholeFramesGive) {
     test::TempDir dir;
     std::mt19937 random(5);
@@ -372,6 +373,7 @@ TEST(ReportFrames, BandsGiveWhatWholeFramesGive) {
     paths.push_back(dir.file("ties.fits"));
     test::WriteBytes(paths.back(), EncodeFits16(ties, w, h));
     test::WriteBytes(dir.file("dark.fits"), EncodeFits16(dark, w, h));
+    paths.push_back(StarFrame(dir, "grown.fits", 30.2, 548.7, 4000, 10, random, 6, w, h));
 
     const auto settings = [&](bool star, bool noiseCut, bool withDark) {
         MeasureSettings s;
@@ -401,6 +403,7 @@ TEST(ReportFrames, BandsGiveWhatWholeFramesGive) {
                                &ReportFrame::centroidSigmaPx})
                 EXPECT_TRUE(same(a.*field, b.*field)) << i << ": " << a.*field << " against " << b.*field;
         }
+        EXPECT_TRUE(bands.back().found);
         if (!s.starSpecified && !s.noiseCut) {
             EXPECT_NEAR(whole[3].x, 30.5, 1) << "the tie goes to the smaller column";
         }
