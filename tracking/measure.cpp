@@ -54,26 +54,6 @@ Box searchWindow(int w, int h, bool starSpecified, long long cx, long long cy, i
     return {r, (long long)w - r, r, (long long)h - r};
 }
 
-[[noreturn]] void psfZero() { throw TrackingError(msg::kTrackPsfZero); }
-
-// trunc() of a centroid as a search centre; centroids far outside any frame are held at a
-// distance that still lies outside it without overflowing.
-long long truncatedCentre(double c) {
-    constexpr double kFar = 1e12;
-    if (!(c > -kFar)) return -(long long)kFar;
-    if (c > kFar) return (long long)kFar;
-    return (long long)std::trunc(c);
-}
-
-// The rows a frame must provide so that the measurement gives what a full read gives: the
-// search window's rows and r more on each side for the centroid square. Empty when the
-// window holds no pixel of the frame.
-std::pair<int, int> rowsReached(int w, int h, bool starSpecified, long long cx, long long cy, int r) {
-    const Box win = searchWindow(w, h, starSpecified, cx, cy, r).clipped(w, h);
-    if (win.empty()) return {0, 0};
-    const Box reach = Box{win.x0, win.x1, win.y0 - r, win.y1 + r}.clipped(w, h);
-    return {int(reach.y0), int(reach.y1)};
-}
 
 // Allocates a zeroed w x h array or reports the failure as the readers do.
 IntArray2D allocate(int w, int h, const std::string& name) {
@@ -328,7 +308,7 @@ void ScanPeakRows(const IntArray2D& band, int row0, int w, int h, bool starSpeci
 }
 
 StarMeasurement MeasureAroundPeak(const IntArray2D& band, int row0, int w, int h, const PeakScan& scan, int r) {
-    if (!scan.found) psfZero();  // no pixel above 0: no peak position
+    if (!scan.found) PsfZero();  // no pixel above 0: no peak position
     StarMeasurement m;
     m.px = scan.px;
     m.py = scan.py;
@@ -356,7 +336,7 @@ StarMeasurement MeasureAroundPeak(const IntArray2D& band, int row0, int w, int h
             }
         }
     }
-    if (s == 0) psfZero();
+    if (s == 0) PsfZero();
     m.cx = sx / s;
     m.cy = sy / s;
     m.halfMaxCount = count;
@@ -366,7 +346,7 @@ StarMeasurement MeasureAroundPeak(const IntArray2D& band, int row0, int w, int h
 
 StarMeasurement MeasureStar(const IntArray2D& band, int row0, int w, int h, bool starSpecified, int cx, int cy, int r) {
     const Box win = searchWindow(w, h, starSpecified, cx, cy, r).clipped(w, h);
-    if (win.empty()) psfZero();
+    if (win.empty()) PsfZero();
     PeakScan scan;
     ScanPeakRows(band, row0, w, h, starSpecified, cx, cy, r, int(win.y0), int(win.y1), scan);
     return MeasureAroundPeak(band, row0, w, h, scan, r);
@@ -480,62 +460,24 @@ void RunFrames::readConverted(IntArray2D& band, int y0, int y1) {
     if (y0 < y1) readBand(*s_->source, s_->header, kFrameZero, band, y0, y1);
 }
 
-void RunMeasurement(const std::vector<std::string>& frames, const MeasureSettings& settings, TrackingState& state,
-                    MeasureProgress* progress) {
-    MeasureProgress silent;
-    MeasureProgress& report = progress ? *progress : silent;
-    const int n = int(frames.size());
-    if (n > kMaxFrames) throw std::invalid_argument("more frames than the tracking state holds");
-    state.MeanX = state.MeanY = 0.0;
+[[noreturn]] void PsfZero() { throw TrackingError(msg::kTrackPsfZero); }
 
-    RunFrames reader(settings);
-    report.setMaximum(n);
-    // The radius is fixed for the run: the given search range with a star specified (no lower
-    // limit), otherwise the PSF radius, at least 10.
-    const int r = settings.starSpecified ? settings.searchRange : std::max(settings.psfRadius, 10);
-    for (int i = 0; i < n; ++i) {
-        report.setPosition(i + 1);
-        reader.open(frames[i]);
-        const int w = reader.width(), h = reader.height();
-        state.SearchRadius = r;
+int RunSearchRadius(const MeasureSettings& settings) {
+    return settings.starSpecified ? settings.searchRange : std::max(settings.psfRadius, 10);
+}
 
-        // The search follows the star: frame 0 searches around the picked position, every
-        // later frame around the previous frame's centroid.
-        long long cx = 0, cy = 0;
-        if (settings.starSpecified) {
-            cx = i == 0 ? settings.starX : truncatedCentre(state.CentroidX[i - 1]);
-            cy = i == 0 ? settings.starY : truncatedCentre(state.CentroidY[i - 1]);
-        }
+long long TruncatedCentre(double c) {
+    constexpr double kFar = 1e12;
+    if (!(c > -kFar)) return -(long long)kFar;
+    if (c > kFar) return (long long)kFar;
+    return (long long)std::trunc(c);
+}
 
-        // Only the rows the measurement can reach are read and corrected (all of them in the
-        // whole-frame search).
-        const auto [y0, y1] = settings.starSpecified ? rowsReached(w, h, true, cx, cy, r) : std::pair{0, h};
-        reader.read(y0, y1);
-
-        StarMeasurement m;
-        try {
-            // A window with no pixel in the frame ends the run here, so that a centre far
-            // outside never has to be represented as an int.
-            if (y0 >= y1) psfZero();
-            const auto asInt = [](long long c) {
-                return int(std::clamp<long long>(c, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-            };
-            m = MeasureStar(reader.frame(), w, h, settings.starSpecified, asInt(cx), asInt(cy), r);
-        } catch (const TrackingError&) {
-            report.setMaximum(0);
-            throw;
-        }
-        if (i == 0) {
-            state.FirstPeakX = m.px;
-            state.FirstPeakY = m.py;
-        }
-        state.CentroidX[i] = m.cx;
-        state.CentroidY[i] = m.cy;
-        state.FwhmRadius[i] = m.fwhmRadius;
-        state.MeanX += m.cx / n;
-        state.MeanY += m.cy / n;
-    }
-    report.setPosition(0);
+std::pair<int, int> SearchRows(int w, int h, bool starSpecified, long long cx, long long cy, int r) {
+    const Box win = searchWindow(w, h, starSpecified, cx, cy, r).clipped(w, h);
+    if (win.empty()) return {0, 0};
+    const Box reach = Box{win.x0, win.x1, win.y0 - r, win.y1 + r}.clipped(w, h);
+    return {int(reach.y0), int(reach.y1)};
 }
 
 }  // namespace nuvak

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/arrays.h"
@@ -23,6 +24,22 @@ struct MeasureSettings {
     int starX = 0, starY = 0;         // picked star position (frame 0 search centre)
     int searchRange = 20;             // search half-width and centroid radius with a star specified
 };
+
+// The run's search radius, the same for every frame: the given search range with a star
+// specified (no lower limit), otherwise the PSF radius, at least 10.
+int RunSearchRadius(const MeasureSettings& settings);
+
+// trunc() of a centroid as the next frame's search centre; centroids far outside any frame are
+// held at a distance that still lies outside it without overflowing.
+long long TruncatedCentre(double c);
+
+// The rows [first, second) a frame must provide so that the measurement gives what a full read
+// gives: the search window's rows and r more on each side for the centroid square. Empty when
+// the window holds no pixel of the frame.
+std::pair<int, int> SearchRows(int w, int h, bool starSpecified, long long cx, long long cy, int r);
+
+// Throws the run's TrackingError for a search window without a measurable star.
+[[noreturn]] void PsfZero();
 
 // The largest side a measured or dark frame may have.
 inline constexpr int kTrackMaxSide = 4000;
@@ -126,11 +143,12 @@ private:
     std::unique_ptr<State> s_;
 };
 
-// Runs the measurement over the frames (full paths in time order; state.FrameCount of them),
-// writing CentroidX/Y, FwhmRadius, FirstPeakX/Y, SearchRadius and the running MeanX/MeanY into
-// state as it goes. Throws TrackingError with the user's message on a too-large frame, a size
-// change or a zero volume, and FileError for a file that cannot be read; the entries written
-// before the error stay. Statistics, graph and StarPickState are the caller's.
+// Runs the measurement over the frames (full paths in time order): one pass of the frames
+// (MeasurePass, the window's run) whose records fill CentroidX/Y, FwhmRadius, FirstPeakX/Y,
+// SearchRadius and the running MeanX/MeanY of state. Throws TrackingError with the user's
+// message on a too-large frame, a size change or a zero volume, and FileError for a file that
+// cannot be read; the entries written before the error stay. Statistics, graph and
+// StarPickState are the caller's.
 void RunMeasurement(const std::vector<std::string>& frames, const MeasureSettings& settings, TrackingState& state,
                     MeasureProgress* progress = nullptr);
 

@@ -5,6 +5,7 @@
 // It sits beside the window's figures and never changes them.
 
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <optional>
 #include <string>
@@ -27,6 +28,18 @@ struct ReportOptions {
     std::optional<double> decDeg;       // declination given by the user; else the frames' (FramesDeclination)
     double cameraAngleDeg = 0;          // camera angle: image x turned onto RA
     std::optional<double> wormPeriodS;  // the worm's period, to name the harmonic of the peak
+};
+
+// What the window's run measured of a frame: MeasureStar's peak, centroid and width radius in
+// image pixels, with the run's search (around the picked star, then the last centroid), and
+// why the run stops at this frame. The run's figures are those of the frames before the first
+// frame with a stop.
+struct RunFigures {
+    bool opened = false;     // the frame's header was read and checked
+    bool measured = false;   // MeasureStar found the star
+    int peakX = 0, peakY = 0;
+    double cx = 0, cy = 0, fwhmRadius = 0;
+    std::exception_ptr stop; // the exception the run stops with; null where it goes on
 };
 
 // One frame as the report measured it, in list order. Positions use the window's convention:
@@ -62,6 +75,7 @@ struct ReportFrame {
     // COLORTYP naming the pattern); x, y and the widths are still in image pixels, the levels
     // (peak, background, noise, flux) in superpixel sums.
     bool superpixels = false;
+    RunFigures run;                     // the window's figures of the frame, from the same reading
 };
 
 // Reads and measures every frame with the run's settings (the same darks, noise cut and star
@@ -73,6 +87,21 @@ struct ReportFrame {
 // cannot be read throws as in the window's run.
 std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
                                              MeasureProgress* progress = nullptr);
+
+// One pass over the frames gives every figure once, each frame read once:
+//   Run            the window's run alone: frames and darks within its size limit, the run's
+//                  figures only, and no frame read after its first stop;
+//   RunWithReport  the same with the report's figures, for a report of that run;
+//   Night          every frame as MeasureReportFrames measures them, with the run's figures and
+//                  stops besides (a frame past the run's size limit is a stop, not a lost frame).
+// The report searches about the run's centroid, so both follow the same star.
+enum class PassScope { Run, RunWithReport, Night };
+std::vector<ReportFrame> MeasurePass(const std::vector<std::string>& frames, const MeasureSettings& settings,
+                                     PassScope scope, MeasureProgress* progress = nullptr);
+
+// The window's figures of a run of n frames from the pass's records, as RunMeasurement writes
+// them; the index of the frame the run stops at (records[i].run.stop), or -1.
+int FillRunState(const std::vector<ReportFrame>& records, const MeasureSettings& settings, int n, TrackingState& state);
 namespace detail {
 // The same with every frame held in bands, bandRows rows each in a whole-frame search.
 std::vector<ReportFrame> MeasureReportFramesInBands(const std::vector<std::string>& frames,

@@ -75,7 +75,7 @@ int searchBandRows(int w) { return std::max(64, int((std::size_t(8) << 20) / (st
 // (an odd last column or row is left out). The same calls as RunFrames' band store.
 class ReportReader {
 public:
-    explicit ReportReader(const MeasureSettings& settings) : reader_(settings, FrameStore::Band) {}
+    ReportReader(const MeasureSettings& settings, FrameStore store) : reader_(settings, store) {}
 
     void open(const std::string& path) { reader_.open(path); }
     const FitsHeader& header() const { return reader_.header(); }
@@ -92,12 +92,12 @@ public:
         if (band_.width() != width() || band_.height() < need || band_.height() > 2 * need) band_ = IntArray2D(width(), need);
         row0_ = y0;
         rows_ = y1 - y0;
-        reader_.setBand(2 * y0, 2 * y1);
+        reader_.setBand(2 * y0, imageRowEnd(y1));
     }
     int bandRows() const { return superpixels_ ? rows_ : reader_.bandRows(); }
     void read(int y0, int y1) {
         if (!superpixels_) return reader_.read(y0, y1);
-        reader_.read(2 * y0, 2 * y1);
+        reader_.read(2 * y0, imageRowEnd(y1));
         const IntArray2D& f = reader_.frame();
         const int r0 = reader_.frameRow0();
         for (int x = 0; x < width(); ++x) {
@@ -110,6 +110,10 @@ public:
         }
     }
     const IntArray2D& frame() const { return superpixels_ ? band_ : reader_.frame(); }
+    // The image's own rows under the superpixels read (all of them on an image of odd height
+    // when the last superpixel row is read): row y is row y - rawRow0() of rawFrame().
+    const IntArray2D& rawFrame() const { return reader_.frame(); }
+    int rawRow0() const { return reader_.frameRow0(); }
     int frameRow0() const { return superpixels_ ? row0_ : reader_.frameRow0(); }
     // Rows y0 .. y1 - 1 with the zero offset alone; a superpixel takes its cell's largest
     // value, so that a saturated pixel marks its superpixel.
@@ -126,6 +130,9 @@ public:
     }
 
 private:
+    // The image row after superpixel row y1 - 1: the odd last row comes with the last one.
+    int imageRowEnd(int y1) const { return y1 >= height() ? reader_.height() : 2 * y1; }
+
     RunFrames reader_;
     bool superpixels_ = false;
     IntArray2D band_, cells_;
@@ -401,20 +408,136 @@ std::pair<double, double> halfFluxDiameter(const FrameRows& frame, int w, int yl
 
 namespace {
 
+// The report's figures of a frame whose star the search found at m (in the reader's pixels):
+// the sky about it, the fitted Gaussian (or the centroid where the fit fails), the half-flux
+// diameter, the centroid's uncertainty and the saturation flag; f.found once the peak stands
+// out of the sky. The rows read grow as the sky annulus needs; expectedFwhm becomes the star
+// size the next frame's band is cut for.
+void measureForReport(ReportReader& reader, RowsRead& rows, const StarMeasurement& m, const MeasureSettings& settings,
+                      IntArray2D& rawBand, double& expectedFwhm, ReportFrame& f) {
+    const int w = reader.width(), h = reader.height();
+    f.peak = m.maximum;
+
+    // The star's size as the run saw it (the equal-area radius of its half-maximum pixels)
+    // sets the cut-out: the fit within two FWHM, the sky from three to five.
+    const double fwhmGuess = std::clamp(2 * m.fwhmRadius, 1.5, kMaxFwhmGuess);
+    const int rfit = std::max(int(std::ceil(2 * fwhmGuess)), 4);
+    const int rin = int(std::ceil(3 * fwhmGuess));
+    const int rout = annulusOuter(fwhmGuess);
+    // The next frame's band expects a star up to half as large again.
+    expectedFwhm = std::min(1.5 * fwhmGuess, kMaxFwhmGuess);
+    ensureRows(reader, rows, m.py - rout - 1, m.py + rout + 2);
+    const FrameRows frame{reader.frame(), reader.frameRow0()};
+    const auto sky = skyAround(frame, w, h, m.px, m.py, rin, rout);
+    if (!sky) return;
+    const auto [background, noise] = *sky;
+    f.background = background;
+    f.noise = noise;
+    if (!(m.maximum - background > kSignificance * noise) || !(m.maximum > background)) return;
+
+    // The fit's pixels, the saturated ones (as read, before the noise cut and the dark) left out.
+    const int ry0 = std::max(m.py - rfit, 0), ry1 = std::min(m.py + rfit + 1, h);
+    // Without the noise cut and a dark the frame's rows are those samples already.
+    const bool corrected = settings.noiseCut || (settings.darkProcessing && !settings.darks.empty());
+    if (corrected) {
+        if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
+        reader.readConverted(rawBand, ry0, ry1);
+    }
+    const FrameRows raw = corrected ? FrameRows{rawBand, ry0} : frame;
+    int saturated = 0;
+    const std::vector<Sample> samples = cutOut(frame, w, h, m.px, m.py, rfit, raw, saturated);
+    f.saturated = saturated > 0;
+    f.found = true;
+    f.lostReason.clear();
+    f.lostMessage.clear();
+
+    Params start;
+    start << background, m.maximum - background, m.px + 0.5, m.py + 0.5, fwhmGuess / kFwhmPerSigma;
+    std::optional<Fit> fit;
+    if (samples.size() > 10) fit = fitGaussian(samples, start);
+    const auto plausible = [&](const Fit& g) {
+        return g.converged && g.p.allFinite() && g.p[1] > 0 && g.p[4] > 0.25 && g.p[4] < rfit &&
+               std::abs(g.p[2] - (m.px + 0.5)) < rfit * 0.5 && std::abs(g.p[3] - (m.py + 0.5)) < rfit * 0.5;
+    };
+    double fwhm = fwhmGuess;
+    if (fit && plausible(*fit)) {
+        const Params& p = fit->p;
+        f.x = p[2];
+        f.y = p[3];
+        fwhm = f.fwhmPx = kFwhmPerSigma * p[4];
+        // The centre's covariance of the unweighted fit for pixel variances of the sky's
+        // plus k times the star's signal, k (the inverse gain) taken from the residuals:
+        // (J'J)^-1 (sum V J'J) (J'J)^-1.
+        Params g;
+        double num = 0, den = 0;
+        for (const Sample& q : samples) {
+            const double res = q.v - model(p, q, g);
+            const double signal = p[1] * g[1];
+            num += signal * (res * res - noise * noise);
+            den += signal * signal;
+        }
+        const double k = den > 0 ? std::max(num / den, 0.0) : 0.0;
+        Normal jtj = Normal::Zero(), meat = Normal::Zero();
+        for (const Sample& q : samples) {
+            model(p, q, g);
+            jtj.selfadjointView<Eigen::Lower>().rankUpdate(g);
+            meat.selfadjointView<Eigen::Lower>().rankUpdate(g, noise * noise + k * p[1] * g[1]);
+        }
+        jtj = jtj.selfadjointView<Eigen::Lower>();
+        meat = meat.selfadjointView<Eigen::Lower>();
+        const Normal inv = jtj.inverse();
+        const Normal cov = inv * meat * inv;
+        f.centroidSigmaPx = std::sqrt(std::max((cov(2, 2) + cov(3, 3)) / 2, 0.0));
+    } else {
+        // The background-subtracted centroid over the fit's circle (the saturated pixels
+        // included, at their value); its uncertainty from the sky noise alone.
+        double sx = 0, sy = 0, s = 0;
+        for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
+            for (int y = ry0; y < ry1; ++y) {
+                if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
+                const double d = std::max(frame(x, y) - background, 0.0);
+                sx += (x + 0.5) * d;
+                sy += (y + 0.5) * d;
+                s += d;
+            }
+        f.x = sx / s;  // s > 0: the peak pixel stands above the sky
+        f.y = sy / s;
+        double vx = 0, vy = 0;
+        for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
+            for (int y = ry0; y < ry1; ++y) {
+                if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
+                vx += (x + 0.5 - f.x) * (x + 0.5 - f.x);
+                vy += (y + 0.5 - f.y) * (y + 0.5 - f.y);
+            }
+        f.centroidSigmaPx = noise * std::sqrt((vx + vy) / 2) / s;
+    }
+    // The half-flux diameter within three FWHM of the centre, inside the sky annulus.
+    const double rap = std::min(3 * fwhm, double(rin));
+    std::tie(f.hfdPx, f.flux) = halfFluxDiameter(frame, w, rows.y0, rows.y1, f.x, f.y, rap, background);
+
+}
+
+// x / 2 rounded down: an image position's superpixel.
+long long halfDown(long long x) { return x >= 0 ? x / 2 : -((1 - x) / 2); }
+
 // bandRows: the rows of each band of a whole-frame search, or 0 to hold a frame whole when
 // it is small enough and to take bands of about eight megabytes otherwise.
 std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
-                                       MeasureProgress* progress, int bandRows) {
+                                       PassScope scope, MeasureProgress* progress, int bandRows) {
     MeasureProgress silent;
     MeasureProgress& report = progress ? *progress : silent;
     const int n = int(frames.size());
-    ReportReader reader(settings);
+    // The window's run reads as it always has (frames and darks within its size limit) and
+    // ends at its first stop; a night goes on, each stop kept with its frame.
+    const bool windowRun = scope != PassScope::Night;
+    const bool withReport = scope != PassScope::Run;
+    ReportReader reader(settings, windowRun ? FrameStore::Whole : FrameStore::Band);
     report.setMaximum(n);
-    // The run's search: the same radius, around the picked star and then the last found
-    // position, or over the whole frame less a border.
-    const int imageR = settings.starSpecified ? settings.searchRange : std::max(settings.psfRadius, 10);
-    int r = imageR;
-    long long cx = settings.starX, cy = settings.starY;
+    // The run's search: the same radius for every frame, around the picked star and then the
+    // last measured centroid, or over the whole frame less a border.
+    const int runR = RunSearchRadius(settings);
+    int r = runR;                                   // the same in the reader's pixels
+    long long rx = settings.starX, ry = settings.starY;  // the run's search centre, image pixels
     bool first = true;  // no frame opened yet: the first one decides on superpixels
     // The star's size the band is cut for: the first frame's band holds the search alone and
     // widens to the star it finds.
@@ -426,7 +549,7 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
         report.setPosition(i + 1);
         ReportFrame& f = out.emplace_back();
         f.path = frames[i];
-        // A frame the window's run would stop at is a lost frame here, with its reason.
+        // A frame the window's run stops at is a lost frame here, with its reason.
         const auto lose = [&f](const char* reason, std::string message) {
             f.lostReason = reason;
             f.lostMessage = std::move(message);
@@ -434,178 +557,135 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
         try {
             reader.open(frames[i]);
         } catch (const FileError& e) {
+            f.run.stop = std::current_exception();
             lose("unreadable", e.problem());
+            if (windowRun) return out;
             continue;
         } catch (const FrameSizeError& e) {
+            f.run.stop = std::current_exception();
             f.headerCards = reader.header().cardText;
             lose("other_size", FillMessage(e.kind == FrameSizeError::Kind::NotDarkSize ? msg::kReportLostNotDarkSize
                                                                                         : msg::kReportLostNotFirstSize,
                                            e.width, e.height, e.expectedWidth, e.expectedHeight));
+            if (windowRun) return out;
             continue;
         }
+        f.run.opened = true;
         f.headerCards = reader.header().cardText;
         if (first) {
             // A Bayer mosaic is measured on superpixels: positions and radii in their units
             // within, image pixels in what the frame records.
             first = false;
-            if (isBayerMosaic(f.headerCards)) {
+            if (withReport && isBayerMosaic(f.headerCards)) {
                 reader.setSuperpixels(true);
-                r = std::max(imageR / 2, 1);
-                cx = cx >= 0 ? cx / 2 : -((1 - cx) / 2);
-                cy = cy >= 0 ? cy / 2 : -((1 - cy) / 2);
+                r = std::max(runR / 2, 1);
             }
         }
         f.superpixels = reader.superpixels();
+        const int s = f.superpixels ? 2 : 1;
+        const int imageW = reader.header().width, imageH = reader.header().height;
         const int w = reader.width(), h = reader.height();
-        const bool whole = bandRows == 0 && std::size_t(w) * std::size_t(h) * 4 <= kWholeFrameBytes;
-        const int reach = rowsAboutStar(r, expectedFwhm);
+        // A frame past the window's size limit stops its run, not the night's measurement.
+        if (!windowRun && (imageW > kTrackMaxSide || imageH > kTrackMaxSide))
+            f.run.stop = std::make_exception_ptr(FrameSizeError(FrameSizeError::Kind::TooLarge, imageW, imageH));
+        const bool whole = bandRows == 0 && std::size_t(imageW) * std::size_t(imageH) * 4 <= kWholeFrameBytes;
         // Whatever stops below leaves the frame without a star.
         lose("no_star", msg::kReportLostNoStar);
-        // Samples cut short are an unreadable frame too.
         try {
             RowsRead rows;
-            StarMeasurement m;
+            // The run's measurement (image pixels) and the report's search (the reader's).
+            std::optional<StarMeasurement> run, m;
             try {
-                if (whole) {
-                    reader.setBand(0, h);
-                } else if (settings.starSpecified) {
-                    reader.setBand(clampToInt(std::clamp(cy - reach, 0LL, (long long)h)),
-                                   clampToInt(std::clamp(cy + reach + 1, 0LL, (long long)h)));
-                }
                 if (settings.starSpecified) {
-                    // The search window and r more rows on each side for the run's centroid square.
-                    ensureRows(reader, rows, clampToInt(std::clamp(cy - 2LL * r, -1LL, (long long)h)),
-                               clampToInt(std::clamp(cy + 2LL * r, -1LL, (long long)h)));
-                    m = MeasureStar(reader.frame(), reader.frameRow0(), w, h, true, clampToInt(cx), clampToInt(cy), r);
+                    const auto [y0, y1] = SearchRows(imageW, imageH, true, rx, ry, runR);
+                    // The report searches the same star: about the run's centre in its pixels.
+                    const long long cx = s == 2 ? halfDown(rx) : rx, cy = s == 2 ? halfDown(ry) : ry;
+                    const int reach = rowsAboutStar(r, expectedFwhm);
+                    if (!whole) {
+                        reader.setBand(clampToInt(std::clamp(std::min(cy - reach, (long long)(y0 / s)), 0LL, (long long)h)),
+                                       clampToInt(std::clamp(std::max(cy + reach + 1, (long long)((y1 + s - 1) / s)), 0LL,
+                                                             (long long)h)));
+                    } else {
+                        reader.setBand(0, h);
+                    }
+                    // A window with no pixel in the frame stops the run here, so that a centre
+                    // far outside never has to be represented as an int.
+                    if (y0 >= y1) PsfZero();
+                    ensureRows(reader, rows, y0 / s, (y1 + s - 1) / s);
+                    run = MeasureStar(reader.rawFrame(), reader.rawRow0(), imageW, imageH, true, clampToInt(rx),
+                                      clampToInt(ry), runR);
+                    if (s == 2) {
+                        ensureRows(reader, rows, clampToInt(std::clamp(cy - 2LL * r, -1LL, (long long)h)),
+                                   clampToInt(std::clamp(cy + 2LL * r, -1LL, (long long)h)));
+                        m = MeasureStar(reader.frame(), reader.frameRow0(), w, h, true, clampToInt(cx), clampToInt(cy), r);
+                    }
                 } else if (whole) {
+                    reader.setBand(0, h);
                     ensureRows(reader, rows, 0, h);
-                    m = MeasureStar(reader.frame(), w, h, false, 0, 0, r);
+                    run = MeasureStar(reader.rawFrame(), imageW, imageH, false, 0, 0, runR);
+                    if (s == 2) m = MeasureStar(reader.frame(), w, h, false, 0, 0, r);
                 } else {
-                    // The whole frame's peak a band at a time, then the rows about it.
-                    PeakScan scan;
+                    // The whole frame's peak a band at a time (the image's and, on superpixels,
+                    // the report's), then the rows about it.
+                    PeakScan scan, image;
                     const int rowsPerBand = bandRows > 0 ? bandRows : searchBandRows(w);
                     for (int b0 = 0; b0 < h; b0 += rowsPerBand) {
                         const int b1 = std::min(b0 + rowsPerBand, h);
                         reader.setBand(b0, b1);
                         reader.read(b0, b1);
-                        ScanPeakRows(reader.frame(), b0, w, h, false, 0, 0, r, b0, b1, scan);
+                        ScanPeakRows(reader.rawFrame(), reader.rawRow0(), imageW, imageH, false, 0, 0, runR, s * b0,
+                                     s * b1, image);
+                        if (s == 2) ScanPeakRows(reader.frame(), b0, w, h, false, 0, 0, r, b0, b1, scan);
                     }
-                    if (!scan.found) continue;
-                    reader.setBand(scan.py - reach, scan.py + reach + 1);
-                    ensureRows(reader, rows, scan.py - r, scan.py + r + 1);
-                    m = MeasureAroundPeak(reader.frame(), reader.frameRow0(), w, h, scan, r);
+                    if (!image.found) PsfZero();
+                    const int reach = rowsAboutStar(r, expectedFwhm);
+                    const int iy = image.py / s;
+                    const int y0 = s == 2 && scan.found ? std::min(scan.py, iy) : iy;
+                    const int y1 = s == 2 && scan.found ? std::max(scan.py, iy) : iy;
+                    reader.setBand(y0 - std::max(reach, runR / s + 1), y1 + std::max(reach, runR / s + 1) + 1);
+                    ensureRows(reader, rows, (image.py - runR) / s, (image.py + runR) / s + 1);
+                    run = MeasureAroundPeak(reader.rawFrame(), reader.rawRow0(), imageW, imageH, image, runR);
+                    if (s == 2) {
+                        if (!scan.found) PsfZero();
+                        ensureRows(reader, rows, scan.py - r, scan.py + r + 1);
+                        m = MeasureAroundPeak(reader.frame(), reader.frameRow0(), w, h, scan, r);
+                    }
                 }
             } catch (const TrackingError&) {
-                continue;  // no peak at all: not found
-            }
-            f.peak = m.maximum;
-
-            // The star's size as the run saw it (the equal-area radius of its half-maximum pixels)
-            // sets the cut-out: the fit within two FWHM, the sky from three to five.
-            const double fwhmGuess = std::clamp(2 * m.fwhmRadius, 1.5, kMaxFwhmGuess);
-            const int rfit = std::max(int(std::ceil(2 * fwhmGuess)), 4);
-            const int rin = int(std::ceil(3 * fwhmGuess));
-            const int rout = annulusOuter(fwhmGuess);
-            // The next frame's band expects a star up to half as large again.
-            expectedFwhm = std::min(1.5 * fwhmGuess, kMaxFwhmGuess);
-            ensureRows(reader, rows, m.py - rout - 1, m.py + rout + 2);
-            const FrameRows frame{reader.frame(), reader.frameRow0()};
-            const auto sky = skyAround(frame, w, h, m.px, m.py, rin, rout);
-            if (!sky) continue;
-            const auto [background, noise] = *sky;
-            f.background = background;
-            f.noise = noise;
-            if (!(m.maximum - background > kSignificance * noise) || !(m.maximum > background)) continue;
-
-            // The fit's pixels, the saturated ones (as read, before the noise cut and the dark) left out.
-            const int ry0 = std::max(m.py - rfit, 0), ry1 = std::min(m.py + rfit + 1, h);
-            // Without the noise cut and a dark the frame's rows are those samples already.
-            const bool corrected = settings.noiseCut || (settings.darkProcessing && !settings.darks.empty());
-            if (corrected) {
-                if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
-                reader.readConverted(rawBand, ry0, ry1);
-            }
-            const FrameRows raw = corrected ? FrameRows{rawBand, ry0} : frame;
-            int saturated = 0;
-            const std::vector<Sample> samples = cutOut(frame, w, h, m.px, m.py, rfit, raw, saturated);
-            f.saturated = saturated > 0;
-            f.found = true;
-            lose("", "");
-
-            Params start;
-            start << background, m.maximum - background, m.px + 0.5, m.py + 0.5, fwhmGuess / kFwhmPerSigma;
-            std::optional<Fit> fit;
-            if (samples.size() > 10) fit = fitGaussian(samples, start);
-            const auto plausible = [&](const Fit& g) {
-                return g.converged && g.p.allFinite() && g.p[1] > 0 && g.p[4] > 0.25 && g.p[4] < rfit &&
-                       std::abs(g.p[2] - (m.px + 0.5)) < rfit * 0.5 && std::abs(g.p[3] - (m.py + 0.5)) < rfit * 0.5;
-            };
-            double fwhm = fwhmGuess;
-            if (fit && plausible(*fit)) {
-                const Params& p = fit->p;
-                f.x = p[2];
-                f.y = p[3];
-                fwhm = f.fwhmPx = kFwhmPerSigma * p[4];
-                // The centre's covariance of the unweighted fit for pixel variances of the sky's
-                // plus k times the star's signal, k (the inverse gain) taken from the residuals:
-                // (J'J)^-1 (sum V J'J) (J'J)^-1.
-                Params g;
-                double num = 0, den = 0;
-                for (const Sample& q : samples) {
-                    const double res = q.v - model(p, q, g);
-                    const double signal = p[1] * g[1];
-                    num += signal * (res * res - noise * noise);
-                    den += signal * signal;
-                }
-                const double k = den > 0 ? std::max(num / den, 0.0) : 0.0;
-                Normal jtj = Normal::Zero(), meat = Normal::Zero();
-                for (const Sample& q : samples) {
-                    model(p, q, g);
-                    jtj.selfadjointView<Eigen::Lower>().rankUpdate(g);
-                    meat.selfadjointView<Eigen::Lower>().rankUpdate(g, noise * noise + k * p[1] * g[1]);
-                }
-                jtj = jtj.selfadjointView<Eigen::Lower>();
-                meat = meat.selfadjointView<Eigen::Lower>();
-                const Normal inv = jtj.inverse();
-                const Normal cov = inv * meat * inv;
-                f.centroidSigmaPx = std::sqrt(std::max((cov(2, 2) + cov(3, 3)) / 2, 0.0));
-            } else {
-                // The background-subtracted centroid over the fit's circle (the saturated pixels
-                // included, at their value); its uncertainty from the sky noise alone.
-                double sx = 0, sy = 0, s = 0;
-                for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
-                    for (int y = ry0; y < ry1; ++y) {
-                        if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
-                        const double d = std::max(frame(x, y) - background, 0.0);
-                        sx += (x + 0.5) * d;
-                        sy += (y + 0.5) * d;
-                        s += d;
+                // No peak at all: not found, and the run stops here.
+                if (!run) {
+                    f.run.stop = std::current_exception();
+                    if (windowRun) {
+                        report.setMaximum(0);
+                        return out;
                     }
-                f.x = sx / s;  // s > 0: the peak pixel stands above the sky
-                f.y = sy / s;
-                double vx = 0, vy = 0;
-                for (int x = std::max(m.px - rfit, 0); x <= std::min(m.px + rfit, w - 1); ++x)
-                    for (int y = ry0; y < ry1; ++y) {
-                        if ((x - m.px) * (x - m.px) + (y - m.py) * (y - m.py) > rfit * rfit) continue;
-                        vx += (x + 0.5 - f.x) * (x + 0.5 - f.x);
-                        vy += (y + 0.5 - f.y) * (y + 0.5 - f.y);
-                    }
-                f.centroidSigmaPx = noise * std::sqrt((vx + vy) / 2) / s;
+                }
             }
-            // The half-flux diameter within three FWHM of the centre, inside the sky annulus.
-            const double rap = std::min(3 * fwhm, double(rin));
-            std::tie(f.hfdPx, f.flux) = halfFluxDiameter(frame, w, rows.y0, rows.y1, f.x, f.y, rap, background);
-
-            // The next frame searches about this one's star, as the run about its centroid.
-            cx = (long long)std::trunc(f.x);
-            cy = (long long)std::trunc(f.y);
+            if (run) {
+                f.run.measured = true;
+                f.run.peakX = run->px;
+                f.run.peakY = run->py;
+                f.run.cx = run->cx;
+                f.run.cy = run->cy;
+                f.run.fwhmRadius = run->fwhmRadius;
+                // The next frame searches about this one's centroid.
+                rx = TruncatedCentre(run->cx);
+                ry = TruncatedCentre(run->cy);
+                if (s == 1) m = run;
+            }
+            if (!m || !withReport) continue;
+            measureForReport(reader, rows, *m, settings, rawBand, expectedFwhm, f);
             if (f.superpixels) {
                 // Superpixel i covers image pixels 2i and 2i + 1: lengths and positions double.
                 for (double* v : {&f.x, &f.y, &f.fwhmPx, &f.hfdPx, &f.centroidSigmaPx}) *v *= 2;
             }
         } catch (const FileError& e) {
+            // Samples cut short: an unreadable frame, where the run stops.
             f.found = false;
             lose("unreadable", e.problem());
+            f.run.measured = false;
+            f.run.stop = std::current_exception();
+            if (windowRun) return out;
         }
     }
     report.setPosition(0);
@@ -614,15 +694,47 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
 
 }  // namespace
 
+std::vector<ReportFrame> MeasurePass(const std::vector<std::string>& frames, const MeasureSettings& settings,
+                                     PassScope scope, MeasureProgress* progress) {
+    return measureFrames(frames, settings, scope, progress, 0);
+}
+
 std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
                                              MeasureProgress* progress) {
-    return measureFrames(frames, settings, progress, 0);
+    return measureFrames(frames, settings, PassScope::Night, progress, 0);
+}
+
+int FillRunState(const std::vector<ReportFrame>& records, const MeasureSettings& settings, int n, TrackingState& state) {
+    state.MeanX = state.MeanY = 0.0;
+    for (int i = 0; i < n && i < int(records.size()); ++i) {
+        const RunFigures& run = records[std::size_t(i)].run;
+        if (run.opened) state.SearchRadius = RunSearchRadius(settings);
+        if (run.stop) return i;
+        if (i == 0) {
+            state.FirstPeakX = run.peakX;
+            state.FirstPeakY = run.peakY;
+        }
+        state.CentroidX[i] = run.cx;
+        state.CentroidY[i] = run.cy;
+        state.FwhmRadius[i] = run.fwhmRadius;
+        state.MeanX += run.cx / n;
+        state.MeanY += run.cy / n;
+    }
+    return -1;
+}
+
+void RunMeasurement(const std::vector<std::string>& frames, const MeasureSettings& settings, TrackingState& state,
+                    MeasureProgress* progress) {
+    if (frames.size() > std::size_t(kMaxFrames)) throw std::invalid_argument("more frames than the tracking state holds");
+    const std::vector<ReportFrame> records = MeasurePass(frames, settings, PassScope::Run, progress);
+    if (const int stop = FillRunState(records, settings, int(frames.size()), state); stop >= 0)
+        std::rethrow_exception(records[std::size_t(stop)].run.stop);
 }
 
 namespace detail {
 std::vector<ReportFrame> MeasureReportFramesInBands(const std::vector<std::string>& frames,
                                                     const MeasureSettings& settings, int bandRows) {
-    return measureFrames(frames, settings, nullptr, std::max(bandRows, 1));
+    return measureFrames(frames, settings, PassScope::Night, nullptr, std::max(bandRows, 1));
 }
 }  // namespace detail
 
