@@ -250,15 +250,39 @@ int Track(const std::vector<std::string>& args) {
         return 2;
     }
     try {
+        TrackingState st;
+        st.FrameCount = int(o.frames.size());
+        // The start command takes the PSF radius as the search radius when it is plausible.
+        if (o.settings.psfRadius > 0 && o.settings.psfRadius < 200) st.SearchRadius = o.settings.psfRadius;
+        // The run stops at the first frame it cannot measure; its message then names that frame.
+        const auto stopped = [&](std::exception_ptr stop, int frame) -> int {
+            try {
+                std::rethrow_exception(stop);
+            } catch (const FrameSizeError& e) {
+                // The report takes frames of any size: for a night of large frames it is the answer.
+                if (o.report && e.kind == FrameSizeError::Kind::TooLarge) {
+                    std::cerr << "nuvak-cli: " << o.frames[std::size_t(std::max(frame, 1) - 1)] << " is " << e.width
+                              << " x " << e.height << ": the report is written; the eight figures take frames up to "
+                              << kTrackMaxSide << " x " << kTrackMaxSide << "\n";
+                    return 0;
+                }
+                if (frame == 0) throw;
+                throw TrackingError(o.frames[std::size_t(frame - 1)] + ": " + e.what());
+            } catch (const TrackingError& e) {
+                if (frame == 0) throw;
+                throw TrackingError(o.frames[std::size_t(frame - 1)] + ": " + e.what());
+            }
+        };
         if (o.report) {
-            // The report measures the same frames with the same settings, on the labels' scale
-            // unless the frames' headers give one and the command gave none. It comes first: a
-            // frame the window's run stops at is only a lost frame to it.
+            // One pass gives the report and the window's figures: the same frames with the same
+            // settings, the report on the labels' scale unless the frames' headers give one and
+            // the command gave none. A frame the window's run stops at is only a lost frame to
+            // the report, which is written first.
             ReportOptions options = o.reportOptions;
             options.arcsecPerPixel = LabelArcsecPerPixel(o.parameters);
             options.scaleSource = "options";
             options.intervalS = ParseInt(o.parameters.interval);
-            const std::vector<ReportFrame> frames = MeasureReportFrames(o.frames, o.settings);
+            const std::vector<ReportFrame> frames = MeasurePass(o.frames, o.settings, PassScope::Night);
             if (!o.scaleGiven)
                 if (const auto scale = FramesScale(frames, ParseReal(o.parameters.multiplier))) {
                     options.arcsecPerPixel = scale->arcsecPerPixel;
@@ -273,28 +297,15 @@ int Track(const std::vector<std::string>& args) {
                           << " frames: the report is written; the eight figures take at most 200 frames\n";
                 return 0;
             }
-        }
-        TrackingState st;
-        st.FrameCount = int(o.frames.size());
-        // The start command takes the PSF radius as the search radius when it is plausible.
-        if (o.settings.psfRadius > 0 && o.settings.psfRadius < 200) st.SearchRadius = o.settings.psfRadius;
-        // The run stops at the first frame it cannot measure; its message then names that frame.
-        FrameReached reached;
-        try {
-            RunMeasurement(o.frames, o.settings, st, &reached);
-        } catch (const FrameSizeError& e) {
-            // The report takes frames of any size: for a night of large frames it is the answer.
-            if (o.report && e.kind == FrameSizeError::Kind::TooLarge) {
-                std::cerr << "nuvak-cli: " << o.frames[std::size_t(std::max(reached.frame, 1) - 1)] << " is " << e.width
-                          << " x " << e.height << ": the report is written; the eight figures take frames up to "
-                          << kTrackMaxSide << " x " << kTrackMaxSide << "\n";
-                return 0;
+            if (const int stop = FillRunState(frames, o.settings, st.FrameCount, st); stop >= 0)
+                return stopped(frames[std::size_t(stop)].run.stop, stop + 1);
+        } else {
+            FrameReached reached;
+            try {
+                RunMeasurement(o.frames, o.settings, st, &reached);
+            } catch (const TrackingError&) {
+                return stopped(std::current_exception(), reached.frame);
             }
-            if (reached.frame == 0) throw;
-            throw TrackingError(o.frames[std::size_t(reached.frame - 1)] + ": " + e.what());
-        } catch (const TrackingError& e) {
-            if (reached.frame == 0) throw;
-            throw TrackingError(o.frames[std::size_t(reached.frame - 1)] + ": " + e.what());
         }
         const ResultLabels labels = RefreshStatistics(st, o.parameters);
         if (o.results) {

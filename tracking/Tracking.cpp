@@ -345,6 +345,7 @@ void TTrack::Button1Click() {
     const platform::FileDialogResult r = platform::ui().openDialog(this, request);
     if (r.accepted) {
         state.clearFrames();
+        records_.clear();
         RefreshStatistics();
         RefreshGraph();
         ListBox1->clear();
@@ -373,6 +374,7 @@ void TTrack::Button2Click() {
     delete ListBox1->takeItem(i);
     delete ListBox2->takeItem(i);
     state.deleteFrame(i);
+    if (std::size_t(i) < records_.size()) records_.erase(records_.begin() + i);
     Label18->setText(QStringLiteral("ファイル数 ") + QString::number(state.FrameCount));
     RefreshStatistics();
     RefreshGraph();
@@ -429,7 +431,11 @@ void TTrack::Button8Click() {
     BarProgress progress(ProgressBar1);
     std::string page;
     if (!platform::RunWithBar<TrackingError, FileError>(this, ProgressBar1, [&] {
-            page = ReportHtml(ComputeReport(MeasureReportFrames(frames, settings, &progress), options));
+            // The run's own records when they cover the list; a night's pass after a run that
+            // stopped.
+            const bool kept = !ownRun && records_.size() == frames.size();
+            page = ReportHtml(ComputeReport(kept ? records_ : MeasurePass(frames, settings, PassScope::Night, &progress),
+                                            options));
         }))
         return;
     ProgressBar1->setValue(0);
@@ -488,15 +494,20 @@ void TTrack::RunMeasurementNow() {
     // Until the run completes, the entries do not all belong to the listed frames.
     state.MeasuredCount = 0;
     tooLargeRun_.reset();
+    records_.clear();
+    std::vector<ReportFrame> records;
     if (!platform::RunWithBar<TrackingError, FileError>(this, ProgressBar1, [&] {
             try {
-                RunMeasurement(frames, settings, state, &progress);
+                records = MeasurePass(frames, settings, PassScope::RunWithReport, &progress);
+                if (const int stop = FillRunState(records, settings, int(frames.size()), state); stop >= 0)
+                    std::rethrow_exception(records[std::size_t(stop)].run.stop);
             } catch (const FrameSizeError& e) {
                 if (e.kind == FrameSizeError::Kind::TooLarge) tooLargeRun_ = settings;
                 throw;
             }
         }))
         return;
+    records_ = std::move(records);
     state.MeasuredCount = state.FrameCount;
     runSettings_ = settings;
     ProgressBar1->setValue(0);

@@ -9,6 +9,7 @@
 
 #include "tracking/graph.h"
 #include "tracking/measure.h"
+#include "tracking/report.h"
 #include "tracking/state.h"
 #include "tracking/statistics.h"
 
@@ -137,6 +138,8 @@ private:
     // The settings of the last run when it stopped at a frame beyond the run's size limit:
     // the report then measures the listed frames itself.
     std::optional<MeasureSettings> tooLargeRun_;
+    // The last completed run's records, one per listed frame: its report needs no second reading.
+    std::vector<ReportFrame> records_;
     TTrackAd* settings_ = nullptr;
     GraphScene lastScene_;
 };

@@ -410,6 +410,47 @@ TEST(ReportFrames, BandsGiveWhatWholeFramesGive) {
     }
 }
 
+// Two stars close together, the fainter one picked: the run's centroid square takes in the
+// brighter one's light, its next search window the brighter one's peak, and from then on it
+// follows that star. The report measures the star the run follows in every frame, and the
+// window's figures from the same pass are those of a run on its own.
+TEST(ReportFrames, ReportAndRunFollowTheSameStar) {
+    test::TempDir dir;
+    std::mt19937 random(3);
+    std::normal_distribution<double> gauss(0, 5);
+    std::vector<std::string> paths;
+    for (int i = 0; i < 4; ++i) {
+        IntArray2D a(100, 100);
+        for (int x = 0; x < 100; ++x)
+            for (int y = 0; y < 100; ++y) {
+                double v = 1000 + gauss(random);
+                for (const auto& [sx, sy, peak] : {std::tuple{50.5, 50.5, 5000.0}, {60.5, 50.5, 6000.0}}) {
+                    const double dx = x + 0.5 - sx - 0.2 * i, dy = y + 0.5 - sy;
+                    v += peak * std::exp(-(dx * dx + dy * dy) / (2 * 1.5 * 1.5));
+                }
+                a[x][y] = int(std::lround(v));
+            }
+        paths.push_back(dir.file(std::to_string(i) + ".fits"));
+        test::WriteBytes(paths.back(), EncodeFits16(a, 100, 100));
+    }
+    MeasureSettings s;
+    s.starSpecified = true;
+    s.starX = s.starY = 50;
+    s.searchRange = 10;
+    const std::vector<ReportFrame> night = MeasureReportFrames(paths, s);
+    TrackingState alone;
+    RunMeasurement(paths, s, alone);
+    for (std::size_t i = 0; i < night.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(night[i].found);
+        EXPECT_NEAR(night[i].x, night[i].run.peakX + 0.5, 1.5) << "the report's star is the run's";
+        EXPECT_EQ(night[i].run.cx, alone.CentroidX[i]);
+        EXPECT_EQ(night[i].run.cy, alone.CentroidY[i]);
+    }
+    EXPECT_EQ(night[0].run.peakX, 50);
+    EXPECT_EQ(night[3].run.peakX, 61) << "the run has gone over to the brighter star";
+}
+
 // A colour camera's mosaic (the filters' gains differ by cell) is measured on 2 x 2 superpixels
 // when BAYERPAT or COLORTYP names a pattern, and reports image pixels all the same.
 TEST(ReportFrames, BayerMosaicsAreMeasuredOnSuperpixels) {
