@@ -7,7 +7,10 @@
 #   given star, noise cut and two darks
 #                           track --star X,Y --noise-cut --dark D1 --dark D2 FRAMES
 #                                                             (target: at most 2.0 x the third)
-# The four run in turn, REPS times (default 7); best and median wall times are printed, and
+#   whole frame, report     track --report R.json FRAMES       (target: at most 1.3 x the first)
+#   given star, report      track --report R.json --star X,Y FRAMES
+#                                                             (target: at most 1.3 x the third)
+# The six run in turn, REPS times (default 7); best and median wall times are printed, and
 # the two ratios of each. The frames (sky noise, a star drifting half a pixel a frame, hot
 # pixels shared with the darks) are written once into a temporary folder.
 # Usage: bench/track_processes.sh BUILD_DIR
@@ -77,21 +80,24 @@ for k in (1, 2):
 EOF
 
 frames=("$dir"/frame*.fits)
-names=("whole frame" "whole frame, noise cut" "given star" "given star, noise cut, 2 darks")
+names=("whole frame" "whole frame, noise cut" "given star" "given star, noise cut, 2 darks" "whole frame, report"
+       "given star, report")
 runs=(
     ""
     "--noise-cut"
     "--star 1000,1200"
     "--star 1000,1200 --noise-cut --dark $dir/dark1.fits --dark $dir/dark2.fits"
+    "--report $dir/r.json"
+    "--report $dir/r.json --star 1000,1200"
 )
-declare -a times=("" "" "" "")
+declare -a times=("" "" "" "" "" "")
 # One run of each first, unmeasured, so that every file is in the page cache.
-for k in 0 1 2 3; do
+for k in 0 1 2 3 4 5; do
     # shellcheck disable=SC2086
     "$cli" track ${runs[$k]} "${frames[@]}" >/dev/null
 done
 for ((rep = 0; rep < reps; ++rep)); do
-    for k in 0 1 2 3; do
+    for k in 0 1 2 3 4 5; do
         start=$EPOCHREALTIME
         # shellcheck disable=SC2086
         "$cli" track ${runs[$k]} "${frames[@]}" >/dev/null
@@ -111,9 +117,11 @@ report() {
         END {
             split(names, label, "|")
             printf "%-34s %10s %10s\n", "track, 50 frames 2048 x 2048", "best s", "median s"
-            for (k = 1; k <= 4; ++k) printf "%-34s %10.3f %10.3f\n", label[k], best[k], med[k]
+            for (k = 1; k <= 6; ++k) printf "%-34s %10.3f %10.3f\n", label[k], best[k], med[k]
             printf "ratio noise cut / whole frame      %10.2f %10.2f   (target <= 1.6)\n", best[2] / best[1], med[2] / med[1]
             printf "ratio star + cut + darks / star    %10.2f %10.2f   (target <= 2.0)\n", best[4] / best[3], med[4] / med[3]
+            printf "ratio report / whole frame         %10.2f %10.2f   (target <= 1.3)\n", best[5] / best[1], med[5] / med[1]
+            printf "ratio report / given star          %10.2f %10.2f   (target <= 1.3)\n", best[6] / best[3], med[6] / med[3]
         }'
 }
 echo "nuvak-cli track processes, $reps repetitions each"

@@ -115,13 +115,10 @@ std::string FormatFixed(double value, int decimals) {
     return out;
 }
 
-ResultLabels RefreshStatistics(TrackingState& s, const TrackingParameters& parameters) {
-    ResultLabels labels;
+ResultFigures ComputeStatistics(TrackingState& s, const TrackingParameters& parameters) {
+    ResultFigures figures;
     const int n = std::clamp(s.FrameCount, 0, kMaxFrames);
-    if (n == 0) {
-        for (int i = 0; i < 8; ++i) labels[i] = kPrefixes[i];
-        return labels;
-    }
+    if (n == 0) return figures;
     // Every text is read and checked before the state changes, so a refusal leaves the
     // previous figures in place.
     const CheckedParameters p = ReadCheckedParameters(parameters);
@@ -178,11 +175,25 @@ ResultLabels RefreshStatistics(TrackingState& s, const TrackingParameters& param
 
     const double values[8] = {s.RmsAll, s.RmsX, s.RmsY, s.PeakToValleyX, s.PeakToValleyY, s.MeanFwhm, s.DriftX, s.DriftY};
     const double factor = parameters.arcsec ? ArcsecPerPixel(s.PixelSize, s.FocalLength) : 1.0;
-    const char* unit = parameters.arcsec ? " 秒角" : " pxls";
-    const char* speedUnit = parameters.arcsec ? " 秒角/min." : " p/min.";
+    figures.measured = true;
+    figures.arcsec = parameters.arcsec;
+    for (int i = 0; i < 8; ++i) figures.values[std::size_t(i)] = values[i] * factor;
+    return figures;
+}
+
+ResultLabels FormatResultLabels(const ResultFigures& figures) {
+    ResultLabels labels;
+    const char* unit = figures.arcsec ? " 秒角" : " pxls";
+    const char* speedUnit = figures.arcsec ? " 秒角/min." : " p/min.";
     for (int i = 0; i < 8; ++i)
-        labels[i] = kPrefixes[i] + FormatFixed(values[i] * factor, 2) + (i < 6 ? unit : speedUnit);
+        labels[std::size_t(i)] = figures.measured ? kPrefixes[i] + FormatFixed(figures.values[std::size_t(i)], 2) +
+                                                        (i < 6 ? unit : speedUnit)
+                                                  : std::string(kPrefixes[i]);
     return labels;
+}
+
+ResultLabels RefreshStatistics(TrackingState& state, const TrackingParameters& parameters) {
+    return FormatResultLabels(ComputeStatistics(state, parameters));
 }
 
 }  // namespace nuvak

@@ -23,9 +23,21 @@ struct TrackingParameters {
 // Texts of Label7 ... Label14: RMS, RMS_X, RMS_Y, PV_X, PV_Y, FWHM, Vx, Vy.
 using ResultLabels = std::array<std::string, 8>;
 
-// Recomputes every statistic into state and returns the label texts. With no frames the
-// labels are their bare prefixes. A parameter out of range throws TrackingError with its
-// message and leaves state as it was; a text that is not a number throws ConversionError.
+// The eight figures of the labels (RMS, RMS_X, RMS_Y, PV_X, PV_Y, FWHM, Vx, Vy) in the
+// labels' units: pixels (per minute), or arc-seconds (per minute) when arcsec is set.
+struct ResultFigures {
+    bool measured = false;  // false with no frames: the labels are their bare prefixes
+    bool arcsec = false;
+    std::array<double, 8> values{};
+};
+
+// Recomputes every statistic into state and returns the labels' figures. A parameter out of
+// range throws TrackingError with its message and leaves state as it was; a text that is not
+// a number throws ConversionError.
+ResultFigures ComputeStatistics(TrackingState& state, const TrackingParameters& parameters);
+// The label texts of the figures, two decimals each.
+ResultLabels FormatResultLabels(const ResultFigures& figures);
+// ComputeStatistics, then FormatResultLabels.
 ResultLabels RefreshStatistics(TrackingState& state, const TrackingParameters& parameters);
 
 // Least-squares line through (k, y[k]), k = 0 ... n - 1.
