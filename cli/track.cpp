@@ -252,8 +252,6 @@ int Track(const std::vector<std::string>& args) {
     try {
         TrackingState st;
         st.FrameCount = int(o.frames.size());
-        // The start command takes the PSF radius as the search radius when it is plausible.
-        if (o.settings.psfRadius > 0 && o.settings.psfRadius < 200) st.SearchRadius = o.settings.psfRadius;
         // The run stops at the first frame it cannot measure; its message then names that frame.
         const auto stopped = [&](std::exception_ptr stop, int frame) -> int {
             try {

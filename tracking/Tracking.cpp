@@ -452,10 +452,6 @@ void TTrack::Button4Click() {
         return;
     }
     state.MeanX = state.MeanY = 0.0;
-    if (settings_) {
-        const int psf = ParseInt(text(settings_->Edit1));
-        if (psf > 0 && psf < 200) state.SearchRadius = psf;
-    }
     if (state.StarPickState == 0) {
         showFirstFramePreview();
     } else {
