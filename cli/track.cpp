@@ -183,30 +183,13 @@ public:
     int frame = 0;
 };
 
-std::string number(double v) {
-    if (!std::isfinite(v)) return "null";
-    char buf[40];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17);
-    return std::string(buf, end);
-}
-
 std::string series(const TrackingState::Series& s, int n) {
-    std::string out = "[";
-    for (int i = 0; i < n; ++i) {
-        if (i) out += ',';
-        out += number(s[i]);
-    }
-    return out + "]";
+    return JsonArray(std::span(s.data(), std::size_t(n)), JsonNumber);
 }
 
 std::string json(const Options& o, const TrackingState& st, const ResultLabels& labels) {
     const int n = st.FrameCount;
-    std::string frames = "[";
-    for (int i = 0; i < n; ++i) {
-        if (i) frames += ',';
-        frames += JsonString(o.frames[i]);
-    }
-    frames += "]";
+    const std::string frames = JsonArray(std::span(o.frames.data(), std::size_t(n)), JsonString);
     JsonObject labelObject;
     const char* names[] = {"Label7", "Label8", "Label9", "Label10", "Label11", "Label12", "Label13", "Label14"};
     for (int i = 0; i < 8; ++i) labelObject.add(names[i], labels[i]);
@@ -218,23 +201,23 @@ std::string json(const Options& o, const TrackingState& st, const ResultLabels& 
         .add("first_peak_x", st.FirstPeakX)
         .add("first_peak_y", st.FirstPeakY)
         .add("search_radius", st.SearchRadius)
-        .addRaw("mean_x", number(st.MeanX))
-        .addRaw("mean_y", number(st.MeanY))
-        .addRaw("mean_fwhm", number(st.MeanFwhm))
+        .add("mean_x", st.MeanX)
+        .add("mean_y", st.MeanY)
+        .add("mean_fwhm", st.MeanFwhm)
         .addRaw("deviation_x", series(st.DeviationX, n))
         .addRaw("deviation_y", series(st.DeviationY, n))
-        .addRaw("rms_all", number(st.RmsAll))
-        .addRaw("rms_x", number(st.RmsX))
-        .addRaw("rms_y", number(st.RmsY))
-        .addRaw("max_dev_x", number(st.MaxDevX))
-        .addRaw("min_dev_x", number(st.MinDevX))
-        .addRaw("max_dev_y", number(st.MaxDevY))
-        .addRaw("min_dev_y", number(st.MinDevY))
-        .addRaw("pv_x", number(st.PeakToValleyX))
-        .addRaw("pv_y", number(st.PeakToValleyY))
-        .addRaw("drift_x", number(st.DriftX))
-        .addRaw("drift_y", number(st.DriftY))
-        .addRaw("arcsec_per_pixel", number(LabelArcsecPerPixel(o.parameters)))
+        .add("rms_all", st.RmsAll)
+        .add("rms_x", st.RmsX)
+        .add("rms_y", st.RmsY)
+        .add("max_dev_x", st.MaxDevX)
+        .add("min_dev_x", st.MinDevX)
+        .add("max_dev_y", st.MaxDevY)
+        .add("min_dev_y", st.MinDevY)
+        .add("pv_x", st.PeakToValleyX)
+        .add("pv_y", st.PeakToValleyY)
+        .add("drift_x", st.DriftX)
+        .add("drift_y", st.DriftY)
+        .add("arcsec_per_pixel", LabelArcsecPerPixel(o.parameters))
         .addRaw("labels", labelObject.str());
     return j.str();
 }

@@ -49,5 +49,10 @@ std::string FormatG6(double v);
 // through printf, which would write a decimal comma under such a locale.
 std::string FormatSignificant(double v, int digits);
 std::string FormatDecimals(double v, int decimals);
+// The value with a fixed number of decimals, rounded half away from zero on the exact value
+// (2.675 -> "2.68"); a value that rounds to zero has no minus sign ("0.00" for -0.0006).
+std::string FormatFixed(double value, int decimals);
+// The shortest text that reads back as the same double (to_chars' round trip).
+std::string FormatShortest(double v);
 
 }  // namespace nuvak

@@ -1,8 +1,12 @@
 #include "core/json.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+
+#include "core/format.h"
 
 namespace nuvak {
 
@@ -55,16 +59,20 @@ std::string JsonString(std::string_view text) {
     return out + "\"";
 }
 
-std::string JsonNumber(double value) {
-    if (!std::isfinite(value)) return "null";
-    char buf[32];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, end);
-}
+std::string JsonNumber(double value) { return std::isfinite(value) ? FormatShortest(value) : "null"; }
 
 void JsonObject::key(std::string_view k) {
+    if (indent_ > 0) {
+        body_ += (body_.empty() ? "\n" : ",\n") + std::string(std::size_t(indent_), ' ') + JsonString(k) + ": ";
+        return;
+    }
     if (!body_.empty()) body_ += ",";
     body_ += JsonString(k) + ":";
+}
+
+std::string JsonObject::str() const {
+    if (indent_ > 0) return "{" + body_ + "\n" + std::string(std::size_t(std::max(indent_ - 2, 0)), ' ') + "}";
+    return "{" + body_ + "}";
 }
 
 JsonObject& JsonObject::add(std::string_view k, std::string_view text) {

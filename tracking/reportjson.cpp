@@ -17,9 +17,7 @@ std::string Optional(const std::optional<double>& value) { return value ? Number
 
 template <class T, class F>
 std::string Array(const std::vector<T>& values, F item) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) out += (i ? ", " : "") + item(values[i]);
-    return out + "]";
+    return JsonArray(values, item, ", ");
 }
 
 std::string FigureJson(const Figure& f) {
@@ -28,98 +26,83 @@ std::string FigureJson(const Figure& f) {
     return out + "}";
 }
 
-// Members of an object, one a line at the given indent.
-class Members {
-public:
-    explicit Members(int indent) : indent_(indent) {}
-    Members& add(std::string_view key, const std::string& json) {
-        body_ += (body_.empty() ? "\n" : ",\n") + std::string(indent_, ' ') + String(key) + ": " + json;
-        return *this;
-    }
-    std::string str() const { return "{" + body_ + "\n" + std::string(indent_ - 2, ' ') + "}"; }
-
-private:
-    int indent_;
-    std::string body_;
-};
-
 }  // namespace
 
 std::string ReportJson(const TrackingReport& report) {
     const auto number = [](double v) { return Number(v); };
     const PeriodicError& pe = report.pe;
-    Members json(2);
-    json.add("time_source", String(report.timeSource))
-        .add("t_s", Array(report.t, number))
-        .add("arcsec_per_pixel", Number(report.arcsecPerPixel))
-        .add("scale_source", String(report.scaleSource))
-        .add("camera_angle_deg", Number(report.cameraAngleDeg))
-        .add("ra_arcsec", Array(report.ra, number))
-        .add("dec_arcsec", Array(report.dec, number))
-        .add("drift_ra", FigureJson(report.driftRa))
-        .add("drift_dec", FigureJson(report.driftDec))
-        .add("rms_ra", FigureJson(report.rmsRa))
-        .add("rms_dec", FigureJson(report.rmsDec))
-        .add("rms_total", FigureJson(report.rmsTotal))
-        .add("pe", Members(4)
-                       .add("period_s", FigureJson(pe.periodS))
-                       .add("amplitude_pp_arcsec", FigureJson(pe.amplitudePpArcsec))
-                       .add("fap", FigureJson(pe.fap))
-                       .add("harmonic", pe.harmonic ? std::to_string(*pe.harmonic) : "null")
-                       .add("worm_period_s", Optional(report.wormPeriodS))
+    JsonObject json(2);
+    json.addRaw("time_source", String(report.timeSource))
+        .addRaw("t_s", Array(report.t, number))
+        .addRaw("arcsec_per_pixel", Number(report.arcsecPerPixel))
+        .addRaw("scale_source", String(report.scaleSource))
+        .addRaw("camera_angle_deg", Number(report.cameraAngleDeg))
+        .addRaw("ra_arcsec", Array(report.ra, number))
+        .addRaw("dec_arcsec", Array(report.dec, number))
+        .addRaw("drift_ra", FigureJson(report.driftRa))
+        .addRaw("drift_dec", FigureJson(report.driftDec))
+        .addRaw("rms_ra", FigureJson(report.rmsRa))
+        .addRaw("rms_dec", FigureJson(report.rmsDec))
+        .addRaw("rms_total", FigureJson(report.rmsTotal))
+        .addRaw("pe", JsonObject(4)
+                       .addRaw("period_s", FigureJson(pe.periodS))
+                       .addRaw("amplitude_pp_arcsec", FigureJson(pe.amplitudePpArcsec))
+                       .addRaw("fap", FigureJson(pe.fap))
+                       .addRaw("harmonic", pe.harmonic ? std::to_string(*pe.harmonic) : "null")
+                       .addRaw("worm_period_s", Optional(report.wormPeriodS))
                        .str())
-        .add("polar_alignment_error_arcmin",
+        .addRaw("polar_alignment_error_arcmin",
              report.polarAlignmentErrorArcmin ? FigureJson(*report.polarAlignmentErrorArcmin) : "null")
-        .add("declination_deg", Optional(report.decDeg))
-        .add("fwhm_px", FigureJson(report.fwhmPx))
-        .add("fwhm_arcsec", FigureJson(report.fwhmArcsec))
-        .add("hfd_px", FigureJson(report.hfdPx))
-        .add("superpixels", report.superpixels ? "true" : "false")
-        .add("centroid_sigma_px", Array(report.centroidSigmaPx, number))
-        .add("noise_limited", report.noiseLimited ? "true" : "false")
-        .add("flags", Array(report.flags, [](const std::vector<std::string>& f) { return Array(f, String); }))
-        .add("lost_reasons", Array(report.lostReasons,
+        .addRaw("declination_deg", Optional(report.decDeg))
+        .addRaw("fwhm_px", FigureJson(report.fwhmPx))
+        .addRaw("fwhm_arcsec", FigureJson(report.fwhmArcsec))
+        .addRaw("hfd_px", FigureJson(report.hfdPx))
+        .addRaw("superpixels", report.superpixels ? "true" : "false")
+        .addRaw("centroid_sigma_px", Array(report.centroidSigmaPx, number))
+        .addRaw("noise_limited", report.noiseLimited ? "true" : "false")
+        .addRaw("flags", Array(report.flags, [](const std::vector<std::string>& f) { return Array(f, String); }))
+        .addRaw("lost_reasons", Array(report.lostReasons,
                                    [](const TrackingReport::LostReason& l) {
                                        return l.reason.empty() ? std::string("null")
                                                                : "{\"reason\": " + String(l.reason) +
                                                                      ", \"message\": " + String(l.message) + "}";
                                    }))
-        .add("used", Array(report.used, [](bool u) { return std::string(u ? "true" : "false"); }))
-        .add("meridian_flips", Array(report.meridianFlips, [](std::size_t i) { return std::to_string(i); }))
-        .add("frames", Array(report.frames, String))
-        .add("notes",
-             Members(4)
-                 .add("fwhm", String("fwhm_px and fwhm_arcsec: full width at half maximum of a circular Gaussian "
+        .addRaw("used", Array(report.used, [](bool u) { return std::string(u ? "true" : "false"); }))
+        .addRaw("meridian_flips", Array(report.meridianFlips, [](std::size_t i) { return std::to_string(i); }))
+        .addRaw("frames", Array(report.frames, String))
+        .addRaw("notes",
+             JsonObject(4)
+                 .addRaw("fwhm", String("fwhm_px and fwhm_arcsec: full width at half maximum of a circular Gaussian "
                                      "fitted to the background-subtracted star, median over the used frames "
                                      "that are not saturated"))
-                 .add("hfd", String("hfd_px: half-flux diameter, median over the same frames"))
-                 .add("superpixels", String("true when the frames are a colour camera's Bayer mosaic (BAYERPAT or "
+                 .addRaw("hfd", String("hfd_px: half-flux diameter, median over the same frames"))
+                 .addRaw("superpixels", String("true when the frames are a colour camera's Bayer mosaic (BAYERPAT or "
                                             "COLORTYP): measured on the sums of its 2 x 2 cells, positions and "
                                             "widths still in image pixels"))
-                 .add("window_fwhm", String("the tracking window's FWHM label is another figure: the radius of a "
+                 .addRaw("window_fwhm", String("the tracking window's FWHM label is another figure: the radius of a "
                                             "disc with the area of the pixels above half the peak"))
-                 .add("time_source", String("where t_s comes from: DATE-AVG (mid-exposure), DATE-OBS (with "
+                 .addRaw("time_source", String("where t_s comes from: DATE-AVG (mid-exposure), DATE-OBS (with "
                                             "TIME-OBS when it holds the date alone), MJD-OBS or JD (the start, "
                                             "plus half of EXPTIME or EXPOSURE), MJD-AVG (mid-exposure), the first "
                                             "of these that every readable frame has; else interval (frame number "
                                             "times the interval)"))
-                 .add("scale_source", String("where arcsec_per_pixel comes from: FOCALLEN+XPIXSZ or "
+                 .addRaw("scale_source", String("where arcsec_per_pixel comes from: FOCALLEN+XPIXSZ or "
                                              "FOCALLEN+PIXSIZE1*XBINNING (the frames' headers, when neither "
                                              "--focal nor --pixel is given), options (the command's focal length "
                                              "and pixel size or their defaults) or window (the tracking window's "
                                              "fields)"))
-                 .add("flags", String("per frame: saturated; lost; time_backwards or time_repeated (its time "
+                 .addRaw("flags", String("per frame: saturated; lost; time_backwards or time_repeated (its time "
                                       "is earlier than or equal to the frame's before it: kept in list order, "
                                       "left out of every figure); meridian_flip (the first frame after a change "
                                       "of PIERSIDE)"))
-                 .add("meridian_flips", String("the indices (from 0) of the frames flagged meridian_flip; from "
+                 .addRaw("meridian_flips", String("the indices (from 0) of the frames flagged meridian_flip; from "
                                                "each to the next the image axes are turned by 180 degrees, each "
                                                "such part has its own intercept and all share the drift slopes, "
                                                "and ra_arcsec and dec_arcsec are moved onto the first part's lines"))
-                 .add("lost_reasons", String("per frame, why a frame flagged lost was left out: unreadable, "
+                 .addRaw("lost_reasons", String("per frame, why a frame flagged lost was left out: unreadable, "
                                              "other_size (than the first frame or the darks), no_star "
                                              "or jump; null for the frames not lost"))
-                 .add("drift", String("drift_ra and drift_dec: slope of the least-squares line, arc-seconds per "
+                 .addRaw("drift", String("drift_ra and drift_dec: slope of the least-squares line, arc-seconds per "
                                       "minute; ci95 holds the periodic error's share of the slope"))
                  .str());
     return json.str() + "\n";

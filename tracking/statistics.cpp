@@ -82,38 +82,6 @@ double LabelArcsecPerPixel(double pixelSize, double focalLength, double multipli
     return ArcsecPerPixel(pixelSize, focalLength);
 }
 
-std::string FormatFixed(double value, int decimals) {
-    decimals = std::clamp(decimals, 0, 15);
-    double scale = 1;
-    for (int i = 0; i < decimals; ++i) scale *= 10;  // exact: powers of ten up to 1e22 are doubles
-    const double a = std::fabs(value);
-    const double scaled = a * scale;
-    char buf[400];
-    if (!std::isfinite(value) || !(scaled < 0x1p51)) {
-        // Out of the range where the rounding below is exact; no fraction is visible there anyway.
-        const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-        return ec == std::errc() ? std::string(buf, end) : std::string("0");
-    }
-    // r = floor(a * scale + 0.5) for the exact product: the rounded product may sit on the other
-    // side of a half (2.675 is stored below 2.675 but 2.675 * 100 rounds to 267.5), so the
-    // candidate is corrected with fused multiply-adds, whose single rounding keeps the sign of
-    // a * scale - (r +- 0.5) exact.
-    double r = std::floor(scaled + 0.5);
-    while (r > 0 && std::fma(a, scale, -(r - 0.5)) < 0) r -= 1;
-    while (std::fma(a, scale, -(r + 0.5)) >= 0) r += 1;
-
-    const auto units = static_cast<std::uint64_t>(r);
-    std::uint64_t unitScale = 1;
-    for (int i = 0; i < decimals; ++i) unitScale *= 10;
-    std::string out = value < 0 && units != 0 ? "-" : "";
-    out += std::to_string(units / unitScale);
-    if (decimals > 0) {
-        std::string fraction = std::to_string(units % unitScale);
-        out += '.';
-        out += std::string(decimals - fraction.size(), '0') + fraction;
-    }
-    return out;
-}
 
 ResultFigures ComputeStatistics(TrackingState& s, const TrackingParameters& parameters) {
     ResultFigures figures;

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "core/format.h"
 #include "tracking/state.h"
 
 namespace nuvak {
@@ -53,8 +54,5 @@ double LabelArcsecPerPixel(const TrackingParameters& parameters);
 // The same rule for a focal length in millimetres, a pixel size in micrometres and a multiplier.
 double LabelArcsecPerPixel(double pixelSize, double focalLength, double multiplier);
 
-// The value with a fixed number of decimals, rounded half away from zero; a value that
-// rounds to zero has no minus sign ("0.00" for -0.0006).
-std::string FormatFixed(double value, int decimals);
 
 }  // namespace nuvak

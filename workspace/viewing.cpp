@@ -1,5 +1,7 @@
 #include "workspace/viewing.h"
 
+#include "core/format.h"
+
 #include <algorithm>
 #include <cmath>
 #include <charconv>
@@ -19,9 +21,7 @@ std::optional<double> ZoomOut(double z) {
 
 std::string ZoomPercentText(double z) {
     // One decimal, locale-independent (a decimal comma must not appear).
-    char buf[64];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf - 1, z * 100, std::chars_format::fixed, 1);
-    return std::string(buf, end) + "%";
+    return FormatDecimals(z * 100, 1) + "%";
 }
 
 int SteppedUpperLevel(int hi, int lo, bool raise) {
