@@ -17,6 +17,7 @@
 
 #include "core/error.h"
 #include "core/fitsgeneral.h"
+#include "core/fitscards.h"
 #include "core/format.h"
 #include "resources/messages.h"
 
@@ -35,14 +36,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// The value of a card: after "=" in column 9, up to a comment's "/", without blanks.
-// Fixed-format writers right-align it to column 30; free-format ones put it anywhere.
-std::string_view valueField(std::string_view card) {
-    if (card.size() < 9 || card[8] != '=') return {};
-    std::string_view v = card.substr(9);
-    if (const auto slash = v.find('/'); slash != std::string_view::npos) v = v.substr(0, slash);
-    return trim(v);
-}
 
 long long parseWhole(std::string_view value, std::string_view keyword, const std::string& name) {
     std::string_view digits = value;
@@ -99,7 +92,7 @@ bool textLike(std::string_view s) {
 }
 
 // A FITS file opens with the card SIMPLE = T.
-bool simpleTrue(std::string_view card) { return card.substr(0, 9) == "SIMPLE  =" && valueField(card).starts_with('T'); }
+bool simpleTrue(std::string_view card) { return card.substr(0, 9) == "SIMPLE  =" && FitsValueField(card).starts_with('T'); }
 
 // Why a first card that is not a FITS card of printable ASCII is refused: a text file (a
 // note or a table named .fits) does not open with SIMPLE = T; anything else is binary.
@@ -260,13 +253,13 @@ FitsHeader ReadFitsHeader(ByteSource& source, std::ostream* diag) {
         const std::string_view card(h.cardText.data() + i * kFitsCardBytes, kFitsCardBytes);
         const std::string_view key = card.substr(0, 8);
         if (key == "NAXIS1  " && !naxis1) {
-            naxis1 = parseWhole(valueField(card), key, name);
+            naxis1 = parseWhole(FitsValueField(card), key, name);
         } else if (key == "NAXIS2  " && !naxis2) {
-            naxis2 = parseWhole(valueField(card), key, name);
+            naxis2 = parseWhole(FitsValueField(card), key, name);
         } else if (key == "BITPIX  " && !bitpix) {
-            bitpix = parseWhole(valueField(card), key, name);
+            bitpix = parseWhole(FitsValueField(card), key, name);
         } else if (key == "BZERO   " && !bzero) {
-            const std::string_view v = valueField(card);
+            const std::string_view v = FitsValueField(card);
             bzero = zeroOffset(parseRealPrefix(v, true), v, name);
         }
     }

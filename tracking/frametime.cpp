@@ -177,43 +177,6 @@ std::optional<double> declination(std::string_view s) {
 
 }  // namespace
 
-std::optional<std::string> HeaderValue(std::string_view cards, std::string_view keyword) {
-    if (keyword.size() > 8) return std::nullopt;
-    std::string key(keyword);
-    key.resize(8, ' ');
-    for (std::size_t at = 0; at + 8 <= cards.size(); at += kFitsCardBytes) {
-        const std::string_view card = cards.substr(at, kFitsCardBytes);
-        if (card.substr(0, 8) == "END     ") break;
-        if (card.substr(0, 8) != key) continue;
-        // The value indicator "= " in columns 9 and 10; a card without one holds no value.
-        if (card.size() < 10 || card.substr(8, 2) != "= ") return std::nullopt;
-        const std::string_view field = card.substr(10);
-        const auto start = field.find_first_not_of(' ');
-        if (start == std::string_view::npos) return std::nullopt;
-        if (field[start] == '\'') {
-            // A string: '' inside stands for one quote; trailing blanks are not significant.
-            std::string text;
-            std::size_t k = start + 1;
-            for (;; ++k) {
-                if (k >= field.size()) return std::nullopt;  // no closing quote
-                if (field[k] != '\'') {
-                    text += field[k];
-                } else if (k + 1 < field.size() && field[k + 1] == '\'') {
-                    text += '\'';
-                    ++k;
-                } else {
-                    break;
-                }
-            }
-            text.erase(text.find_last_not_of(' ') + 1);
-            return text;
-        }
-        const std::string_view value = trimmed(field.substr(0, field.find('/')));
-        if (value.empty()) return std::nullopt;
-        return std::string(value);
-    }
-    return std::nullopt;
-}
 
 std::optional<double> ParseIsoDateTime(std::string_view text) {
     text = trimmed(text);

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/fitscards.h"
 #include "tracking/measure.h"
 #include "tracking/statistics.h"
 
@@ -142,9 +143,6 @@ std::vector<std::size_t> MeridianFlips(const std::vector<ReportFrame>& frames);
 // or a date alone at midnight); nothing when the text is not one.
 std::optional<double> ParseIsoDateTime(std::string_view text);
 
-// A header card's value: the text of a string value (quotes and trailing blanks removed) or
-// the number's text; nothing when the keyword is missing.
-std::optional<std::string> HeaderValue(std::string_view cards, std::string_view keyword);
 
 // The declination in degrees, the mean of every frame's OBJCTDEC, else its DEC ("+45 30 00",
 // "45:30:00" or "45.5"); nothing when a frame whose header was read lacks both or its value
