@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "core/arrays.h"
+#include "core/blooming.h"
 #include "core/fits.h"
 #include "core/format.h"
-#include "imageops/blooming.h"
 #include "resources/messages.h"
 #include "rgbcomp/alignment.h"
 #include "rgbcomp/calibration.h"
