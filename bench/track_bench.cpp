@@ -30,9 +30,9 @@
 
 #include "core/fileio.h"
 #include "core/fits.h"
+#include "core/hotpixels.h"
 #include "core/samples.h"
 #include "core/simd.h"
-#include "rgbcomp/hotpixels.h"
 #include "tracking/measure.h"
 #include "tracking/report.h"
 

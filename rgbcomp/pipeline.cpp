@@ -15,11 +15,11 @@
 #include "core/blooming.h"
 #include "core/fits.h"
 #include "core/format.h"
+#include "core/hotpixels.h"
 #include "resources/messages.h"
 #include "rgbcomp/alignment.h"
 #include "rgbcomp/calibration.h"
 #include "rgbcomp/colour.h"
-#include "rgbcomp/hotpixels.h"
 
 namespace nuvak {
 

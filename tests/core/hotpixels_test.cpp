@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/hotpixels.h"
 #include "core/simd.h"
-#include "rgbcomp/hotpixels.h"
 
 namespace nuvak {
 namespace {

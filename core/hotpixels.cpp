@@ -1,4 +1,4 @@
-#include "rgbcomp/hotpixels.h"
+#include "core/hotpixels.h"
 
 #include <algorithm>
 #include <cstdint>
