@@ -105,9 +105,9 @@ NUVAK_TARGET_AVX2 void AddQuotientsWide(const std::int32_t* src, double n, doubl
     }
     for (; y < rows; ++y) acc[y] += double(src[y]) / n;
 }
-#endif
 
 bool Wide() { return simd::Use(simd::Path::Avx2); }
+#endif
 
 // acc[y] += src[y] / n over n rows.
 void AddQuotients(const std::int32_t* src, int n, double* acc, int rows) {
