@@ -30,8 +30,9 @@
 
 #include "core/fileio.h"
 #include "core/fits.h"
+#include "core/hotpixels.h"
 #include "core/samples.h"
-#include "rgbcomp/hotpixels.h"
+#include "core/simd.h"
 #include "tracking/measure.h"
 #include "tracking/report.h"
 
@@ -167,19 +168,18 @@ void noiseCut(benchmark::State& state, double ratio) {
     });
 }
 
-void noiseCutOn(benchmark::State& state, nuvak::detail::HotPixelPath path) {
-    if (!nuvak::detail::HotPixelPathAvailable(path)) {
+void noiseCutOn(benchmark::State& state, nuvak::simd::Path path) {
+    if (path > nuvak::simd::Widest()) {
         state.SkipWithError("not available on this processor");
         return;
     }
-    noiseCut(state, [&](const nuvak::IntArray2D& p, nuvak::IntArray2D& c) {
-        nuvak::detail::RemoveHotPixelsRowsOn(path, 2.0, kSide, kSide, p, c, 0, kSide);
-    });
+    const nuvak::simd::Narrow only(path);
+    noiseCut(state, 2.0);
 }
 
 void NoiseCutRatioTwo(benchmark::State& state) { noiseCut(state, 2.0); }
-void NoiseCutEightLanes(benchmark::State& state) { noiseCutOn(state, nuvak::detail::HotPixelPath::EightLanes); }
-void NoiseCutPortable(benchmark::State& state) { noiseCutOn(state, nuvak::detail::HotPixelPath::Portable); }
+void NoiseCutEightLanes(benchmark::State& state) { noiseCutOn(state, nuvak::simd::Path::Sse2); }
+void NoiseCutPortable(benchmark::State& state) { noiseCutOn(state, nuvak::simd::Path::Portable); }
 void NoiseCutPlain(benchmark::State& state) { noiseCut(state, std::nextafter(2.0, 3.0)); }
 
 BENCHMARK(ReadFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);

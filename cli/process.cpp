@@ -7,11 +7,11 @@
 #include <optional>
 
 #include "cli/failure.h"
+#include "core/blooming.h"
 #include "core/error.h"
 #include "core/format.h"
 #include "core/open.h"
 #include "core/progress.h"
-#include "imageops/blooming.h"
 #include "imageops/corrections.h"
 #include "imageops/filters.h"
 #include "imageops/geometry.h"

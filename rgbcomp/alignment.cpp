@@ -6,7 +6,9 @@
 #include <utility>
 #include <vector>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include "core/simd.h"
+
+#if NUVAK_SIMD_AVX2
 #include <immintrin.h>
 #endif
 
@@ -356,8 +358,7 @@ void DepositScaledPlain(double fx, const ScaledRows& r, const std::int32_t* src,
         }
 }
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define NUVAK_SPLAT_AVX2 1
+#if NUVAK_SIMD_AVX2
 // Four sources at a time, compiled for AVX2 whatever the build targets and run only where
 // the processor has it: lane by lane the operations of Shares and Tally::add.
 
@@ -367,11 +368,11 @@ struct WideTally {
     __m128i lo, hi;
 };
 
-__attribute__((target("avx2"))) inline WideTally StartTally() {
+NUVAK_TARGET_AVX2 inline WideTally StartTally() {
     return {_mm256_setzero_pd(), _mm_setzero_si128(), _mm_setzero_si128()};
 }
 
-__attribute__((target("avx2"))) inline void EndTally(const WideTally& w, Tally& t) {
+NUVAK_TARGET_AVX2 inline void EndTally(const WideTally& w, Tally& t) {
     alignas(32) double f[4];
     alignas(16) std::int32_t lo[4], hi[4];
     _mm256_store_pd(f, w.frac);
@@ -386,7 +387,7 @@ __attribute__((target("avx2"))) inline void EndTally(const WideTally& w, Tally& 
 }
 
 // Four source values as doubles, tallied.
-__attribute__((target("avx2"))) inline __m256d Sources(const std::int32_t* src, WideTally& w) {
+NUVAK_TARGET_AVX2 inline __m256d Sources(const std::int32_t* src, WideTally& w) {
     const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
     w.lo = _mm_min_epi32(w.lo, p);
     w.hi = _mm_max_epi32(w.hi, p);
@@ -395,8 +396,7 @@ __attribute__((target("avx2"))) inline __m256d Sources(const std::int32_t* src, 
 
 // The shares of four sources at fractions (fx, fy) truncated (whole numbers, as doubles),
 // their fractions tallied.
-__attribute__((target("avx2"))) inline void WholeFour(__m256d fx, __m256d fy, __m256d p, __m256d (&t)[4],
-                                                      WideTally& w) {
+NUVAK_TARGET_AVX2 inline void WholeFour(__m256d fx, __m256d fy, __m256d p, __m256d (&t)[4], WideTally& w) {
     const __m256d one = _mm256_set1_pd(1);
     const __m256d gx = _mm256_sub_pd(one, fx), gy = _mm256_sub_pd(one, fy);
     const __m256d s[4] = {_mm256_mul_pd(_mm256_mul_pd(gx, gy), p), _mm256_mul_pd(_mm256_mul_pd(fx, gy), p),
@@ -410,11 +410,11 @@ __attribute__((target("avx2"))) inline void WholeFour(__m256d fx, __m256d fy, __
 }
 
 // Lane 3 of c, then lanes 0 ... 2 of t.
-__attribute__((target("avx2"))) inline __m256d AfterLast(__m256d c, __m256d t) {
+NUVAK_TARGET_AVX2 inline __m256d AfterLast(__m256d c, __m256d t) {
     return _mm256_shuffle_pd(_mm256_permute2f128_pd(c, t, 0x21), t, 0x5);
 }
 
-__attribute__((target("avx2"))) inline std::int32_t LastLane(__m256d c) {
+NUVAK_TARGET_AVX2 inline std::int32_t LastLane(__m256d c) {
     return static_cast<std::int32_t>(_mm_cvtsd_f64(_mm_unpackhi_pd(_mm256_extractf128_pd(c, 1), _mm256_extractf128_pd(c, 1))));
 }
 
@@ -423,8 +423,8 @@ __attribute__((target("avx2"))) inline std::int32_t LastLane(__m256d c) {
 // shares t2, t3 one row further down. The bottom shares of the last source of the block
 // before (c2, c3, lane 3) join; those of this block become the new ones. The sums of two
 // whole numbers are exact in doubles, and converted once.
-__attribute__((target("avx2"))) inline void AddFour(std::int32_t* qa, std::int32_t* qb, const __m256d (&t)[4],
-                                                    __m256d& c2, __m256d& c3) {
+NUVAK_TARGET_AVX2 inline void AddFour(std::int32_t* qa, std::int32_t* qb, const __m256d (&t)[4],
+                                      __m256d& c2, __m256d& c3) {
     const __m128i a = _mm256_cvttpd_epi32(_mm256_add_pd(t[0], AfterLast(c2, t[2])));
     const __m128i b = _mm256_cvttpd_epi32(_mm256_add_pd(t[1], AfterLast(c3, t[3])));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(qa), _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(qa)), a));
@@ -435,8 +435,8 @@ __attribute__((target("avx2"))) inline void AddFour(std::int32_t* qa, std::int32
 
 // A scaled source column of target column xi >= 2 and fraction fx, its interior runs added
 // straight into q four sources at a time, the last few of a run one by one.
-__attribute__((target("avx2"))) void DepositScaledWide(double fx, const ScaledRows& r, const std::int32_t* src,
-                                                       std::int32_t* qa, std::int32_t* qb, Tally& t) {
+NUVAK_TARGET_AVX2 void DepositScaledWide(double fx, const ScaledRows& r, const std::int32_t* src,
+                                         std::int32_t* qa, std::int32_t* qb, Tally& t) {
     const __m256d fx4 = _mm256_set1_pd(fx);
     WideTally w = StartTally();
     for (const ScaledRows::Run& run : r.runs) {
@@ -464,8 +464,8 @@ __attribute__((target("avx2"))) void DepositScaledWide(double fx, const ScaledRo
 // added straight into q four at a time while every source of a block lies there (u in
 // x ... x + 1, v in j + d ... j + d + 1: then trunc(u) = x, trunc(v) = j + d, and u - x,
 // v - (j + d) are the fractions, exact). Returns the first source not added.
-__attribute__((target("avx2"))) int DepositRunWide(const ColumnPlace& at, const std::int32_t* src, int j0, int j1,
-                                                   int x, int d, IntArray2D& q, Tally& t) {
+NUVAK_TARGET_AVX2 int DepositRunWide(const ColumnPlace& at, const std::int32_t* src, int j0, int j1,
+                                     int x, int d, IntArray2D& q, Tally& t) {
     const __m256d ua = _mm256_set1_pd(at.ua), uc = _mm256_set1_pd(at.uc);
     const __m256d va = _mm256_set1_pd(at.va), vc = _mm256_set1_pd(at.vc);
     const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1), four = _mm256_set1_pd(4);
@@ -494,31 +494,19 @@ __attribute__((target("avx2"))) int DepositRunWide(const ColumnPlace& at, const 
 }
 #endif
 
-bool g_wideSplat = true;
-
-bool WideSplat() {
-#if NUVAK_SPLAT_AVX2
-    static const bool avx2 = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return avx2 && g_wideSplat;
-#else
-    return false;
-#endif
-}
+bool WideSplat() { return simd::Use(simd::Path::Avx2); }
 
 // A column of q clamped to 0 ... 65535.
 [[gnu::always_inline]] inline void ClampBody(std::int32_t* col, int h) {
     for (int y = 0; y < h; ++y) col[y] = std::clamp(col[y], 0, 65535);
 }
 
-#if NUVAK_SPLAT_AVX2
-__attribute__((target("avx2"))) void ClampColumnWide(std::int32_t* col, int h) { ClampBody(col, h); }
+#if NUVAK_SIMD_AVX2
+NUVAK_TARGET_AVX2 void ClampColumnWide(std::int32_t* col, int h) { ClampBody(col, h); }
 #endif
 
 void ClampColumn(bool wide, std::int32_t* col, int h) {
-#if NUVAK_SPLAT_AVX2
+#if NUVAK_SIMD_AVX2
     if (wide) return ClampColumnWide(col, h);
 #endif
     (void)wide;
@@ -572,7 +560,7 @@ bool SplatWhole(int w, int h, const IntArray2D& a, IntArray2D& q, double sources
             if (!(u > -1 && u < b.right)) continue;
             const int xi = static_cast<int>(u);
             if (xi >= 2) {
-#if NUVAK_SPLAT_AVX2
+#if NUVAK_SIMD_AVX2
                 if (wide)
                     DepositScaledWide(u - xi, *rows, src, q[xi], q[xi + 1], t);
                 else
@@ -593,7 +581,7 @@ bool SplatWhole(int w, int h, const IntArray2D& a, IntArray2D& q, double sources
             }
         };
         edge(0, j0);
-#if NUVAK_SPLAT_AVX2
+#if NUVAK_SIMD_AVX2
         // Runs of sources on one target column with target rows one apart, four sources at a
         // time; the sources of a block where a run ends one by one.
         if (wide) {
@@ -615,8 +603,6 @@ bool SplatWhole(int w, int h, const IntArray2D& a, IntArray2D& q, double sources
 }
 
 }  // namespace
-
-void UseWideSplat(bool on) { g_wideSplat = on; }
 
 void ScaleFrame(double k, int w, int h, IntArray2D& a, IntArray2D* q) {
     if (k != 1.0) {

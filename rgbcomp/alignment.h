@@ -67,10 +67,9 @@ namespace detail {
 void ScaleFrame(double k, int w, int h, IntArray2D& a, IntArray2D* q = nullptr);
 // bounded: a holds only 0 ... 65535 (as every scaled frame does), which spares the check of
 // its range.
+// Both work out their shares in AVX2 lanes where core/simd.h allows them, else in portable
+// lanes, with the same results.
 void RotateFrame(double theta, int w, int h, IntArray2D& a, IntArray2D* q = nullptr, bool bounded = false);
-// Whether ScaleFrame and RotateFrame may work out their shares in AVX2 lanes where the
-// processor has them (the default); off, the portable lanes serve, with the same results.
-void UseWideSplat(bool on);
 }  // namespace detail
 
 }  // namespace nuvak

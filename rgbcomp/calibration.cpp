@@ -10,10 +10,10 @@
 #include "core/fits.h"
 #include "core/fitsgeneral.h"
 #include "core/format.h"
+#include "core/simd.h"
 #include "resources/messages.h"
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define NUVAK_CALIBRATION_AVX2 1
+#if NUVAK_SIMD_AVX2
 #include <immintrin.h>
 #endif
 
@@ -57,13 +57,13 @@ void CalibratePass(const IntArray2D* dark, const DoubleArray2D* levels, int w, i
                                         Turn ? out[w - 1 - x] + (h - 1) : out[x], 0, h);
 }
 
-#if NUVAK_CALIBRATION_AVX2
+#if NUVAK_SIMD_AVX2
 // The same passes four pixels at a time, compiled for AVX2 whatever the build targets and run
 // only where the processor has it: each lane the operations of CalibratePass (the division
 // is exact per lane, the clamp of TruncInt is a minimum and maximum of finite values).
 template <bool Dark, bool Flat, bool Turn>
-__attribute__((target("avx2"))) void CalibratePassWide(const IntArray2D* dark, const DoubleArray2D* levels, int w,
-                                                       int h, const IntArray2D& frame, IntArray2D& out) {
+NUVAK_TARGET_AVX2 void CalibratePassWide(const IntArray2D* dark, const DoubleArray2D* levels, int w, int h,
+                                         const IntArray2D& frame, IntArray2D& out) {
     const __m256d lo = _mm256_set1_pd(double(std::numeric_limits<std::int32_t>::min()));
     const __m256d hi = _mm256_set1_pd(double(std::numeric_limits<std::int32_t>::max()));
     const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0);
@@ -96,7 +96,7 @@ __attribute__((target("avx2"))) void CalibratePassWide(const IntArray2D* dark, c
 }
 
 // acc[y] += src[y] / n over n rows, four at a time.
-__attribute__((target("avx2"))) void AddQuotientsWide(const std::int32_t* src, double n, double* acc, int rows) {
+NUVAK_TARGET_AVX2 void AddQuotientsWide(const std::int32_t* src, double n, double* acc, int rows) {
     const __m256d divisor = _mm256_set1_pd(n);
     int y = 0;
     for (; y + 4 <= rows; y += 4) {
@@ -105,23 +105,13 @@ __attribute__((target("avx2"))) void AddQuotientsWide(const std::int32_t* src, d
     }
     for (; y < rows; ++y) acc[y] += double(src[y]) / n;
 }
-#endif
 
-bool Wide() {
-#if NUVAK_CALIBRATION_AVX2
-    static const bool avx2 = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return avx2;
-#else
-    return false;
+bool Wide() { return simd::Use(simd::Path::Avx2); }
 #endif
-}
 
 // acc[y] += src[y] / n over n rows.
 void AddQuotients(const std::int32_t* src, int n, double* acc, int rows) {
-#if NUVAK_CALIBRATION_AVX2
+#if NUVAK_SIMD_AVX2
     if (Wide()) return AddQuotientsWide(src, n, acc, rows);
 #endif
     for (int y = 0; y < rows; ++y) acc[y] += double(src[y]) / n;
@@ -130,7 +120,7 @@ void AddQuotients(const std::int32_t* src, int n, double* acc, int rows) {
 template <bool Dark, bool Flat, bool Turn>
 void CalibrateAny(const IntArray2D* dark, const DoubleArray2D* levels, int w, int h, const IntArray2D& frame,
                   IntArray2D& out) {
-#if NUVAK_CALIBRATION_AVX2
+#if NUVAK_SIMD_AVX2
     if (Wide()) return CalibratePassWide<Dark, Flat, Turn>(dark, levels, w, h, frame, out);
 #endif
     CalibratePass<Dark, Flat, Turn>(dark, levels, w, h, frame, out);
@@ -180,12 +170,12 @@ bool HasLongRunPlain(std::int32_t t, int l, int w, int h, const IntArray2D& c) {
     return false;
 }
 
-#if NUVAK_CALIBRATION_AVX2
+#if NUVAK_SIMD_AVX2
 // The same search on bit masks of 64 rows (bit k: row base + k at or above t): a run inside
 // a word shows as a bit left set after l shifted ands, a run across words as the ones at the
 // top of the words before plus those at the bottom of this one. For 0 <= l and t above the
 // smallest value (t - 1 is then below t).
-__attribute__((target("avx2"))) bool HasLongRunWide(std::int32_t t, int l, int w, int h, const IntArray2D& c) {
+NUVAK_TARGET_AVX2 bool HasLongRunWide(std::int32_t t, int l, int w, int h, const IntArray2D& c) {
     const __m256i below = _mm256_set1_epi32(t - 1);
     for (int x = 0; x < w; ++x) {
         const std::int32_t* col = c[x];
@@ -217,7 +207,7 @@ __attribute__((target("avx2"))) bool HasLongRunWide(std::int32_t t, int l, int w
 }  // namespace
 
 bool HasLongRun(std::int32_t t, int l, int w, int h, const IntArray2D& c) {
-#if NUVAK_CALIBRATION_AVX2
+#if NUVAK_SIMD_AVX2
     if (Wide() && l >= 0 && t > std::numeric_limits<std::int32_t>::min()) return HasLongRunWide(t, l, w, h, c);
 #endif
     return HasLongRunPlain(t, l, w, h, c);

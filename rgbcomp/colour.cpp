@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "imageops/blooming.h"
+#include "core/blooming.h"
 
 namespace nuvak {
 

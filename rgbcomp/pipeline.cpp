@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "core/arrays.h"
+#include "core/blooming.h"
 #include "core/fits.h"
 #include "core/format.h"
-#include "imageops/blooming.h"
+#include "core/hotpixels.h"
 #include "resources/messages.h"
 #include "rgbcomp/alignment.h"
 #include "rgbcomp/calibration.h"
 #include "rgbcomp/colour.h"
-#include "rgbcomp/hotpixels.h"
 
 namespace nuvak {
 

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "tracking/graph.h"
+#include "core/graph.h"
 
 class QLabel;
 class QLineEdit;

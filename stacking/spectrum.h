@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/graph.h"
 #include "core/raster.h"
-#include "tracking/graph.h"
 
 namespace nuvak {
 

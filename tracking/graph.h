@@ -2,11 +2,9 @@
 // The tracking graph as a list of drawing steps on a 360 x 300 canvas, so that the window
 // paints it and tests can check every coordinate without a screen.
 
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <vector>
 
+#include "core/graph.h"
 #include "tracking/statistics.h"
 
 namespace nuvak {
@@ -20,22 +18,6 @@ struct GraphOptions {
     bool rms = false;                 // CheckBox3
     bool peakToValley = false;        // CheckBox6
     bool arcsec = false;              // RadioButton4
-};
-
-// One drawing step. Colours are 0xRRGGBB.
-struct GraphItem {
-    enum class Type { Fill, Line, Text, Ellipse } type = Type::Line;
-    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;   // Line: from (x1, y1) up to (x2, y2); Fill and Ellipse: box
-    std::uint32_t colour = 0;
-    int penWidth = 1;
-    bool dashed = false;
-    std::uint32_t fill = 0;               // Ellipse: brush colour
-    std::string text;                     // Text: at (x1, y1), its top-left corner
-};
-
-struct GraphScene {
-    std::vector<GraphItem> items;
-    std::optional<std::string> message;   // a parameter check failed: show it; the scene is the background
 };
 
 inline constexpr int kGraphWidth = 360;

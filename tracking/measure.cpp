@@ -19,8 +19,8 @@
 #include "core/fits.h"
 #include "core/fitsgeneral.h"
 #include "core/format.h"
+#include "core/hotpixels.h"
 #include "resources/messages.h"
-#include "rgbcomp/hotpixels.h"
 
 namespace nuvak {
 

@@ -20,6 +20,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/blooming.h"
 #include "core/display.h"
 #include "core/error.h"
 #include "core/format.h"
@@ -28,7 +29,6 @@
 #include "imageops/Comacorrect1.h"
 #include "imageops/Gamma1.h"
 #include "imageops/Gmcpanel1.h"
-#include "imageops/blooming.h"
 #include "imageops/corrections.h"
 #include "imageops/filters.h"
 #include "imageops/geometry.h"

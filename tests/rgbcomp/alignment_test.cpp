@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <random>
 
+#include "core/simd.h"
 #include "rgbcomp/alignment.h"
 
 namespace nuvak {
@@ -157,8 +158,8 @@ TEST(ScaleFrame, ResamplingMatchesTheArrayRoutines) {
         for (const Row& r : rows) {
             IntArray2D plain = copy();
             r.rotate ? RotateArray2D(r.by, z.w, z.h, plain) : ScaleArray2D(r.by, z.w, z.h, plain);
-            for (bool wide : {true, false}) {
-                detail::UseWideSplat(wide);
+            for (const simd::Path path : simd::Available()) {
+                const simd::Narrow only(path);
                 IntArray2D mine = copy(), scratch(z.w, z.h);
                 if (r.rotate) {
                     detail::RotateFrame(r.by, z.w, z.h, mine, &scratch, z.lo == 0);
@@ -168,11 +169,10 @@ TEST(ScaleFrame, ResamplingMatchesTheArrayRoutines) {
                 for (int x = 0; x < z.w; ++x)
                     for (int y = 0; y < z.h; ++y)
                         ASSERT_EQ(mine[x][y], plain[x][y]) << z.w << "x" << z.h << " " << r.rotate << " " << r.by
-                                                           << " wide " << wide << " at " << x << "," << y;
+                                                           << " " << simd::Name(path) << " at " << x << "," << y;
             }
         }
     }
-    detail::UseWideSplat(true);
 }
 
 }  // namespace

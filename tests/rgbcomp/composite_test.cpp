@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/simd.h"
 #include "resources/messages.h"
 #include "rgbcomp/calibration.h"
 #include "rgbcomp/colour.h"
@@ -46,11 +47,15 @@ TEST(Calibration, FlatDividesByItsLevel) {
     const std::string path = WriteFrame(dir, "flat.fits", 3, 2, [&](int x, int) { return flat[x]; });
     IntArray2D scratch(3, 2);
     const DoubleArray2D levels = LoadFlatLevels(path, 3, 2, scratch);
-    IntArray2D frame = Filled(3, 2, [](int, int) { return 1000; }), spare(3, 2);
-    CalibrateFrame(nullptr, &levels, false, 3, 2, frame, spare);
-    EXPECT_EQ(frame[0][0], 1000);
-    EXPECT_EQ(frame[1][0], 1000);
-    EXPECT_EQ(frame[2][1], 2000);
+    for (const simd::Path path : simd::Available()) {
+        const simd::Narrow only(path);
+        SCOPED_TRACE(simd::Name(path));
+        IntArray2D frame = Filled(3, 2, [](int, int) { return 1000; }), spare(3, 2);
+        CalibrateFrame(nullptr, &levels, false, 3, 2, frame, spare);
+        EXPECT_EQ(frame[0][0], 1000);
+        EXPECT_EQ(frame[1][0], 1000);
+        EXPECT_EQ(frame[2][1], 2000);
+    }
 }
 
 TEST(Calibration, DarkOfAnotherSizeEndsTheAddingOnce) {
@@ -58,26 +63,34 @@ TEST(Calibration, DarkOfAnotherSizeEndsTheAddingOnce) {
     const std::vector<std::string> darks = {WriteFrame(dir, "d1.fits", 4, 3, [](int x, int) { return 100 + x; }),
                                             WriteFrame(dir, "d2.fits", 5, 3, [](int, int) { return 900; }),
                                             WriteFrame(dir, "d3.fits", 4, 3, [](int, int) { return 900; })};
-    IntArray2D dark(4, 3);
-    DoubleArray2D acc(4, 3);
-    std::vector<std::string> notices;
-    Progress silent;
-    BuildMasterDark(darks, 4, 3, dark, acc, silent, [&](const std::string& m) { notices.push_back(m); });
-    EXPECT_EQ(notices, std::vector<std::string>{"Resolution Error !!"});
-    EXPECT_EQ(dark[0][0], 33);  // 100 / 3
-    EXPECT_EQ(dark[3][2], 34);  // 103 / 3
+    for (const simd::Path path : simd::Available()) {
+        const simd::Narrow only(path);
+        SCOPED_TRACE(simd::Name(path));
+        IntArray2D dark(4, 3);
+        DoubleArray2D acc(4, 3);
+        std::vector<std::string> notices;
+        Progress silent;
+        BuildMasterDark(darks, 4, 3, dark, acc, silent, [&](const std::string& m) { notices.push_back(m); });
+        EXPECT_EQ(notices, std::vector<std::string>{"Resolution Error !!"});
+        EXPECT_EQ(dark[0][0], 33);  // 100 / 3
+        EXPECT_EQ(dark[3][2], 34);  // 103 / 3
+    }
 }
 
 TEST(Calibration, DarkMayGoNegativeAndTurningTwiceRestores) {
     const IntArray2D original = Filled(5, 4, [](int x, int y) { return 10 * x + y; });
-    IntArray2D frame = Filled(5, 4, [](int x, int y) { return 10 * x + y; }), spare(5, 4);
-    const IntArray2D dark = Filled(5, 4, [](int, int) { return 45; });
-    CalibrateFrame(&dark, nullptr, true, 5, 4, frame, spare);
-    EXPECT_EQ(frame[4][3], 0 - 45);  // (0, 0) turned to (4, 3)
-    EXPECT_EQ(frame[0][0], 43 - 45);
-    CalibrateFrame(nullptr, nullptr, true, 5, 4, frame, spare);
-    for (int x = 0; x < 5; ++x)
-        for (int y = 0; y < 4; ++y) ASSERT_EQ(frame[x][y] + 45, original[x][y]);
+    for (const simd::Path path : simd::Available()) {
+        const simd::Narrow only(path);
+        SCOPED_TRACE(simd::Name(path));
+        IntArray2D frame = Filled(5, 4, [](int x, int y) { return 10 * x + y; }), spare(5, 4);
+        const IntArray2D dark = Filled(5, 4, [](int, int) { return 45; });
+        CalibrateFrame(&dark, nullptr, true, 5, 4, frame, spare);
+        EXPECT_EQ(frame[4][3], 0 - 45);  // (0, 0) turned to (4, 3)
+        EXPECT_EQ(frame[0][0], 43 - 45);
+        CalibrateFrame(nullptr, nullptr, true, 5, 4, frame, spare);
+        for (int x = 0; x < 5; ++x)
+            for (int y = 0; y < 4; ++y) ASSERT_EQ(frame[x][y] + 45, original[x][y]);
+    }
 }
 
 TEST(Calibration, AccumulationReachesColumnAndRowZero) {
@@ -88,11 +101,15 @@ TEST(Calibration, AccumulationReachesColumnAndRowZero) {
         double expected;
     } rows[] = {{{0, 0}, 0, 0, 0.5}, {{1, 1}, 0, 0, 3.0}, {{1, 1}, 3, 1, 0.0}, {{-1, -1}, 0, 0, 0.0},
                 {{-1, -1}, 1, 1, 0.5}};
-    Progress silent;
-    for (const Row& r : rows) {
-        DoubleArray2D acc(4, 4);
-        AccumulateShifted(frame, r.shift, 2, 4, 4, acc, silent);
-        EXPECT_DOUBLE_EQ(acc[r.x][r.y], r.expected) << r.shift.dx << " " << r.x << "," << r.y;
+    for (const simd::Path path : simd::Available()) {
+        const simd::Narrow only(path);
+        SCOPED_TRACE(simd::Name(path));
+        Progress silent;
+        for (const Row& r : rows) {
+            DoubleArray2D acc(4, 4);
+            AccumulateShifted(frame, r.shift, 2, 4, 4, acc, silent);
+            EXPECT_DOUBLE_EQ(acc[r.x][r.y], r.expected) << r.shift.dx << " " << r.x << "," << r.y;
+        }
     }
 }
 
@@ -106,21 +123,26 @@ TEST(Calibration, WholeColumnsFollowThePixelRule) {
     DoubleArray2D levels(w, h);
     for (int x = 0; x < w; ++x)
         for (int y = 0; y < h; ++y) levels[x][y] = y % 7 == 0 ? 0.0 : y % 11 == 0 ? 1e-6 : (std::rand() % 1000) / 999.0;
-    for (int mask = 0; mask < 8; ++mask) {
-        const bool withDark = mask & 1, withFlat = mask & 2, turn = mask & 4;
-        IntArray2D frame = Filled(w, h, [&](int x, int y) { return source[x][y]; }), spare(w, h);
-        CalibrateFrame(withDark ? &dark : nullptr, withFlat ? &levels : nullptr, turn, w, h, frame, spare);
-        for (int x = 0; x < w; ++x)
-            for (int y = 0; y < h; ++y) {
-                double v = source[x][y] - (withDark ? dark[x][y] : 0);
-                if (withFlat && levels[x][y] > 0) v = std::clamp(std::trunc(v / levels[x][y]), -2147483648.0, 2147483647.0);
-                ASSERT_EQ(turn ? frame[w - 1 - x][h - 1 - y] : frame[x][y], v) << mask << " " << x << "," << y;
-            }
+    for (const simd::Path path : simd::Available()) {
+        const simd::Narrow only(path);
+        SCOPED_TRACE(simd::Name(path));
+        for (int mask = 0; mask < 8; ++mask) {
+            const bool withDark = mask & 1, withFlat = mask & 2, turn = mask & 4;
+            IntArray2D frame = Filled(w, h, [&](int x, int y) { return source[x][y]; }), spare(w, h);
+            CalibrateFrame(withDark ? &dark : nullptr, withFlat ? &levels : nullptr, turn, w, h, frame, spare);
+            for (int x = 0; x < w; ++x)
+                for (int y = 0; y < h; ++y) {
+                    double v = source[x][y] - (withDark ? dark[x][y] : 0);
+                    if (withFlat && levels[x][y] > 0)
+                        v = std::clamp(std::trunc(v / levels[x][y]), -2147483648.0, 2147483647.0);
+                    ASSERT_EQ(turn ? frame[w - 1 - x][h - 1 - y] : frame[x][y], v) << mask << " " << x << "," << y;
+                }
+        }
+        DoubleArray2D acc(w, h);
+        Progress silent;
+        AccumulateShifted(source, {0, 1}, 3, w, h, acc, silent);
+        for (int y = 0; y + 1 < h; ++y) ASSERT_EQ(acc[2][y], source[2][y + 1] / 3.0) << y;
     }
-    DoubleArray2D acc(w, h);
-    Progress silent;
-    AccumulateShifted(source, {0, 1}, 3, w, h, acc, silent);
-    for (int y = 0; y + 1 < h; ++y) ASSERT_EQ(acc[2][y], source[2][y + 1] / 3.0) << y;
 }
 
 TEST(Calibration, LongRunsWithinAndAcrossWords) {
@@ -131,10 +153,15 @@ TEST(Calibration, LongRunsWithinAndAcrossWords) {
     } rows[] = {{0, 6, 5, true},    {0, 5, 5, false},   {60, 6, 5, true},  {61, 5, 5, false}, {194, 6, 5, true},
                 {195, 5, 5, false}, {10, 1, 0, true},   {20, 129, 128, true}, {20, 129, 129, false},
                 {63, 2, 1, true},   {127, 66, 65, true}, {0, 0, -1, true}};
-    for (const Row& r : rows) {
-        const IntArray2D c = Filled(2, 200, [&](int x, int y) { return x == 1 && y >= r.first && y < r.first + r.length ? 100 : 99; });
-        EXPECT_EQ(HasLongRun(100, r.l, 2, 200, c), r.expected) << r.first << " " << r.length << " " << r.l;
-        EXPECT_EQ(HasLongRun(-2147483647 - 1, r.l, 2, 200, c), r.l < 200) << r.l;
+    for (const simd::Path path : simd::Available()) {
+        const simd::Narrow only(path);
+        SCOPED_TRACE(simd::Name(path));
+        for (const Row& r : rows) {
+            const IntArray2D c = Filled(
+                2, 200, [&](int x, int y) { return x == 1 && y >= r.first && y < r.first + r.length ? 100 : 99; });
+            EXPECT_EQ(HasLongRun(100, r.l, 2, 200, c), r.expected) << r.first << " " << r.length << " " << r.l;
+            EXPECT_EQ(HasLongRun(-2147483647 - 1, r.l, 2, 200, c), r.l < 200) << r.l;
+        }
     }
 }
 
@@ -196,20 +223,24 @@ struct SmallRun {
 TEST(RunRGBComposite, NoStarModeAddsUnshifted) {
     SmallRun run;
     run.setup.x1 = 15, run.setup.y1 = 15, run.setup.delta1 = 10;  // the star lies in the window
-    Positions bar;
-    const std::optional<Raster> out = RunRGBComposite(run.setup, bar, nullptr);
-    ASSERT_TRUE(out);
-    EXPECT_EQ(out->pixel(20, 12)[0], 100);
-    EXPECT_EQ(out->pixel(20, 12)[2], 100);
-    EXPECT_EQ(out->pixel(15, 15)[1], 9);
-    EXPECT_EQ(out->pixel(0, 0)[1], 9);
-    const std::vector<int> tail(bar.seen.end() - 4, bar.seen.end());
-    EXPECT_EQ(tail, (std::vector<int>{90, 100, 100, 0}));
-    EXPECT_EQ(bar.seen.front(), 10);
-    const ImageDocument d = RGBCompositeDocument(*out);
-    EXPECT_EQ(d.FilterI, ImageKind::Colour);
-    EXPECT_EQ(d.ColN, 3);
-    EXPECT_EQ(d.DemX, 40);
+    for (const simd::Path path : simd::Available()) {
+        const simd::Narrow only(path);
+        SCOPED_TRACE(simd::Name(path));
+        Positions bar;
+        const std::optional<Raster> out = RunRGBComposite(run.setup, bar, nullptr);
+        ASSERT_TRUE(out);
+        EXPECT_EQ(out->pixel(20, 12)[0], 100);
+        EXPECT_EQ(out->pixel(20, 12)[2], 100);
+        EXPECT_EQ(out->pixel(15, 15)[1], 9);
+        EXPECT_EQ(out->pixel(0, 0)[1], 9);
+        const std::vector<int> tail(bar.seen.end() - 4, bar.seen.end());
+        EXPECT_EQ(tail, (std::vector<int>{90, 100, 100, 0}));
+        EXPECT_EQ(bar.seen.front(), 10);
+        const ImageDocument d = RGBCompositeDocument(*out);
+        EXPECT_EQ(d.FilterI, ImageKind::Colour);
+        EXPECT_EQ(d.ColN, 3);
+        EXPECT_EQ(d.DemX, 40);
+    }
 }
 
 // Frames prepared two at a time (one on a worker thread) give the picture of one at a time;

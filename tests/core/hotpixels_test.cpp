@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "rgbcomp/hotpixels.h"
+#include "core/hotpixels.h"
+#include "core/simd.h"
 
 namespace nuvak {
 namespace {
@@ -149,16 +150,20 @@ TEST(RemoveHotPixelsRows, ABandGivesTheRowsOfTheWholeImage) {
     IntArray2D p(w, h);
     for (int x = 0; x < w; ++x)
         for (int y = 0; y < h; ++y) p[x][y] = rng() % 4 == 0 ? int(rng() % 60000) : int(1000 + rng() % 50);
-    IntArray2D whole = Field(w, h, 0);
-    RemoveHotPixelsRows(2.0, w, h, p, whole, 0, h);
-    for (auto [y0, y1] : {std::pair{0, 1}, std::pair{0, 3}, std::pair{4, 6}, std::pair{7, 10}, std::pair{9, 10}}) {
-        IntArray2D band = Field(w, h, -7);
-        RemoveHotPixelsRows(2.0, w, h, p, band, y0, y1);
-        for (int x = 0; x < w; ++x)
-            for (int y = 0; y < h; ++y) {
-                const int want = y >= y0 && y < y1 ? whole[x][y] : -7;
-                ASSERT_EQ(band[x][y], want) << "band " << y0 << ".." << y1 << " at " << x << ", " << y;
-            }
+    for (const simd::Path path : simd::Available()) {
+        const simd::Narrow only(path);
+        IntArray2D whole = Field(w, h, 0);
+        RemoveHotPixelsRows(2.0, w, h, p, whole, 0, h);
+        for (auto [y0, y1] : {std::pair{0, 1}, std::pair{0, 3}, std::pair{4, 6}, std::pair{7, 10}, std::pair{9, 10}}) {
+            IntArray2D band = Field(w, h, -7);
+            RemoveHotPixelsRows(2.0, w, h, p, band, y0, y1);
+            for (int x = 0; x < w; ++x)
+                for (int y = 0; y < h; ++y) {
+                    const int want = y >= y0 && y < y1 ? whole[x][y] : -7;
+                    ASSERT_EQ(band[x][y], want) << simd::Name(path) << ", band " << y0 << ".." << y1 << " at " << x
+                                                << ", " << y;
+                }
+        }
     }
 }
 
@@ -203,34 +208,39 @@ TEST(RemoveHotPixelsRows, FastPathsMatchThePlainRuleOnAnyValues) {
              return rng() % 2 ? std::int32_t(rng()) : pick({kMin, kMin + 1, -(1 << 30), 1 << 30, kMax - 1, kMax, 0});
          }},
     };
-    for (const Case& c : cases)
-        for (double ratio : {2.0, 1.5, 3.0})
-            for (int w : {3, 7, 12})
-                for (int h : {3, 9, 10, 11, 17, 42}) {
-                    IntArray2D a(w, h);
-                    for (int x = 0; x < w; ++x)
-                        for (int y = 0; y < h; ++y) a[x][y] = c.value(x);
-                    const IntArray2D expected = Plain(ratio, w, h, a);
-                    const std::string what = std::string(c.what) + ", ratio " + std::to_string(ratio) + ", " +
-                                             std::to_string(w) + " x " + std::to_string(h);
-                    IntArray2D whole(w, h);
-                    for (int x = 0; x < w; ++x)
-                        for (int y = 0; y < h; ++y) whole[x][y] = a[x][y];
-                    RemoveHotPixels(ratio, w, h, whole);
-                    ASSERT_TRUE(Same(whole, expected, w, h)) << what;
-                    const int cut = 1 + int(rng() % (h - 1));
-                    for (auto [y0, y1] : {std::pair{0, h}, std::pair{1, h - 1}, std::pair{0, cut}, std::pair{cut, h}}) {
-                        const int r0 = std::max(y0 - 1, 0), r1 = std::min(y1 + 1, h);
-                        IntArray2D part(w, r1 - r0), band = Field(w, h, -7);
+    for (const simd::Path path : simd::Available()) {
+        const simd::Narrow only(path);
+        SCOPED_TRACE(simd::Name(path));
+        for (const Case& c : cases)
+            for (double ratio : {2.0, 1.5, 3.0})
+                for (int w : {3, 7, 12})
+                    for (int h : {3, 9, 10, 11, 17, 42}) {
+                        IntArray2D a(w, h);
                         for (int x = 0; x < w; ++x)
-                            for (int y = r0; y < r1; ++y) part[x][y - r0] = a[x][y];
-                        RemoveHotPixelsRows(ratio, w, h, part, band, y0, y1, r0);
+                            for (int y = 0; y < h; ++y) a[x][y] = c.value(x);
+                        const IntArray2D expected = Plain(ratio, w, h, a);
+                        const std::string what = std::string(c.what) + ", ratio " + std::to_string(ratio) + ", " +
+                                                 std::to_string(w) + " x " + std::to_string(h);
+                        IntArray2D whole(w, h);
                         for (int x = 0; x < w; ++x)
-                            for (int y = 0; y < h; ++y)
-                                ASSERT_EQ(band[x][y], y >= y0 && y < y1 ? expected[x][y] : -7)
-                                    << what << ", band " << y0 << ".." << y1 << " at " << x << ", " << y;
+                            for (int y = 0; y < h; ++y) whole[x][y] = a[x][y];
+                        RemoveHotPixels(ratio, w, h, whole);
+                        ASSERT_TRUE(Same(whole, expected, w, h)) << what;
+                        const int cut = 1 + int(rng() % (h - 1));
+                        for (auto [y0, y1] :
+                             {std::pair{0, h}, std::pair{1, h - 1}, std::pair{0, cut}, std::pair{cut, h}}) {
+                            const int r0 = std::max(y0 - 1, 0), r1 = std::min(y1 + 1, h);
+                            IntArray2D part(w, r1 - r0), band = Field(w, h, -7);
+                            for (int x = 0; x < w; ++x)
+                                for (int y = r0; y < r1; ++y) part[x][y - r0] = a[x][y];
+                            RemoveHotPixelsRows(ratio, w, h, part, band, y0, y1, r0);
+                            for (int x = 0; x < w; ++x)
+                                for (int y = 0; y < h; ++y)
+                                    ASSERT_EQ(band[x][y], y >= y0 && y < y1 ? expected[x][y] : -7)
+                                        << what << ", band " << y0 << ".." << y1 << " at " << x << ", " << y;
+                        }
                     }
-                }
+    }
 }
 
 
@@ -238,7 +248,6 @@ TEST(RemoveHotPixelsRows, EveryPathMatchesThePlainRule) {
     // Ratio 2 on each path this processor runs. Heights give bands of fewer than eight rows, of
     // eight to fifteen (eight lanes on either vector path), of exactly and not a multiple of
     // sixteen; bands are also cut at a random row and read from a part of the image.
-    using detail::HotPixelPath;
     std::mt19937 rng(31);
     const auto pick = [&](std::initializer_list<std::int32_t> v) { return *(v.begin() + rng() % v.size()); };
     const std::function<std::int32_t(int x)> values[] = {
@@ -246,8 +255,8 @@ TEST(RemoveHotPixelsRows, EveryPathMatchesThePlainRule) {
         [&](int) { return rng() % 4 == 0 ? pick({65532, 65533, 65534, 65535}) : int(rng() % 5); },
         [&](int x) { return x == 2 ? pick({-1, 65536, 70000}) : int(rng() % 300); },
     };
-    for (HotPixelPath path : {HotPixelPath::Portable, HotPixelPath::EightLanes, HotPixelPath::SixteenLanes}) {
-        if (!detail::HotPixelPathAvailable(path)) continue;
+    for (const simd::Path path : simd::Available()) {
+        const simd::Narrow only(path);
         for (std::size_t k = 0; k < std::size(values); ++k)
             for (int w : {3, 6})
                 for (int h : {3, 10, 17, 18, 19, 34, 51, 132}) {
@@ -261,11 +270,11 @@ TEST(RemoveHotPixelsRows, EveryPathMatchesThePlainRule) {
                         IntArray2D part(w, r1 - r0), out = Field(w, h, -7);
                         for (int x = 0; x < w; ++x)
                             for (int y = r0; y < r1; ++y) part[x][y - r0] = a[x][y];
-                        detail::RemoveHotPixelsRowsOn(path, 2.0, w, h, part, out, y0, y1, r0);
+                        RemoveHotPixelsRows(2.0, w, h, part, out, y0, y1, r0);
                         for (int x = 0; x < w; ++x)
                             for (int y = 0; y < h; ++y)
                                 ASSERT_EQ(out[x][y], y >= y0 && y < y1 ? expected[x][y] : -7)
-                                    << "path " << int(path) << ", values " << k << ", " << w << " x " << h << ", band "
+                                    << simd::Name(path) << ", values " << k << ", " << w << " x " << h << ", band "
                                     << y0 << ".." << y1 << " at " << x << ", " << y;
                     }
                 }

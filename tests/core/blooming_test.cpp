@@ -1,4 +1,4 @@
-#include "imageops/blooming.h"
+#include "core/blooming.h"
 
 #include <gtest/gtest.h>
 

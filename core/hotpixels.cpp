@@ -1,22 +1,21 @@
-#include "rgbcomp/hotpixels.h"
+#include "core/hotpixels.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
-// 16-bit lanes: SSE2 wherever the build targets it; AVX2 besides, chosen at run time, with
-// compilers that compile single functions for it.
-#if defined(__SSE2__) || defined(_M_X64)
-#define NUVAK_HOTPIXEL_LANES 1
+#include "core/simd.h"
+
+// 16-bit lanes: eight (SSE2) wherever the build targets it; sixteen (AVX2) besides where the
+// build holds them and the processor runs them.
+#if NUVAK_SIMD_SSE2
 #include <emmintrin.h>
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define NUVAK_HOTPIXEL_AVX2 1
-#include <immintrin.h>
 #endif
+#if NUVAK_SIMD_AVX2
+#include <immintrin.h>
 #endif
 
 namespace nuvak {
@@ -93,7 +92,7 @@ void ratioTwoColumn(const Columns& c) {
     }
 }
 
-#if NUVAK_HOTPIXEL_LANES
+#if NUVAK_SIMD_SSE2
 // Ratio 2 on samples of 0 ... 65535, the values of converted frames, in 16-bit lanes: the
 // same decisions and means as ratioTwoColumn. Eight lanes (SSE2) hold v - 32768 as signed
 // values, whose order is that of v, for the signed minimum SSE2 has.
@@ -158,7 +157,7 @@ void decideEight(const std::int16_t* l, const std::int16_t* m, const std::int16_
     });
 }
 
-#if NUVAK_HOTPIXEL_AVX2
+#if NUVAK_SIMD_AVX2
 // Sixteen lanes, compiled for AVX2 whatever the build targets and run only where the
 // processor has it. AVX2 has the unsigned maximum, so these lanes hold the complements
 // v' = 65535 - v, on which the unsigned average serves without the flips:
@@ -168,12 +167,12 @@ void decideEight(const std::int16_t* l, const std::int16_t* m, const std::int16_
 // Mean: x' = avg(l', r') = 65535 - x, y' likewise, and 65535 - mean = avg(x' - c, y'); a pair
 // of complements has the parity of the pair, so c is found as before.
 // Plain loops: a lambda would not take the function's target.
-#define NUVAK_AVX2 __attribute__((target("avx2")))
+NUVAK_TARGET_AVX2 inline __m256i load16(const void* q) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(q));
+}
+NUVAK_TARGET_AVX2 inline void store16(void* q, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(q), v); }
 
-NUVAK_AVX2 inline __m256i load16(const void* q) { return _mm256_loadu_si256(static_cast<const __m256i*>(q)); }
-NUVAK_AVX2 inline void store16(void* q, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(q), v); }
-
-NUVAK_AVX2 bool narrowSixteen(const std::int32_t* src, std::int16_t* v, int count) {
+NUVAK_TARGET_AVX2 bool narrowSixteen(const std::int32_t* src, std::int16_t* v, int count) {
     const __m256i top = _mm256_set1_epi32(65535);
     __m256i any = _mm256_setzero_si256();
     for (int j = 0; j < count; j += 16) {
@@ -188,8 +187,8 @@ NUVAK_AVX2 bool narrowSixteen(const std::int32_t* src, std::int16_t* v, int coun
     return _mm256_testz_si256(any, _mm256_set1_epi32(std::int32_t(0xFFFF0000u))) != 0;
 }
 
-NUVAK_AVX2 void decideSixteen(const std::int16_t* l, const std::int16_t* m, const std::int16_t* r, std::int32_t* out,
-                              int n) {
+NUVAK_TARGET_AVX2 void decideSixteen(const std::int16_t* l, const std::int16_t* m, const std::int16_t* r,
+                                     std::int32_t* out, int n) {
     const __m256i one = _mm256_set1_epi16(1), complement = _mm256_set1_epi16(-1);
     for (int j = 0; j < n; j += 16) {
         const int i = std::min(j, n - 16);
@@ -210,7 +209,6 @@ NUVAK_AVX2 void decideSixteen(const std::int16_t* l, const std::int16_t* m, cons
     }
 }
 
-#undef NUVAK_AVX2
 #endif
 
 // Each column of the band is narrowed once into a slot; four slots hold the columns x - 1 ..
@@ -227,7 +225,7 @@ public:
 
     // Narrows the n + 2 values from src on into slot k; false when one lies outside 0 ... 65535.
     bool narrow(int k, const std::int32_t* src) {
-#if NUVAK_HOTPIXEL_AVX2
+#if NUVAK_SIMD_AVX2
         if (wide_) return narrowSixteen(src, slot(k), n_ + 2);
 #endif
         return narrowEight(src, slot(k), n_ + 2);
@@ -235,7 +233,7 @@ public:
 
     // Column x from the slots kl, km and kr of x - 1, x and x + 1, into out.
     void decide(int kl, int km, int kr, std::int32_t* out) const {
-#if NUVAK_HOTPIXEL_AVX2
+#if NUVAK_SIMD_AVX2
         if (wide_) return decideSixteen(slot(kl), slot(km), slot(kr), out, n_);
 #endif
         decideEight(slot(kl), slot(km), slot(kr), out, n_);
@@ -255,16 +253,15 @@ private:
 // row from - 1 and writes c[x] from row to. edges(x) is called beside each column, while its
 // memory is at hand.
 template <class Edges>
-void ratioTwoRows(detail::HotPixelPath path, int w, const IntArray2D& p, int from, IntArray2D& c, int to, int n,
-                  Edges edges) {
+void ratioTwoRows(int w, const IntArray2D& p, int from, IntArray2D& c, int to, int n, Edges edges) {
     const auto column = [&](int x) { return Columns{p[x - 1] + from, p[x] + from, p[x + 1] + from, c[x] + to, n}; };
     int x = 1;
-#if NUVAK_HOTPIXEL_LANES
+#if NUVAK_SIMD_SSE2
     // Bands of eight to fifteen rows take eight lanes on either vector path.
     std::optional<SixteenBitBand> band;
-    if (path != detail::HotPixelPath::Portable && n >= 8 && w >= 3) {
+    if (simd::Use(simd::Path::Sse2) && n >= 8 && w >= 3) {
         try {
-            band.emplace(n, path == detail::HotPixelPath::SixteenLanes && n >= 16);
+            band.emplace(n, simd::Use(simd::Path::Avx2) && n >= 16);
         } catch (const std::bad_alloc&) {
         }
     }
@@ -285,8 +282,6 @@ void ratioTwoRows(detail::HotPixelPath path, int w, const IntArray2D& p, int fro
             edges(x);
         }
     }
-#else
-    (void)path;
 #endif
     for (; x + 1 < w; ++x) {
         ratioTwoColumn(column(x));
@@ -294,24 +289,10 @@ void ratioTwoRows(detail::HotPixelPath path, int w, const IntArray2D& p, int fro
     }
 }
 
-// The widest path this processor runs, looked up once.
-detail::HotPixelPath widestPath() {
-#if NUVAK_HOTPIXEL_AVX2
-    static const bool avx2 = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    if (avx2) return detail::HotPixelPath::SixteenLanes;
-#endif
-#if NUVAK_HOTPIXEL_LANES
-    return detail::HotPixelPath::EightLanes;
-#else
-    return detail::HotPixelPath::Portable;
-#endif
-}
+}  // namespace
 
-void removeHotPixelsRows(detail::HotPixelPath path, double ratio, int w, int h, const IntArray2D& p, IntArray2D& c,
-                         int y0, int y1, int pRow0, int cRow0) {
+void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1, int pRow0,
+                         int cRow0) {
     y0 = std::max(y0, 0);
     y1 = std::min(y1, h);
     if (y0 >= y1 || w <= 0) return;
@@ -328,7 +309,7 @@ void removeHotPixelsRows(detail::HotPixelPath path, double ratio, int w, int h, 
     if (first >= last) {
         for (int x = 1; x + 1 < w; ++x) edges(x);
     } else if (ratio == 2.0) {
-        ratioTwoRows(path, w, p, first + shift, c, first + cShift, last - first, edges);
+        ratioTwoRows(w, p, first + shift, c, first + cShift, last - first, edges);
     } else {
         for (int x = 1; x + 1 < w; ++x) {
             plainColumn(ratio, {p[x - 1] + first + shift, p[x] + first + shift, p[x + 1] + first + shift,
@@ -336,29 +317,6 @@ void removeHotPixelsRows(detail::HotPixelPath path, double ratio, int w, int h, 
             edges(x);
         }
     }
-}
-
-}  // namespace
-
-namespace detail {
-
-bool HotPixelPathAvailable(HotPixelPath path) {
-    const HotPixelPath widest = widestPath();
-    return path == HotPixelPath::Portable || path == widest ||
-           (path == HotPixelPath::EightLanes && widest == HotPixelPath::SixteenLanes);
-}
-
-void RemoveHotPixelsRowsOn(HotPixelPath path, double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0,
-                           int y1, int pRow0) {
-    if (!HotPixelPathAvailable(path)) throw std::invalid_argument("hot-pixel path not available here");
-    removeHotPixelsRows(path, ratio, w, h, p, c, y0, y1, pRow0, 0);
-}
-
-}  // namespace detail
-
-void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1, int pRow0,
-                         int cRow0) {
-    removeHotPixelsRows(widestPath(), ratio, w, h, p, c, y0, y1, pRow0, cRow0);
 }
 
 int RemoveHotPixels(double ratio, int w, int h, IntArray2D& c) {

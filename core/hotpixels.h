@@ -18,20 +18,10 @@ int RemoveHotPixels(double ratio, int w, int h, IntArray2D& c);
 // band's first and last rows are judged with their neighbours in p. Reads p only over rows
 // y0 - 1 .. y1 (within the image). p holds the image's rows from pRow0 on (p[x][y - pRow0] is
 // row y), so that a band of rows read on its own serves; c, a distinct array, holds them from
-// cRow0 on and must reach row y1 - 1. Ratio 2 takes integer arithmetic with the same results.
+// cRow0 on and must reach row y1 - 1. Ratio 2 takes integer arithmetic with the same results:
+// 32-bit integers on the portable path, 16-bit lanes for columns of 0 ... 65535 on the
+// vector paths (core/simd.h chooses).
 void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1,
                          int pRow0 = 0, int cRow0 = 0);
-
-namespace detail {
-// For tests and benchmarks. The ways ratio 2 is computed, all with the same results: 32-bit
-// integers in any build; eight 16-bit lanes (SSE2) or sixteen (AVX2) for columns of
-// 0 ... 65535 where the build and the processor have them. RemoveHotPixelsRows takes the
-// widest this processor runs.
-enum class HotPixelPath { Portable, EightLanes, SixteenLanes };
-bool HotPixelPathAvailable(HotPixelPath path);
-// RemoveHotPixelsRows on the given path; std::invalid_argument when it is not available.
-void RemoveHotPixelsRowsOn(HotPixelPath path, double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0,
-                           int y1, int pRow0 = 0);
-}  // namespace detail
 
 }  // namespace nuvak
