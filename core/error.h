@@ -1,6 +1,8 @@
 #pragma once
-// The two ways a command stops: a file problem and a text that is not a number.
-// Both carry the message the user sees; the window edge and the CLI decide how to show it.
+// How a command stops with a message for the user: every refusal derives from Refusal, which
+// carries the text the user sees (UTF-8); the window edge and the command line decide how to
+// show it. A file problem, a text that is not a number and a picture without a display are
+// here; the tracking run, the composite, the alignment and the command line's usage add theirs.
 
 #include <stdexcept>
 #include <string>
@@ -10,11 +12,17 @@
 
 namespace nuvak {
 
+// A command refuses: what() is the message for the user.
+class Refusal : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // A file cannot be read or written as asked. The message names the file and the cause.
-class FileError : public std::runtime_error {
+class FileError : public Refusal {
 public:
     FileError(const std::string& path, const std::string& problem)
-        : std::runtime_error(path + ": " + problem), path_(path), problem_(problem) {}
+        : Refusal(path + ": " + problem), path_(path), problem_(problem) {}
     const std::string& path() const { return path_; }
     const std::string& problem() const { return problem_; }
 
@@ -24,15 +32,15 @@ private:
 };
 
 // A control text or attribute does not parse as the number a command needs.
-class ConversionError : public std::runtime_error {
+class ConversionError : public Refusal {
 public:
-    using std::runtime_error::runtime_error;
+    using Refusal::Refusal;
 };
 
 // An image cannot be turned into a display (empty sample grid, flat levels).
-class ImageError : public std::runtime_error {
+class ImageError : public Refusal {
 public:
-    using std::runtime_error::runtime_error;
+    using Refusal::Refusal;
 };
 
 // The cause of a failed system call as the user reads it: the commonest causes have a

@@ -92,6 +92,16 @@ double Angle(const Star& a, const Star& b) {
 
 }  // namespace
 
+std::string AlignmentFault::describe(Kind k, int s) {
+    switch (k) {
+        case NoPeak: return "star " + std::to_string(s) + ": no peak in its search window";
+        case NoCentroid: return "star " + std::to_string(s) + ": no centroid in its search window";
+        case SameX: return "both stars at the same x";
+        case SameCentroid: return "both stars at the same centroid";
+    }
+    return "alignment fault";
+}
+
 StarPair MeasureStarPair(int w, int h, const RGBCompositeSetup& setup, const IntArray2D& frame) {
     const Star s1 = Search(w, h, setup.x1, setup.y1, setup.delta1, 1, frame);
     const Star s2 = Search(w, h, setup.x2, setup.y2, setup.delta2, 2, frame);

@@ -4,8 +4,10 @@
 // reference geometry of two stars and the whole-pixel shift of each frame.
 
 #include <cstdint>
+#include <string>
 
 #include "core/arrays.h"
+#include "core/error.h"
 #include "rgbcomp/setup.h"
 
 namespace nuvak {
@@ -34,10 +36,17 @@ struct StarPair {
     double angle = 0;
 };
 
-// Why a frame cannot be aligned; the run turns it into the user's message.
-struct AlignmentFault {
-    enum Kind { NoPeak, NoCentroid, SameX, SameCentroid } kind;
+// Why a frame cannot be aligned; the run turns it into the user's message with the frame's
+// name and the set-up (what() alone names only the fault).
+class AlignmentFault : public Refusal {
+public:
+    enum Kind { NoPeak, NoCentroid, SameX, SameCentroid };
+    AlignmentFault(Kind k, int s) : Refusal(describe(k, s)), kind(k), star(s) {}
+    Kind kind;
     int star;  // 1 or 2 for NoPeak and NoCentroid
+
+private:
+    static std::string describe(Kind k, int s);
 };
 
 // The reference geometry measured on a frame (the first green one, dark subtracted): the

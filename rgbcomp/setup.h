@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/error.h"
+
 namespace nuvak {
 
 // The ten integers of the advanced settings window, held for the whole program. The run
@@ -44,9 +46,9 @@ struct RGBCompositeSetup {
 };
 
 // The composite run or a project load stops with a message for the user (UTF-8, as shown).
-class CompositeError : public std::runtime_error {
+class CompositeError : public Refusal {
 public:
-    using std::runtime_error::runtime_error;
+    using Refusal::Refusal;
 };
 
 }  // namespace nuvak

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/error.h"
+
 namespace nuvak {
 
 inline constexpr int kMaxFrames = 200;
@@ -52,9 +54,9 @@ struct TrackingState {
 };
 
 // A tracking command stops with a message for the user (the text as shown, UTF-8).
-class TrackingError : public std::runtime_error {
+class TrackingError : public Refusal {
 public:
-    using std::runtime_error::runtime_error;
+    using Refusal::Refusal;
 };
 
 }  // namespace nuvak
