@@ -175,7 +175,7 @@ Options parse(const std::vector<std::string>& args) {
 }
 
 // The frame a run is at (1 on), 0 before the first.
-class FrameReached final : public MeasureProgress {
+class FrameReached final : public Progress {
 public:
     void setPosition(int i) override {
         if (i > 0) frame = i;

@@ -145,6 +145,14 @@ void EmptyProgress(QProgressBar* bar) {
     bar->setValue(0);
 }
 
+void BarProgress::setMaximum(int n) {
+    if (n > 0) {
+        bar_->setMaximum(n);
+    } else {
+        EmptyProgress(bar_);
+    }
+}
+
 void BarProgress::setPosition(int position) {
     if (bar_->value() == position) return;
     bar_->setValue(std::clamp(position, bar_->minimum(), bar_->maximum()));

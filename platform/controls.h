@@ -123,6 +123,8 @@ bool DeferCloseWhileRunning(QWidget* window);
 class BarProgress final : public Progress {
 public:
     explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+    // A maximum of 0 empties the bar: a range of 0 ... 0 would show a busy indicator instead.
+    void setMaximum(int n) override;
     void setPosition(int position) override;
 
 private:

@@ -42,23 +42,6 @@ const QString kOpenFilter = QStringLiteral("FITS (*.fts,*.fit,*.fits)|*.fts;*.fi
 const QString kSaveFilter = QStringLiteral("テキスト(*.txt)|*.txt|すべてのファイル|*.*");
 const QString kReportFilter = QStringLiteral("HTML(*.html)|*.html");
 
-// Progress of a run on the window's own bar.
-// A maximum of 0 empties the bar: a range of 0 ... 0 would show a busy indicator instead.
-class BarProgress final : public MeasureProgress {
-public:
-    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
-    void setMaximum(int n) override {
-        if (n > 0) {
-            bar_->setMaximum(n);
-        } else {
-            platform::EmptyProgress(bar_);
-        }
-    }
-    void setPosition(int i) override { bar_->setValue(i); }
-
-private:
-    QProgressBar* bar_;
-};
 
 }  // namespace
 
@@ -428,7 +411,7 @@ void TTrack::Button8Click() {
     options.arcsecPerPixel = LabelArcsecPerPixel(p);
     options.scaleSource = "window";
     options.intervalS = ParseInt(p.interval);
-    BarProgress progress(ProgressBar1);
+    platform::BarProgress progress(ProgressBar1);
     std::string page;
     if (!platform::RunWithBar<TrackingError, FileError>(this, ProgressBar1, [&] {
             // The run's own records when they cover the list; a night's pass after a run that
@@ -486,7 +469,7 @@ void TTrack::RunMeasurementNow() {
     for (const QString& p : framePaths()) frames.push_back(p.toStdString());
     frames.resize(std::min<std::size_t>(frames.size(), std::size_t(state.FrameCount)));
     const MeasureSettings settings = settings_ ? settings_->settings() : MeasureSettings{};
-    BarProgress progress(ProgressBar1);
+    platform::BarProgress progress(ProgressBar1);
     // Until the run completes, the entries do not all belong to the listed frames.
     state.MeasuredCount = 0;
     tooLargeRun_.reset();

@@ -10,6 +10,7 @@
 
 #include "core/arrays.h"
 #include "core/fits.h"
+#include "core/progress.h"
 #include "tracking/state.h"
 
 namespace nuvak {
@@ -90,14 +91,6 @@ void ScanPeakRows(const IntArray2D& band, int row0, int w, int h, bool starSpeci
                   int y1, PeakScan& scan);
 StarMeasurement MeasureAroundPeak(const IntArray2D& band, int row0, int w, int h, const PeakScan& scan, int r);
 
-// Progress of a run; the defaults do nothing.
-class MeasureProgress {
-public:
-    virtual ~MeasureProgress() = default;
-    virtual void setMaximum(int) {}
-    virtual void setPosition(int) {}
-};
-
 // The run's reading of its frames, one at a time: the darks opened and checked at the start,
 // each frame's header checked (the first frame's size and the darks', and the run's size
 // limit), and the rows asked for read with the zero offset, the noise cut and the master dark
@@ -150,6 +143,6 @@ private:
 // cannot be read; the entries written before the error stay. Statistics, graph and
 // StarPickState are the caller's.
 void RunMeasurement(const std::vector<std::string>& frames, const MeasureSettings& settings, TrackingState& state,
-                    MeasureProgress* progress = nullptr);
+                    Progress* progress = nullptr);
 
 }  // namespace nuvak

@@ -87,7 +87,7 @@ struct ReportFrame {
 // darks, no star) is kept with found = false and its reason, and the run goes on. A dark that
 // cannot be read throws as in the window's run.
 std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
-                                             MeasureProgress* progress = nullptr);
+                                             Progress* progress = nullptr);
 
 // One pass over the frames gives every figure once, each frame read once:
 //   Run            the window's run alone: frames and darks within its size limit, the run's
@@ -98,7 +98,7 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
 // The report searches about the run's centroid, so both follow the same star.
 enum class PassScope { Run, RunWithReport, Night };
 std::vector<ReportFrame> MeasurePass(const std::vector<std::string>& frames, const MeasureSettings& settings,
-                                     PassScope scope, MeasureProgress* progress = nullptr);
+                                     PassScope scope, Progress* progress = nullptr);
 
 // The window's figures of a run of n frames from the pass's records, as RunMeasurement writes
 // them; the index of the frame the run stops at (records[i].run.stop), or -1.

@@ -523,9 +523,9 @@ long long halfDown(long long x) { return x >= 0 ? x / 2 : -((1 - x) / 2); }
 // bandRows: the rows of each band of a whole-frame search, or 0 to hold a frame whole when
 // it is small enough and to take bands of about eight megabytes otherwise.
 std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
-                                       PassScope scope, MeasureProgress* progress, int bandRows) {
-    MeasureProgress silent;
-    MeasureProgress& report = progress ? *progress : silent;
+                                       PassScope scope, Progress* progress, int bandRows) {
+    Progress silent;
+    Progress& report = progress ? *progress : silent;
     const int n = int(frames.size());
     // The window's run reads as it always has (frames and darks within its size limit) and
     // ends at its first stop; a night goes on, each stop kept with its frame.
@@ -695,12 +695,12 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
 }  // namespace
 
 std::vector<ReportFrame> MeasurePass(const std::vector<std::string>& frames, const MeasureSettings& settings,
-                                     PassScope scope, MeasureProgress* progress) {
+                                     PassScope scope, Progress* progress) {
     return measureFrames(frames, settings, scope, progress, 0);
 }
 
 std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& frames, const MeasureSettings& settings,
-                                             MeasureProgress* progress) {
+                                             Progress* progress) {
     return measureFrames(frames, settings, PassScope::Night, progress, 0);
 }
 
@@ -724,7 +724,7 @@ int FillRunState(const std::vector<ReportFrame>& records, const MeasureSettings&
 }
 
 void RunMeasurement(const std::vector<std::string>& frames, const MeasureSettings& settings, TrackingState& state,
-                    MeasureProgress* progress) {
+                    Progress* progress) {
     if (frames.size() > std::size_t(kMaxFrames)) throw std::invalid_argument("more frames than the tracking state holds");
     const std::vector<ReportFrame> records = MeasurePass(frames, settings, PassScope::Run, progress);
     if (const int stop = FillRunState(records, settings, int(frames.size()), state); stop >= 0)

@@ -55,7 +55,7 @@ std::string RunError(const std::vector<std::string>& frames, const MeasureSettin
     return "";
 }
 
-struct Recorder : MeasureProgress {
+struct Recorder : Progress {
     std::vector<std::string> events;
     void setMaximum(int m) override { events.push_back("max " + std::to_string(m)); }
     void setPosition(int p) override { events.push_back("pos " + std::to_string(p)); }
