@@ -87,4 +87,13 @@ MeasureSettings TTrackAd::settings() const {
     return s;
 }
 
+void TTrackAd::setStar(int x, int y) {
+    Edit3->setText(QString::number(x));
+    Edit4->setText(QString::number(y));
+}
+
+void TTrackAd::specifyStar() { CheckBox2->setChecked(true); }
+int TTrackAd::searchRange() const { return ParseInt(Edit5->text().toStdString()); }
+int TTrackAd::psfRadius() const { return ParseInt(Edit1->text().toStdString()); }
+
 }  // namespace nuvak

@@ -53,6 +53,14 @@ public:
     // not a number).
     MeasureSettings settings() const;
 
+    // What the image windows may ask of this one when the user picks a star: the picked
+    // position into the star fields, star designation on, and the search range and PSF radius
+    // as the fields hold them (ConversionError for a text that is not a number).
+    void setStar(int x, int y);
+    void specifyStar();
+    int searchRange() const;
+    int psfRadius() const;
+
 private:
     TrackingState* state_ = nullptr;
 };

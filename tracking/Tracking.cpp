@@ -428,6 +428,12 @@ void TTrack::Button8Click() {
         platform::ui().message(this, QString::fromStdString(FillMessage(msg::kTrackReportWritten, target)));
 }
 
+void TTrack::pickStar() {
+    show();
+    platform::ui().message(this, u8(msg::kTrackStarting));
+    Button4Click();
+}
+
 void TTrack::Button4Click() {
     state.FrameCount = ListBox1->count();
     if (state.FrameCount == 0) {
@@ -449,19 +455,10 @@ void TTrack::showFirstFramePreview() {
     OpenedFits f = OpenFitsDocument(path, &std::cout, 4);
     hide();
     f.document.Image1 = f.document.Image;
-    const int max = f.document.MAX, min = f.document.MIN;
-    if (mainForm_) {
-        mainForm_->addChild(std::move(f.document));
-        mainForm_->Edit1->setText(QStringLiteral("100.0%"));
-        mainForm_->Edit2->setText(QString::number(max));
-        mainForm_->Edit3->setText(QString::number(min));
-    }
+    if (mainForm_) mainForm_->showDocument(std::move(f.document));
     state.StarPickState = -1;
     platform::ui().message(this, u8(msg::kTrackPickStar));
-    if (mainForm_) {
-        mainForm_->Button1->setEnabled(false);
-        mainForm_->Button2->setEnabled(false);
-    }
+    if (mainForm_) mainForm_->enableZoomButtons(false);
 }
 
 void TTrack::RunMeasurementNow() {

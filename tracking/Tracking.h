@@ -41,6 +41,14 @@ public:
 
     TrackingState state;
 
+    // What the image windows may ask of this one when the user picks a star: whether the start
+    // command waits for one (its preview shown); the pick confirmed; and a run on the picked
+    // star, started as the start button would, after saying so.
+    bool waitingForStar() const { return state.StarPickState == -1; }
+    bool starConfirmed() const { return state.StarPickState == 1; }
+    void confirmStar() { state.StarPickState = 1; }
+    void pickStar();
+
     platform::Picture* Image1;   // the graph canvas
     QLabel* Label15;             // graph zoom
     QGroupBox* GroupBox1;        // results panel (hidden)

@@ -104,7 +104,7 @@ bool TChild::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-void TChild::FormActivate() { mainForm_->Edit1->setText(QString::fromStdString(ZoomPercentText(document_.ZomN))); }
+void TChild::FormActivate() { mainForm_->showZoom(QString::fromStdString(ZoomPercentText(document_.ZomN))); }
 
 void TChild::ImageMouseMove(int x, int y) {
     if (const auto text = ReadoutText(document_, x, y)) mainForm_->showReadout(this, QString::fromStdString(*text));
@@ -115,38 +115,33 @@ void TChild::ImageMouseDown(Qt::MouseButton button, int shownX, int shownY) {
     TTrack* track = mainForm_->trackWindow;
     TTrackAd* settings = mainForm_->trackAdWindow;
     if (!track || !settings) return;
-    TrackingState& state = track->state;
     if (button == Qt::LeftButton) {
         // The star is where the user clicked on the picture, whatever the zoom: the marks,
         // the stored position and the measurement are all in picture pixels.
         const auto [px, py] = ShownToPicture(document_.ZomN, shownX, shownY);
         const int x = px, y = py;
-        settings->Edit3->setText(QString::number(x));
-        settings->Edit4->setText(QString::number(y));
+        settings->setStar(x, y);
         // A No restores this copy of the display.
         const Raster before = document_.Image;
-        const int h = ParseInt(settings->Edit5->text().toStdString());
+        const int h = settings->searchRange();
         DrawSearchSquare(document_.Image, x, y, h, kMarkerCyan);
-        const int r = ParseInt(settings->Edit1->text().toStdString());
+        const int r = settings->psfRadius();
         drawCircle(x, y, r);
         refreshDisplay();
-        mainForm_->Button1->setEnabled(true);
-        mainForm_->Button2->setEnabled(true);
-        if (state.StarPickState == -1) {
+        mainForm_->enableZoomButtons(true);
+        if (track->waitingForStar()) {
             const QString question = QString::fromStdString(FillMessage(msg::kTrackStarQuestion, x, y));
             if (!platform::ui().confirm(this, question)) {
                 document_.Image = before;
                 refreshDisplay();
                 return;
             }
-            state.StarPickState = 1;
+            track->confirmStar();
         }
     }
-    if (state.StarPickState == 1) {
-        settings->CheckBox2->setChecked(true);
-        track->show();
-        platform::ui().message(track, QString::fromUtf8(msg::kTrackStarting));
-        track->Button4Click();
+    if (track->starConfirmed()) {
+        settings->specifyStar();
+        track->pickStar();
     }
 }
 

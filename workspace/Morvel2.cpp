@@ -384,6 +384,22 @@ TChild* TMainForm::addChild(ImageDocument document) {
     return child;
 }
 
+TChild* TMainForm::showDocument(ImageDocument document) {
+    const int max = document.MAX, min = document.MIN;
+    TChild* child = addChild(std::move(document));
+    Edit1->setText(QStringLiteral("100.0%"));
+    Edit2->setText(QString::number(max));
+    Edit3->setText(QString::number(min));
+    return child;
+}
+
+void TMainForm::showZoom(const QString& text) { Edit1->setText(text); }
+
+void TMainForm::enableZoomButtons(bool on) {
+    Button1->setEnabled(on);
+    Button2->setEnabled(on);
+}
+
 void TMainForm::showReadout(const TChild* child, const QString& text) {
     readoutChild_ = child;
     Label2->setText(text);

@@ -56,6 +56,11 @@ public:
     // Shows the pixel readout of child's picture in Label2; when that window closes, the
     // readout goes back to its start text.
     void showReadout(const TChild* child, const QString& text);
+    // What other windows may ask of this one: a new image window shown at 100 % with its levels
+    // in the level fields; the zoom field's text; the zoom buttons on or off.
+    TChild* showDocument(ImageDocument document);
+    void showZoom(const QString& text);
+    void enableZoomButtons(bool on);
 
     // The long-lived windows the menu commands show (set at start-up).
     TTrack* trackWindow = nullptr;
