@@ -3,7 +3,7 @@
 #include "core/fileio.h"
 #include "core/format.h"
 #include "core/jpeg.h"
-#include "platform/bmp.h"
+#include "core/bmp.h"
 
 namespace nuvak::platform {
 

@@ -14,7 +14,7 @@
 #include <span>
 
 #include "core/error.h"
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "tests/fuzz/fuzz_check.h"
 
 using namespace nuvak;
@@ -38,7 +38,7 @@ std::uint64_t RunLengthPixels(const std::uint8_t* b, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (RunLengthPixels(data, size) > kMaxPixels) return 0;
     try {
-        const Raster r = platform::DecodeBmp(std::span<const std::uint8_t>(data, size), "fuzz.bmp");
+        const Raster r = DecodeBmp(std::span<const std::uint8_t>(data, size), "fuzz.bmp");
         fuzz::Check(!r.empty() && r.bytes.size() == r.stride() * std::size_t(r.height),
                     "a decoded raster holds exactly its rows");
     } catch (const FileError&) {

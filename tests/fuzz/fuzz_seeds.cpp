@@ -25,7 +25,7 @@
 #include "tests/support/jpeg_files.h"
 #include "tests/support/fits_files.h"
 #ifdef NUVAK_SEEDS_WITH_QT
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #endif
 
 using namespace nuvak;
@@ -284,9 +284,9 @@ Bytes GreyPalette(int entries) {
 
 void BmpSeeds() {
 #ifdef NUVAK_SEEDS_WITH_QT
-    const Bytes small = platform::EncodeBmp(Pattern(8, 8));
+    const Bytes small = EncodeBmp(Pattern(8, 8));
     Put("bmp", "24-bit-8x8.bmp", small);
-    Put("bmp", "24-bit-13x7-padded-rows.bmp", platform::EncodeBmp(Pattern(13, 7)));
+    Put("bmp", "24-bit-13x7-padded-rows.bmp", EncodeBmp(Pattern(13, 7)));
     Put("bmp", "truncated-rows.bmp", Cut(small, small.size() - 5));
     Put("bmp", "header-cut.bmp", Cut(small, 20));
     Bytes noSignature = small;

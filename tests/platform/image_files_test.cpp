@@ -2,7 +2,7 @@
 
 #include "core/error.h"
 #include "core/jpeg.h"
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "platform/image_files.h"
 #include "tests/support/fits_files.h"
 
