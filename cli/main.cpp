@@ -29,7 +29,7 @@
 #include "core/image_files.h"
 #include "core/open.h"
 #include "core/samples.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "resources/messages.h"
 
 namespace nuvak::cli {
