@@ -15,8 +15,8 @@ build: deps
 demo: build
 	@bash scripts/demo $(BUILD)
 
-# Builds and runs every test; then builds the Qt-free layer with its tests (and the fuzz
-# corpus replays) without Qt and with AddressSanitizer and UndefinedBehaviorSanitizer, which
+# Builds and runs every test; then builds the Qt-free layer and nuvak-cli with their tests (and
+# the fuzz corpus replays) without Qt and with AddressSanitizer and UndefinedBehaviorSanitizer, which
 # stop at the first report, and runs them again.
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -23,9 +23,7 @@
 #include "core/fits.h"
 #include "core/samples.h"
 #include "rgbcomp/project.h"
-#ifdef NUVAK_BENCH_LARGE_PAGES
-#include "platform/memory.h"
-#endif
+#include "platform/system/memory.h"
 #include "rgbcomp/pipeline.h"
 
 namespace {
@@ -157,9 +155,7 @@ int main(int argc, char** argv) {
         nuvak::SaveProjectFile(argv[2], setup());
         return 0;
     }
-#ifdef NUVAK_BENCH_LARGE_PAGES
     nuvak::platform::UseLargePagesForRasters();
-#endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

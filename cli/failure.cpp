@@ -22,10 +22,10 @@ int ReportRunFailure() {
     return 1;
 }
 
-std::optional<platform::DisplayFormat> PictureFormatOf(const std::string& out) {
+std::optional<DisplayFormat> PictureFormatOf(const std::string& out) {
     const std::string ext = LowerExtension(out);
-    if (ext == ".bmp") return platform::DisplayFormat::Bmp;
-    if (ext == ".jpg" || ext == ".jpeg") return platform::DisplayFormat::Jpeg;
+    if (ext == ".bmp") return DisplayFormat::Bmp;
+    if (ext == ".jpg" || ext == ".jpeg") return DisplayFormat::Jpeg;
     return std::nullopt;
 }
 

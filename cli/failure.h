@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/image_files.h"
+#include "core/image_files.h"
 
 namespace nuvak::cli {
 
@@ -12,7 +12,7 @@ namespace nuvak::cli {
 inline std::string PictureExtensionUsage(const std::string& out) { return "OUT must end in .bmp, .jpg or .jpeg: " + out; }
 
 // The picture format the output's extension asks for (.bmp; .jpg or .jpeg), or nothing.
-std::optional<platform::DisplayFormat> PictureFormatOf(const std::string& out);
+std::optional<DisplayFormat> PictureFormatOf(const std::string& out);
 
 // Called inside a catch block: writes the message of the error being handled to standard
 // error as "nuvak-cli: <message>" (a file error names its file) and returns exit status 1.

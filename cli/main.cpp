@@ -26,10 +26,10 @@
 #include "core/error.h"
 #include "core/fits.h"
 #include "core/format.h"
+#include "core/image_files.h"
 #include "core/open.h"
 #include "core/samples.h"
-#include "platform/image_files.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "resources/messages.h"
 
 namespace nuvak::cli {
@@ -105,7 +105,7 @@ FileKind kindOf(const std::string& path, const std::optional<FileKind>& as) {
 int info(const Arguments& a) {
     if (a.positional.size() != 1) throw UsageError{"info takes one FILE"};
     const std::string& path = a.positional[0];
-    const platform::OpenedDocument opened = platform::OpenImageFile(path, kindOf(path, a.as));
+    const OpenedDocument opened = OpenImageFile(path, kindOf(path, a.as));
     const ImageDocument& d = opened.document;
     JsonObject o;
     o.add("kind", static_cast<int>(d.kind()));
@@ -130,12 +130,12 @@ int render(const Arguments& a) {
     if (a.positional.size() != 2) throw UsageError{"render takes FILE and OUT"};
     const std::string& path = a.positional[0];
     const std::string& out = a.positional[1];
-    const std::optional<platform::DisplayFormat> picture = PictureFormatOf(out);
+    const std::optional<DisplayFormat> picture = PictureFormatOf(out);
     if (!picture) throw UsageError{PictureExtensionUsage(out)};
-    const platform::DisplayFormat format = *picture;
+    const DisplayFormat format = *picture;
     const FileKind kind = kindOf(path, a.as);
-    const platform::OpenedDocument opened = platform::OpenImageFile(path, kind);
-    platform::WriteDisplay(opened.document, out, format);
+    const OpenedDocument opened = OpenImageFile(path, kind);
+    WriteDisplay(opened.document, out, format);
     return kOk;
 }
 

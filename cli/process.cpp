@@ -10,13 +10,13 @@
 #include "core/blooming.h"
 #include "core/error.h"
 #include "core/format.h"
+#include "core/image_files.h"
 #include "core/open.h"
 #include "core/progress.h"
 #include "imageops/corrections.h"
 #include "imageops/filters.h"
 #include "imageops/geometry.h"
 #include "imageops/tone.h"
-#include "platform/image_files.h"
 #include "resources/messages.h"
 
 namespace nuvak::cli {
@@ -92,7 +92,7 @@ struct Options {
     std::string in, out;
     std::vector<Op> ops;
     bool master = false;
-    platform::DisplayFormat format = platform::DisplayFormat::Bmp;
+    DisplayFormat format = DisplayFormat::Bmp;
 };
 
 Options parse(const std::vector<std::string>& args) {
@@ -115,7 +115,7 @@ Options parse(const std::vector<std::string>& args) {
     if (o.ops.empty()) throw Usage{"process needs at least one --op"};
     o.in = positional[0];
     o.out = positional[1];
-    const std::optional<platform::DisplayFormat> picture = PictureFormatOf(o.out);
+    const std::optional<DisplayFormat> picture = PictureFormatOf(o.out);
     if (!picture) throw Usage{PictureExtensionUsage(o.out)};
     o.format = *picture;
     if (FileKindOfExtension(o.in) == 0) throw Usage{"cannot tell the kind of " + o.in + " from its extension"};
@@ -173,12 +173,12 @@ int Process(const std::vector<std::string>& args) {
     try {
         const Options o = parse(args);
         ImageDocument d =
-            platform::OpenImageFile(o.in, static_cast<FileKind>(FileKindOfExtension(o.in))).document;
+            OpenImageFile(o.in, static_cast<FileKind>(FileKindOfExtension(o.in))).document;
         Session session;
         Progress silent;
         for (const Op& op : o.ops) Ops().at(op.name).run(d, op.values, session, silent);
         if (o.master) d.Image = std::move(d.ImageZm);
-        platform::WriteDisplay(d, o.out, o.format);
+        WriteDisplay(d, o.out, o.format);
         return 0;
     } catch (const Usage& e) {
         std::cerr << "nuvak-cli: " << e.message << "\n" << kProcessUsage;

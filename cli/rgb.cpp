@@ -6,8 +6,8 @@
 
 #include "cli/failure.h"
 #include "core/format.h"
+#include "core/image_files.h"
 #include "core/progress.h"
-#include "platform/image_files.h"
 #include "resources/messages.h"
 #include "rgbcomp/pipeline.h"
 #include "rgbcomp/project.h"
@@ -31,9 +31,9 @@ int RgbComposite(const std::vector<std::string>& args) {
     if (args.size() != 2) return usage("rgb takes PROJECT.mvl and OUT");
     const std::string& project = args[0];
     const std::string& out = args[1];
-    const std::optional<platform::DisplayFormat> picture = PictureFormatOf(out);
+    const std::optional<DisplayFormat> picture = PictureFormatOf(out);
     if (!picture) return usage(PictureExtensionUsage(out));
-    const platform::DisplayFormat format = *picture;
+    const DisplayFormat format = *picture;
     try {
         // What a freshly started workbench runs after loading the file.
         const RGBCompositeSetup setup = FreshWorkbenchRun(LoadProjectFile(project));
@@ -42,7 +42,7 @@ int RgbComposite(const std::vector<std::string>& args) {
             RunRGBComposite(setup, silent, [](const std::string& notice) { std::cerr << "nuvak-cli: " << notice << "\n"; });
         // The workbench shows nothing at all then; a command that was asked for a picture says why there is none.
         if (!result) throw CompositeError(FillMessage(msg::kProjectNoColourFrames, project));
-        platform::WriteDisplay(RGBCompositeDocument(std::move(*result)), out, format);
+        WriteDisplay(RGBCompositeDocument(std::move(*result)), out, format);
         return 0;
     } catch (...) {
         return ReportRunFailure();

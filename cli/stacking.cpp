@@ -10,9 +10,9 @@
 #include "core/error.h"
 #include "core/fileio.h"
 #include "core/format.h"
+#include "core/image_files.h"
 #include "core/open.h"
 #include "core/progress.h"
-#include "platform/image_files.h"
 #include "resources/messages.h"
 #include "stacking/composite.h"
 #include "stacking/mosaic.h"
@@ -52,7 +52,7 @@ FileKind kindOf(const std::string& path) {
     return static_cast<FileKind>(k);
 }
 
-platform::DisplayFormat formatOf(const std::string& out) {
+DisplayFormat formatOf(const std::string& out) {
     if (const auto picture = PictureFormatOf(out)) return *picture;
     throw Usage{PictureExtensionUsage(out)};
 }
@@ -64,7 +64,7 @@ std::vector<ImageDocument> openAll(const std::vector<std::string>& paths, bool m
     for (const std::string& p : paths) kindOf(p);
     std::vector<ImageDocument> documents;
     for (const std::string& p : paths) {
-        documents.push_back(platform::OpenImageFile(p, kindOf(p)).document);
+        documents.push_back(OpenImageFile(p, kindOf(p)).document);
         if (mastersOnly) documents.back().Image = {};
     }
     return documents;
@@ -122,7 +122,7 @@ int Stack(const std::vector<std::string>& args) {
         if (method == methods.end()) throw Usage{"unknown method: " + m->second};
         if (p.positional.size() < 2) throw Usage{"stack takes IN... OUT"};
         const std::string out = p.positional.back();
-        const platform::DisplayFormat format = formatOf(out);
+        const DisplayFormat format = formatOf(out);
         const std::vector<std::string> inputs(p.positional.begin(), p.positional.end() - 1);
         const std::vector<ImageDocument> windows = openAll(inputs, true);
         // The right-hand list holds captions: two equal names resolve to the first window.
@@ -130,7 +130,7 @@ int Stack(const std::vector<std::string>& args) {
         for (const ImageDocument& d : windows) captions.push_back(d.caption);
         Progress silent;
         const std::optional<ImageDocument> result = CompositeCommand(pointers(windows), captions, method->second, silent);
-        if (result) platform::WriteDisplay(*result, out, format);
+        if (result) WriteDisplay(*result, out, format);
         return 0;
     });
 }
@@ -140,7 +140,7 @@ int MosaicImages(const std::vector<std::string>& args) {
         const Parsed p = parse(args, {"--across", "--down"});
         if (p.positional.size() < 2) throw Usage{"mosaic takes IN... OUT"};
         const std::string out = p.positional.back();
-        const platform::DisplayFormat format = formatOf(out);
+        const DisplayFormat format = formatOf(out);
         const std::vector<std::string> inputs(p.positional.begin(), p.positional.end() - 1);
         const auto option = [&](const char* name, int fallback) {
             const auto it = p.options.find(name);
@@ -150,7 +150,7 @@ int MosaicImages(const std::vector<std::string>& args) {
         const int down = option("--down", int(inputs.size()));
         const std::vector<ImageDocument> windows = openAll(inputs, true);
         const std::optional<ImageDocument> result = MosaicCommand(pointers(windows), across, down);
-        if (result) platform::WriteDisplay(*result, out, format);
+        if (result) WriteDisplay(*result, out, format);
         return 0;
     });
 }
@@ -164,7 +164,7 @@ int Separate(const std::vector<std::string>& args) {
         if (channels.empty()) throw ImageError(msg::kSeparateNeedsColour);
         const std::filesystem::path folder(p.positional[1]);
         for (const ImageDocument& c : channels)
-            platform::WriteDisplay(c, (folder / (c.caption + ".bmp")).string(), platform::DisplayFormat::Bmp);
+            WriteDisplay(c, (folder / (c.caption + ".bmp")).string(), DisplayFormat::Bmp);
         return 0;
     });
 }

@@ -15,7 +15,7 @@
 #include "core/error.h"
 #include "core/fileio.h"
 #include "core/format.h"
-#include "platform/text.h"
+#include "platform/system/text.h"
 #include "resources/messages.h"
 #include "tracking/measure.h"
 #include "tracking/report.h"

@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <new>
 
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "resources/messages.h"
 
 namespace nuvak::platform {

@@ -106,6 +106,9 @@ inline constexpr char kBmpTruncated[] = "ファイルが途中で切れていま
 inline constexpr char kBmpRunsCut[] = "ファイルが途中で切れています: ランレングスデータが {} 行分で終わっています（全 {} 行）。";
 inline constexpr char kBmpTooLarge[] = "{} x {} ピクセルのBMP画像には {} MB が必要で、読み込みの上限 {} MB を超えています。";
 inline constexpr char kBmpUnreadable[] = "BMP画像として読み込めません: ";
+// The reasons that follow kBmpUnreadable and kBmpEncodeFailed.
+inline constexpr char kBmpNoImageData[] = "画像データを読み込めません";
+inline constexpr char kBmpWriterFailed[] = "未知のエラー";
 inline constexpr char kBmpNoMemory[] = "この大きさの画像を読み込むためのメモリが不足しています。";
 inline constexpr char kBmpNothingToEncode[] = "空の画像はBMPで保存できません。";
 inline constexpr char kBmpEncodeFailed[] = "BMP形式での書き出しに失敗しました: ";

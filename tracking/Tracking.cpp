@@ -21,7 +21,7 @@
 #include "core/open.h"
 #include "platform/controls.h"
 #include "platform/services.h"
-#include "platform/text.h"
+#include "platform/system/text.h"
 #include "resources/messages.h"
 #include "tracking/Trackadvance.h"
 #include "tracking/measure.h"

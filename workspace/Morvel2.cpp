@@ -24,6 +24,7 @@
 #include "core/display.h"
 #include "core/error.h"
 #include "core/format.h"
+#include "core/image_files.h"
 #include "core/open.h"
 #include "imageops/Blur1.h"
 #include "imageops/Comacorrect1.h"
@@ -44,7 +45,6 @@
 #include "stacking/spectrum.h"
 #include "platform/controls.h"
 #include "platform/icon.h"
-#include "platform/image_files.h"
 #include "platform/services.h"
 #include "tracking/Tracking.h"
 #include "workspace/Child.h"
@@ -432,7 +432,7 @@ void TMainForm::Open1Click() {
     if (kind == FileKind::Pgm && files.size() > 1) files = files.mid(0, 1);
     for (const QString& file : files) {
         // The document is complete before a window exists: a refused file leaves no window.
-        platform::OpenedDocument opened = platform::OpenImageFile(file.toStdString(), kind, &std::cout);
+        OpenedDocument opened = OpenImageFile(file.toStdString(), kind, &std::cout);
         const int max = opened.document.MAX, min = opened.document.MIN;
         addChild(std::move(opened.document));
         Edit1->setText(QStringLiteral("100.0%"));
@@ -450,11 +450,11 @@ void TMainForm::SaveButtonClick() {
     if (!r.accepted || r.files.isEmpty()) return;
     saveFilterIndex = r.filterIndex;
     if (r.filterIndex == 2) return;  // the FITS entry writes nothing
-    const auto format = r.filterIndex == 1 ? platform::DisplayFormat::Bmp : platform::DisplayFormat::Jpeg;
-    const std::string target = platform::DisplayFileName(r.files.first().toStdString(), format);
+    const auto format = r.filterIndex == 1 ? DisplayFormat::Bmp : DisplayFormat::Jpeg;
+    const std::string target = DisplayFileName(r.files.first().toStdString(), format);
     if (QFileInfo::exists(QString::fromStdString(target)) && !platform::ui().confirm(this, QString::fromUtf8(msg::kOverwriteQuestion))) return;
-    platform::WriteDisplay(child->document(), target, format);
-    if (format == platform::DisplayFormat::Bmp) {
+    WriteDisplay(child->document(), target, format);
+    if (format == DisplayFormat::Bmp) {
         child->document().caption = FileNameOf(target);
         child->setWindowTitle(fromStd(child->document().caption));
     }

@@ -12,7 +12,7 @@
 #include "imageops/Sabachie1.h"
 #include "imageops/Tilt1.h"
 #include "platform/application.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "platform/services.h"
 #include "rgbcomp/Advance1.h"
 #include "rgbcomp/Rgbcomp1.h"

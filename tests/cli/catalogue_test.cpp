@@ -6,7 +6,7 @@
 
 #include "core/format.h"
 #include "core/jpeg.h"
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
@@ -62,7 +62,7 @@ std::vector<Damage> catalogue() {
     const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 1, 0};
     Raster r(40, 30);
     for (std::size_t i = 0; i < r.bytes.size(); ++i) r.bytes[i] = std::uint8_t(i * 7);
-    const Bytes bmp = platform::EncodeBmp(r);
+    const Bytes bmp = EncodeBmp(r);
     Bytes jpeg = EncodeJpeg(r);
     for (std::size_t i = jpeg.size() / 2; i < jpeg.size() / 2 + 24; ++i) jpeg[i] = std::uint8_t(~jpeg[i]);
     Bytes greyUnderColour = test::BytesOf("P6\n40 30\n255\n");

@@ -9,7 +9,7 @@
 #include "core/jpeg.h"
 #include "core/open.h"
 #include "core/samples.h"
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
@@ -77,13 +77,13 @@ TEST_F(CliTest, CompressedAndFloatFramesOpenAndSayHowTheyWereRead) {
               std::string::npos) << r.out;
     const std::string bmp = dir.file("m42.bmp");
     EXPECT_EQ(Cli({"render", fl, bmp}).status, 0);
-    EXPECT_EQ(platform::LoadBmp(bmp).width, 100);
+    EXPECT_EQ(LoadBmp(bmp).width, 100);
 }
 
 TEST_F(CliTest, InfoOnColourFilesAndTheNetpbmEntry) {
     Raster r(5, 3);
     r.pixel(4, 2)[0] = 9;
-    const std::string bmp = put("a.bmp", platform::EncodeBmp(r));
+    const std::string bmp = put("a.bmp", EncodeBmp(r));
     const std::string jpg = put("b.JPG", EncodeJpeg(r));
     Bytes pgm = test::BytesOf("P6\n# made by a test\n2 1\n255\n");
     for (int v : {10, 20, 30, 40, 50, 60}) pgm.push_back(std::uint8_t(v));
@@ -158,7 +158,7 @@ TEST_F(CliTest, RenderWritesTheDisplayAsBmpOrJpeg) {
     const Bytes frame = test::LevelExampleFrame();
     MemorySource src(path, frame);
     const Raster display = OpenFitsDocument(src).document.Image;
-    const Raster shown = platform::LoadBmp(bmp);
+    const Raster shown = LoadBmp(bmp);
     ASSERT_EQ(shown.width, display.width);
     ASSERT_EQ(shown.height, display.height);
     for (int y = 0; y < 100; ++y)

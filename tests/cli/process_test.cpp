@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "core/format.h"
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
@@ -24,7 +24,7 @@ protected:
             for (int x = 0; x < 4; ++x)
                 for (int k = 0; k < 3; ++k) picture.pixel(x, y)[k] = std::uint8_t(10 * x + 50 * y + k);
         in = dir.file("in.bmp");
-        test::WriteBytes(in, platform::EncodeBmp(picture));
+        test::WriteBytes(in, EncodeBmp(picture));
         out = dir.file("out.bmp");
     }
     RunResult process(std::vector<std::string> args) {
@@ -60,22 +60,22 @@ TEST_F(CliProcess, RunsTheCommandsInOrderOnTheChosenPicture) {
     RunResult r = process({in, out, "--op", "mirror", "--op", "flip"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
-    const Raster turned = platform::LoadBmp(out);
+    const Raster turned = LoadBmp(out);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x) EXPECT_EQ(turned.colour(x, y), picture.colour(3 - x, 1 - y)) << x << "," << y;
     // Gamma draws on the display only: the master written with --out-master is the input.
     r = process({in, out, "--op", "gamma=2.0", "--out-master"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(platform::LoadBmp(out), picture);
+    EXPECT_EQ(LoadBmp(out), picture);
     r = process({in, out, "--op", "gamma=2.0"});
-    EXPECT_NE(platform::LoadBmp(out), picture);
+    EXPECT_NE(LoadBmp(out), picture);
     // Mirror acts on colour pictures only: a FITS frame's display comes out as it went in.
     const std::string fits = dir.file("frame.fits");
     test::WriteBytes(fits, test::LevelExampleFrame());
     ASSERT_EQ(process({fits, out, "--op", "mirror"}).status, 0);
-    const Raster shown = platform::LoadBmp(out);
+    const Raster shown = LoadBmp(out);
     ASSERT_EQ(test::Run(NUVAK_CLI_PATH, {"render", fits, dir.file("plain.bmp")}).status, 0);
-    EXPECT_EQ(shown, platform::LoadBmp(dir.file("plain.bmp")));
+    EXPECT_EQ(shown, LoadBmp(dir.file("plain.bmp")));
 }
 
 TEST_F(CliProcess, ARefusedCommandLeavesTheOutputAsItWas) {

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "core/format.h"
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "resources/messages.h"
 #include "rgbcomp/project.h"
 #include "tests/support/fits_files.h"
@@ -85,7 +85,7 @@ TEST_F(CliRgb, FlatSkyComesOutAtNine) {
     // curve, 200 atan(10 / 200) = 9.99 after it. The star's 3000 is 2010 before the curve
     // (294 after it), so 255. The last column's source lies outside the frame: 0 - 1000 + 10
     // is below 0.
-    const Raster picture = platform::LoadBmp(out);
+    const Raster picture = LoadBmp(out);
     ASSERT_EQ(picture.width, 41);
     const struct {
         int x, y, value;

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "resources/messages.h"
 #include "tests/support/files.h"
 #include "tests/support/run.h"
@@ -19,7 +19,7 @@ protected:
         Raster r(w, h);
         for (auto& b : r.bytes) b = std::uint8_t(value);
         const std::string path = dir.file(name);
-        test::WriteBytes(path, platform::EncodeBmp(r));
+        test::WriteBytes(path, EncodeBmp(r));
         return path;
     }
     RunResult cli(const std::vector<std::string>& args) { return test::Run(NUVAK_CLI_PATH, args); }
@@ -34,7 +34,7 @@ TEST_F(CliStacking, StackEveryMethodOnTenTenEleven) {
     for (const auto& [method, value] : rows) {
         const RunResult r = cli({"stack", "--method", method, a, b, c, out});
         ASSERT_EQ(r.status, 0) << method << r.err;
-        EXPECT_EQ(platform::LoadBmp(out).pixel(1, 0)[0], value) << method;
+        EXPECT_EQ(LoadBmp(out).pixel(1, 0)[0], value) << method;
     }
     EXPECT_EQ(cli({"stack", "--method", "sum", a, b, out}).status, 2);
     // Another size: refused, naming both sizes; nothing written.
@@ -49,7 +49,7 @@ TEST_F(CliStacking, MosaicSeparateAndSpectrum) {
     // Cells take the largest width and height; the default grid is one across, all down.
     const std::string out = dir.file("m.bmp");
     ASSERT_EQ(cli({"mosaic", flat("a.bmp", 3, 2, 40), flat("b.bmp", 2, 2, 80), out}).status, 0);
-    const Raster m = platform::LoadBmp(out);
+    const Raster m = LoadBmp(out);
     EXPECT_EQ(m.width, 3);
     EXPECT_EQ(m.height, 4);
     EXPECT_EQ(m.pixel(0, 3)[0], 80);
@@ -60,10 +60,10 @@ TEST_F(CliStacking, MosaicSeparateAndSpectrum) {
     red.pixel(0, 0)[0] = red.pixel(0, 0)[1] = 0;
     red.pixel(0, 0)[2] = 255;
     const std::string in = dir.file("red.bmp");
-    test::WriteBytes(in, platform::EncodeBmp(red));
+    test::WriteBytes(in, EncodeBmp(red));
     ASSERT_EQ(cli({"separate", in, dir.path().string()}).status, 0);
-    EXPECT_EQ(platform::LoadBmp(dir.file("Red.bmp")).pixel(0, 0)[0], 255);
-    EXPECT_EQ(platform::LoadBmp(dir.file("Blue.bmp")).pixel(0, 0)[0], 0);
+    EXPECT_EQ(LoadBmp(dir.file("Red.bmp")).pixel(0, 0)[0], 255);
+    EXPECT_EQ(LoadBmp(dir.file("Blue.bmp")).pixel(0, 0)[0], 0);
 
     ASSERT_EQ(cli({"spectrum", in, dir.file("sp.txt")}).status, 0);
     const test::Bytes text = test::ReadBytes(dir.file("sp.txt"));

@@ -18,15 +18,13 @@
 #include <jpeglib.h>
 
 #include "core/arrays.h"
+#include "core/bmp.h"
 #include "core/jpeg.h"
 #include "core/raster.h"
 #include "core/samples.h"
 #include "tests/support/files.h"
 #include "tests/support/jpeg_files.h"
 #include "tests/support/fits_files.h"
-#ifdef NUVAK_SEEDS_WITH_QT
-#include "platform/bmp.h"
-#endif
 
 using namespace nuvak;
 using namespace std::string_literals;
@@ -283,10 +281,9 @@ Bytes GreyPalette(int entries) {
 }
 
 void BmpSeeds() {
-#ifdef NUVAK_SEEDS_WITH_QT
-    const Bytes small = platform::EncodeBmp(Pattern(8, 8));
+    const Bytes small = EncodeBmp(Pattern(8, 8));
     Put("bmp", "24-bit-8x8.bmp", small);
-    Put("bmp", "24-bit-13x7-padded-rows.bmp", platform::EncodeBmp(Pattern(13, 7)));
+    Put("bmp", "24-bit-13x7-padded-rows.bmp", EncodeBmp(Pattern(13, 7)));
     Put("bmp", "truncated-rows.bmp", Cut(small, small.size() - 5));
     Put("bmp", "header-cut.bmp", Cut(small, 20));
     Bytes noSignature = small;
@@ -326,7 +323,6 @@ void BmpSeeds() {
     Put("bmp", "odd-header-size.bmp", BmpFile(4, 4, 24, 0, {}, Bytes(48, 0), 20));
     Put("bmp", "jpeg-named-bmp.bmp", EncodeJpeg(Pattern(8, 8)));
     Put("bmp", "empty.bmp", {});
-#endif
 }
 
 // ---------------------------------------------------------------------------------- tracking

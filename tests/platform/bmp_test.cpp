@@ -12,7 +12,7 @@
 
 #include "core/error.h"
 #include "core/format.h"
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "resources/messages.h"
 #include "tests/support/files.h"
 

@@ -10,7 +10,7 @@
 #include "platform/application.h"
 #include "platform/controls.h"
 #include "platform/services.h"
-#include "platform/text.h"
+#include "platform/system/text.h"
 
 namespace nuvak::platform {
 namespace {

@@ -15,6 +15,21 @@ namespace nuvak::test {
 
 namespace {
 
+// AddressSanitizer reserves terabytes of address space for its shadow memory, so no bound on
+// the address space can hold under it; there the bound applies to each allocation instead,
+// which is refused as the system refuses an allocation past the bound.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 // Single-quoted for the POSIX shell.
 std::string quote(const std::string& s) {
     std::string q = "'";
@@ -44,7 +59,11 @@ RunResult RunLimited(const std::string& program, const std::vector<std::string>&
         for (const std::string& part : parts) cmd += part;
     };
     if (!limits.cwd.empty()) add({"cd ", quote(limits.cwd), " && "});
-    if (limits.addressSpaceKiB) add({"ulimit -v ", std::to_string(limits.addressSpaceKiB), " && "});
+    if (limits.addressSpaceKiB && kAddressSanitizer)
+        add({"ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}allocator_may_return_null=1:max_allocation_size_mb=",
+             std::to_string(limits.addressSpaceKiB >> 10), "\" "});
+    else if (limits.addressSpaceKiB)
+        add({"ulimit -v ", std::to_string(limits.addressSpaceKiB), " && "});
     if (limits.seconds) add({"timeout -k 2 ", std::to_string(limits.seconds), " "});
     cmd += quote(program);
     for (const auto& a : args) add({" ", quote(a)});

@@ -11,7 +11,7 @@
 #include "imageops/Gamma1.h"
 #include "imageops/Gmcpanel1.h"
 #include "imageops/Sabachie1.h"
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "platform/controls.h"
 #include "tests/support/files.h"
 #include "tests/support/ui/scripted_services.h"
@@ -44,7 +44,7 @@ private slots:
                 for (int k = 0; k < 3; ++k) r.pixel(x, y)[k] = std::uint8_t((x * 37 + y * 91 + k * 53) % 250);
         for (int y = 5; y < 20; ++y) r.pixel(12, y)[2] = 255;
         const std::string path = dir->file("pic.bmp");
-        test::WriteBytes(path, platform::EncodeBmp(r));
+        test::WriteBytes(path, EncodeBmp(r));
         dialogs->openFiles({QString::fromStdString(path)}, 1);
         form->Open1Click();
     }

@@ -16,7 +16,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "platform/controls.h"
 #include "platform/services.h"
 #include "rgbcomp/Advance1.h"
@@ -333,7 +333,7 @@ private slots:
         rgb->Button7Click();
         QCOMPARE(form->children().size(), 1);
         const Raster& window = form->activeChild()->document().Image;
-        const Raster written = platform::LoadBmp(out);
+        const Raster written = LoadBmp(out);
         QCOMPARE(written.width, window.width);
         QCOMPARE(written.height, window.height);
         QVERIFY(written.bytes == window.bytes);

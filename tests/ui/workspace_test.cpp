@@ -15,7 +15,7 @@
 
 #include "core/format.h"
 #include "core/jpeg.h"
-#include "platform/bmp.h"
+#include "core/bmp.h"
 #include "platform/controls.h"
 #include "platform/services.h"
 #include "resources/messages.h"
@@ -56,7 +56,7 @@ class WorkspaceTest : public QObject {
         p[0] = 100;  // blue
         p[1] = 220;  // green
         p[2] = 10;   // red
-        return open(put(QStringLiteral("pic.bmp"), platform::EncodeBmp(r)), 1);
+        return open(put(QStringLiteral("pic.bmp"), EncodeBmp(r)), 1);
     }
     TChild* openPgm() {
         test::Bytes b = test::BytesOf("P6\n2 1\n255\n");
@@ -324,7 +324,7 @@ private slots:
         form->SaveButtonClick();
         QCOMPARE(dialogs->lastRequest.title, QStringLiteral("Save an Image"));
         const std::string written = dir->file("shown.bmp");
-        QCOMPARE(platform::LoadBmp(written), c->document().Image);
+        QCOMPARE(LoadBmp(written), c->document().Image);
         QCOMPARE(c->windowTitle(), QStringLiteral("shown.bmp"));
         // nuvak-cli writes the same file, header included.
         const test::TempDir cliDir;
@@ -419,7 +419,7 @@ private slots:
         openFits();
         dialogs->saveAs(QString::fromStdString(dir->file("menu.bmp")), 1);
         action("Save1")->trigger();
-        QCOMPARE(platform::LoadBmp(dir->file("menu.bmp")), form->activeChild()->document().Image);
+        QCOMPARE(LoadBmp(dir->file("menu.bmp")), form->activeChild()->document().Image);
         form->helpWindow->hide();
         action("OstrelH1")->trigger();
         QVERIFY(form->helpWindow->isVisible());

@@ -1,6 +1,5 @@
 #pragma once
-// Opening image files of every kind into documents and writing a document's display,
-// the one place where the Qt BMP codec meets the Qt-free readers.
+// Opening image files of every kind into documents and writing a document's display.
 
 #include <cstdint>
 #include <iosfwd>
@@ -10,7 +9,7 @@
 #include "core/document.h"
 #include "core/open.h"
 
-namespace nuvak::platform {
+namespace nuvak {
 
 struct OpenedDocument {
     ImageDocument document;
@@ -33,4 +32,4 @@ std::string DisplayFileName(const std::string& chosen, DisplayFormat format);
 // failure leaves no partial file and the old file intact. JPEG is baseline at quality 70.
 void WriteDisplay(const ImageDocument& document, const std::string& path, DisplayFormat format);
 
-}  // namespace nuvak::platform
+}  // namespace nuvak

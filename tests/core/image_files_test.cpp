@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "core/bmp.h"
 #include "core/error.h"
+#include "core/image_files.h"
 #include "core/jpeg.h"
-#include "platform/bmp.h"
-#include "platform/image_files.h"
 #include "tests/support/fits_files.h"
 
-namespace nuvak::platform {
+namespace nuvak {
 namespace {
 
 using test::Bytes;
@@ -71,4 +71,4 @@ TEST_F(ImageFiles, AFailedSaveKeepsTheOldFile) {
 }
 
 }  // namespace
-}  // namespace nuvak::platform
+}  // namespace nuvak

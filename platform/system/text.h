@@ -1,5 +1,6 @@
 #pragma once
-// Text in the system's code page for files other programs read.
+// Text in the system's code page for files other programs read, one implementation per system.
+// Qt-free: the command line and the windows share it.
 
 #include <string>
 

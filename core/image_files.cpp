@@ -1,11 +1,11 @@
-#include "platform/image_files.h"
+#include "core/image_files.h"
 
+#include "core/bmp.h"
 #include "core/fileio.h"
 #include "core/format.h"
 #include "core/jpeg.h"
-#include "platform/bmp.h"
 
-namespace nuvak::platform {
+namespace nuvak {
 
 OpenedDocument OpenImageFile(const std::string& path, FileKind kind, std::ostream* diag) {
     OpenedDocument out;
@@ -41,4 +41,4 @@ void WriteDisplay(const ImageDocument& document, const std::string& path, Displa
     WriteFileAtomically(path, bytes);
 }
 
-}  // namespace nuvak::platform
+}  // namespace nuvak

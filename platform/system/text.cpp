@@ -1,4 +1,4 @@
-#include "platform/text.h"
+#include "platform/system/text.h"
 
 #include <stdexcept>
 

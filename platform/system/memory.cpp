@@ -1,4 +1,4 @@
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 
 #include <cstdint>
 

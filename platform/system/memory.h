@@ -1,4 +1,6 @@
 #pragma once
+// The system's memory: how much is in use, and large pages for large pictures, one
+// implementation per system. Qt-free: the command line and the windows share it.
 
 #include <cstddef>
 
