@@ -4,9 +4,19 @@
 #include <optional>
 #include <string>
 
+#include "core/error.h"
+
 #include "core/image_files.h"
 
 namespace nuvak::cli {
+
+// A command line the command cannot take: the message says what is wrong; the command prints
+// it with its usage and exits with status 2.
+class UsageError : public Refusal {
+public:
+    explicit UsageError(const std::string& problem) : Refusal(problem), message(problem) {}
+    std::string message;
+};
 
 // The usage message for an output picture of another extension.
 inline std::string PictureExtensionUsage(const std::string& out) { return "OUT must end in .bmp, .jpg or .jpeg: " + out; }

@@ -8,6 +8,7 @@
 // Exit status: 0 success, 1 a file could not be read or written (message on stderr),
 // 2 a usage error. Only the JSON object goes to standard output.
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -51,10 +52,6 @@ const char kUsageText[] =
     "       nuvak-cli spectrum IN OUT.txt\n"
     "       nuvak-cli rgb PROJECT.mvl OUT\n"
     "       nuvak-cli selftest\n";
-
-struct UsageError {
-    std::string message;
-};
 
 struct Arguments {
     std::vector<std::string> positional;
@@ -186,10 +183,41 @@ int makeSamples(const std::vector<std::string>& args) {
     return kOk;
 }
 
+// The usage of one command: its own text, or its line of the general one; null for a command
+// that does not exist.
+std::optional<std::string> commandUsage(const std::string& command) {
+    if (command == "track") return kTrackUsage;
+    if (command == "process") return kProcessUsage;
+    if (command == "stack" || command == "mosaic" || command == "separate" || command == "spectrum")
+        return kStackingUsage;
+    if (command == "rgb") return kRgbUsage;
+    const std::string text = kUsageText;
+    const std::string line = "nuvak-cli " + command + " ";
+    for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
+        const std::size_t end = text.find('\n', at);
+        return "usage: " + text.substr(at, end - at) + "\n";
+    }
+    if (command == "selftest") return std::string("usage: nuvak-cli selftest\n");
+    return std::nullopt;
+}
+
+bool isHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
 int run(const std::vector<std::string>& args) {
     try {
         if (args.empty()) throw UsageError{"no command given"};
         const std::string& command = args[0];
+        // --help alone lists every command; after a command it prints that command's usage.
+        if (isHelp(command) || command == "help") {
+            std::cout << kUsageText;
+            return kOk;
+        }
+        if (std::any_of(args.begin() + 1, args.end(), isHelp)) {
+            const std::optional<std::string> usage = commandUsage(command);
+            if (!usage) throw UsageError{"unknown command: " + command};
+            std::cout << *usage;
+            return kOk;
+        }
         if (command == "track") return Track({args.begin() + 1, args.end()});
         // Large pages behind the pictures of an opened image: faulting in a 4096 x 4096
         // frame's rasters a small page at a time costs more than everything else the open does.

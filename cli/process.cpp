@@ -21,16 +21,12 @@
 
 namespace nuvak::cli {
 
-namespace {
-
-const char kProcessUsage[] =
+extern const char kProcessUsage[] =
     "usage: nuvak-cli process IN OUT --op OP [--op OP ...] [--out-master]\n"
     "  OP: mirror flip rotate blur highpass lowpass gamma=G solarize sabattier=S bloom\n"
     "      coma=X,Y,A gmc=T,F,S,H   (OUT: .bmp or .jpg/.jpeg; --out-master writes the master picture)\n";
 
-struct Usage {
-    std::string message;
-};
+namespace {
 
 // What the menu commands keep between runs in the window program: the gamma dialog's text,
 // which the coma correction reads.
@@ -69,10 +65,10 @@ Op parseOp(const std::string& text) {
     const std::size_t eq = text.find('=');
     Op op{text.substr(0, eq), {}};
     const auto kind = Ops().find(op.name);
-    if (kind == Ops().end()) throw Usage{"unknown op: " + text};
+    if (kind == Ops().end()) throw UsageError{"unknown op: " + text};
     if (eq != std::string::npos) op.values = split(text.substr(eq + 1), ',');
     const std::string& forms = kind->second.forms;
-    if (op.values.size() != forms.size()) throw Usage{"wrong number of values for " + op.name + ": " + text};
+    if (op.values.size() != forms.size()) throw UsageError{"wrong number of values for " + op.name + ": " + text};
     for (std::size_t k = 0; k < forms.size(); ++k) {
         const std::string& v = op.values[k];
         try {
@@ -82,7 +78,7 @@ Op parseOp(const std::string& text) {
                 ParseInt(v);
             }
         } catch (const ConversionError&) {
-            throw Usage{"not a number in " + text + ": '" + v + "'"};
+            throw UsageError{"not a number in " + text + ": '" + v + "'"};
         }
     }
     return op;
@@ -101,24 +97,24 @@ Options parse(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--op") {
-            if (i + 1 >= args.size()) throw Usage{"--op needs a command"};
+            if (i + 1 >= args.size()) throw UsageError{"--op needs a command"};
             o.ops.push_back(parseOp(args[++i]));
         } else if (a == "--out-master") {
             o.master = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            throw Usage{"unknown option: " + a};
+            throw UsageError{"unknown option: " + a};
         } else {
             positional.push_back(a);
         }
     }
-    if (positional.size() != 2) throw Usage{"process takes IN and OUT"};
-    if (o.ops.empty()) throw Usage{"process needs at least one --op"};
+    if (positional.size() != 2) throw UsageError{"process takes IN and OUT"};
+    if (o.ops.empty()) throw UsageError{"process needs at least one --op"};
     o.in = positional[0];
     o.out = positional[1];
     const std::optional<DisplayFormat> picture = PictureFormatOf(o.out);
-    if (!picture) throw Usage{PictureExtensionUsage(o.out)};
+    if (!picture) throw UsageError{PictureExtensionUsage(o.out)};
     o.format = *picture;
-    if (FileKindOfExtension(o.in) == 0) throw Usage{"cannot tell the kind of " + o.in + " from its extension"};
+    if (FileKindOfExtension(o.in) == 0) throw UsageError{"cannot tell the kind of " + o.in + " from its extension"};
     return o;
 }
 
@@ -180,7 +176,7 @@ int Process(const std::vector<std::string>& args) {
         if (o.master) d.Image = std::move(d.ImageZm);
         WriteDisplay(d, o.out, o.format);
         return 0;
-    } catch (const Usage& e) {
+    } catch (const UsageError& e) {
         std::cerr << "nuvak-cli: " << e.message << "\n" << kProcessUsage;
         return 2;
     } catch (...) {

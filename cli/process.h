@@ -7,6 +7,9 @@
 
 namespace nuvak::cli {
 
+// The command's usage and options, as --help prints them.
+extern const char kProcessUsage[];
+
 // Runs the subcommand on its arguments (after "process"): IN OUT --op OP [--op OP ...]
 // [--out-master]. Returns the exit status: 0 success, 1 a file error or a refused command
 // (message on stderr, nothing written), 2 a usage error.

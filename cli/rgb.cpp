@@ -14,9 +14,9 @@
 
 namespace nuvak::cli {
 
-namespace {
+extern const char kRgbUsage[] = "usage: nuvak-cli rgb PROJECT.mvl OUT   (OUT ends in .bmp, .jpg or .jpeg)\n";
 
-const char kRgbUsage[] = "usage: nuvak-cli rgb PROJECT.mvl OUT   (OUT ends in .bmp, .jpg or .jpeg)\n";
+namespace {
 
 int usage(const std::string& problem) {
     std::cerr << "nuvak-cli: " << problem << "\n" << kRgbUsage;

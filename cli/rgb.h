@@ -8,6 +8,9 @@
 
 namespace nuvak::cli {
 
+// The command's usage and options, as --help prints them.
+extern const char kRgbUsage[];
+
 int RgbComposite(const std::vector<std::string>& args);
 
 }  // namespace nuvak::cli

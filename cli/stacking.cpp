@@ -21,24 +21,20 @@
 
 namespace nuvak::cli {
 
-namespace {
-
-const char kStackingUsage[] =
+extern const char kStackingUsage[] =
     "usage: nuvak-cli stack --method average|add|max|min|expected IN... OUT\n"
     "       nuvak-cli mosaic [--across NX] [--down NY] IN... OUT\n"
     "       nuvak-cli separate IN OUTDIR\n"
     "       nuvak-cli spectrum IN OUT.txt\n";
 
-struct Usage {
-    std::string message;
-};
+namespace {
 
 // Runs a subcommand body with the common exit statuses.
 template <class F>
 int guarded(F body) {
     try {
         return body();
-    } catch (const Usage& e) {
+    } catch (const UsageError& e) {
         std::cerr << "nuvak-cli: " << e.message << "\n" << kStackingUsage;
         return 2;
     } catch (...) {
@@ -48,13 +44,13 @@ int guarded(F body) {
 
 FileKind kindOf(const std::string& path) {
     const int k = FileKindOfExtension(path);
-    if (k == 0) throw Usage{"cannot tell the kind of " + path + " from its extension"};
+    if (k == 0) throw UsageError{"cannot tell the kind of " + path + " from its extension"};
     return static_cast<FileKind>(k);
 }
 
 DisplayFormat formatOf(const std::string& out) {
     if (const auto picture = PictureFormatOf(out)) return *picture;
-    throw Usage{PictureExtensionUsage(out)};
+    throw UsageError{PictureExtensionUsage(out)};
 }
 
 // The inputs opened as the open command opens them, in order: the windows of the program.
@@ -80,7 +76,7 @@ int wholeNumber(const std::string& option, const std::string& value) {
     try {
         return ParseInt(value);
     } catch (const ConversionError&) {
-        throw Usage{option + " takes a whole number, not '" + value + "'"};
+        throw UsageError{option + " takes a whole number, not '" + value + "'"};
     }
 }
 
@@ -97,8 +93,8 @@ Parsed parse(const std::vector<std::string>& args, std::initializer_list<const c
         if (a.size() > 1 && a[0] == '-') {
             bool found = false;
             for (const char* k : known) found = found || a == k;
-            if (!found) throw Usage{"unknown option: " + a};
-            if (i + 1 >= args.size()) throw Usage{a + " needs a value"};
+            if (!found) throw UsageError{"unknown option: " + a};
+            if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
             p.options[a] = args[++i];
         } else {
             p.positional.push_back(a);
@@ -117,10 +113,10 @@ int Stack(const std::vector<std::string>& args) {
             {"max", CompositeMethod::Maximum},     {"min", CompositeMethod::Minimum},
             {"expected", CompositeMethod::ExpectedValue}};
         const auto m = p.options.find("--method");
-        if (m == p.options.end()) throw Usage{"stack needs --method"};
+        if (m == p.options.end()) throw UsageError{"stack needs --method"};
         const auto method = methods.find(m->second);
-        if (method == methods.end()) throw Usage{"unknown method: " + m->second};
-        if (p.positional.size() < 2) throw Usage{"stack takes IN... OUT"};
+        if (method == methods.end()) throw UsageError{"unknown method: " + m->second};
+        if (p.positional.size() < 2) throw UsageError{"stack takes IN... OUT"};
         const std::string out = p.positional.back();
         const DisplayFormat format = formatOf(out);
         const std::vector<std::string> inputs(p.positional.begin(), p.positional.end() - 1);
@@ -138,7 +134,7 @@ int Stack(const std::vector<std::string>& args) {
 int MosaicImages(const std::vector<std::string>& args) {
     return guarded([&] {
         const Parsed p = parse(args, {"--across", "--down"});
-        if (p.positional.size() < 2) throw Usage{"mosaic takes IN... OUT"};
+        if (p.positional.size() < 2) throw UsageError{"mosaic takes IN... OUT"};
         const std::string out = p.positional.back();
         const DisplayFormat format = formatOf(out);
         const std::vector<std::string> inputs(p.positional.begin(), p.positional.end() - 1);
@@ -158,7 +154,7 @@ int MosaicImages(const std::vector<std::string>& args) {
 int Separate(const std::vector<std::string>& args) {
     return guarded([&] {
         const Parsed p = parse(args, {});
-        if (p.positional.size() != 2) throw Usage{"separate takes IN and OUTDIR"};
+        if (p.positional.size() != 2) throw UsageError{"separate takes IN and OUTDIR"};
         const ImageDocument source = openAll({p.positional[0]}).front();
         const std::vector<ImageDocument> channels = SeparateRGB(source);
         if (channels.empty()) throw ImageError(msg::kSeparateNeedsColour);
@@ -172,7 +168,7 @@ int Separate(const std::vector<std::string>& args) {
 int Spectrum(const std::vector<std::string>& args) {
     return guarded([&] {
         const Parsed p = parse(args, {});
-        if (p.positional.size() != 2) throw Usage{"spectrum takes IN and OUT.txt"};
+        if (p.positional.size() != 2) throw UsageError{"spectrum takes IN and OUT.txt"};
         const ImageDocument source = openAll({p.positional[0]}).front();
         const std::string text = SpectrumDataText(SpectrumColumnMeans(source.Image));
         WriteFileAtomically(p.positional[1],

@@ -8,6 +8,9 @@
 
 namespace nuvak::cli {
 
+// The command's usage and options, as --help prints them.
+extern const char kStackingUsage[];
+
 int Stack(const std::vector<std::string>& args);
 int MosaicImages(const std::vector<std::string>& args);
 int Separate(const std::vector<std::string>& args);

@@ -24,9 +24,7 @@
 
 namespace nuvak::cli {
 
-namespace {
-
-const char kTrackUsage[] =
+extern const char kTrackUsage[] =
     "usage: nuvak-cli track [options] FRAME...   (2 to 200 FITS frames in time order; more with --report alone)\n"
     "  --focal MM  --pixel UM  --interval S  --multiplier C  --psf R  --star X,Y  --range N\n"
     "  --dark FILE (repeatable)  --noise-cut  --flatten-x  --flatten-y  --arcsec\n"
@@ -37,9 +35,7 @@ const char kTrackUsage[] =
     "    without --focal and --pixel the report takes FOCALLEN and XPIXSZ (or PIXSIZE1 x XBINNING)\n"
     "    from the frames when they have them\n";
 
-struct Usage {
-    std::string message;
-};
+namespace {
 
 // The path as the current folder makes it, without "." and ".." steps; unchanged when the
 // current folder cannot be had.
@@ -53,7 +49,7 @@ int wholeNumber(const std::string& option, const std::string& value) {
     try {
         return ParseInt(value);
     } catch (const ConversionError&) {
-        throw Usage{option + " takes a whole number, not '" + value + "'"};
+        throw UsageError{option + " takes a whole number, not '" + value + "'"};
     }
 }
 
@@ -63,7 +59,7 @@ double realValue(const std::string& option, const std::string& value) {
         if (std::isfinite(v)) return v;
     } catch (const ConversionError&) {
     }
-    throw Usage{option + " takes a number, not '" + value + "'"};
+    throw UsageError{option + " takes a number, not '" + value + "'"};
 }
 
 std::string realNumber(const std::string& option, const std::string& value) {
@@ -71,7 +67,7 @@ std::string realNumber(const std::string& option, const std::string& value) {
         ParseReal(value);
         return value;
     } catch (const ConversionError&) {
-        throw Usage{option + " takes a number, not '" + value + "'"};
+        throw UsageError{option + " takes a number, not '" + value + "'"};
     }
 }
 
@@ -100,7 +96,7 @@ Options parse(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::string {
-            if (i + 1 >= args.size()) throw Usage{a + " needs a value"};
+            if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
             return args[++i];
         };
         if (a == "--focal") {
@@ -118,7 +114,7 @@ Options parse(const std::vector<std::string>& args) {
         } else if (a == "--star") {
             const std::string v = value();
             const auto comma = v.find(',');
-            if (comma == std::string::npos) throw Usage{"--star takes X,Y, not '" + v + "'"};
+            if (comma == std::string::npos) throw UsageError{"--star takes X,Y, not '" + v + "'"};
             o.settings.starSpecified = true;
             o.settings.starX = wholeNumber(a, v.substr(0, comma));
             o.settings.starY = wholeNumber(a, v.substr(comma + 1));
@@ -142,10 +138,10 @@ Options parse(const std::vector<std::string>& args) {
         } else if (a == "--report") {
             o.report = value();
             if (!endsWith(*o.report, ".json") && !endsWith(*o.report, ".html"))
-                throw Usage{"--report takes a file ending in .json or .html, not '" + *o.report + "'"};
+                throw UsageError{"--report takes a file ending in .json or .html, not '" + *o.report + "'"};
         } else if (a == "--dec") {
             const double dec = realValue(a, value());
-            if (!(dec > -90 && dec < 90)) throw Usage{"--dec takes a declination between -90 and 90 degrees"};
+            if (!(dec > -90 && dec < 90)) throw UsageError{"--dec takes a declination between -90 and 90 degrees"};
             o.reportOptions.decDeg = dec;
             reportOnly.push_back(a);
         } else if (a == "--camera-angle") {
@@ -153,20 +149,20 @@ Options parse(const std::vector<std::string>& args) {
             reportOnly.push_back(a);
         } else if (a == "--worm-period") {
             const double period = realValue(a, value());
-            if (!(period > 0)) throw Usage{"--worm-period takes a period in seconds above 0"};
+            if (!(period > 0)) throw UsageError{"--worm-period takes a period in seconds above 0"};
             o.reportOptions.wormPeriodS = period;
             reportOnly.push_back(a);
         } else if (a.size() > 1 && a[0] == '-') {
-            throw Usage{"unknown option: " + a};
+            throw UsageError{"unknown option: " + a};
         } else {
             o.frames.push_back(a);
         }
     }
-    if (!reportOnly.empty() && !o.report) throw Usage{reportOnly.front() + " needs --report"};
-    if (o.frames.size() < 2) throw Usage{"track needs at least 2 frames"};
+    if (!reportOnly.empty() && !o.report) throw UsageError{reportOnly.front() + " needs --report"};
+    if (o.frames.size() < 2) throw UsageError{"track needs at least 2 frames"};
     // The window's figures hold at most 200 frames; the report alone takes a longer night.
     if (o.frames.size() > std::size_t(kMaxFrames) && (!o.report || o.json || o.results))
-        throw Usage{"track takes at most 200 frames (more with --report alone, without --json and --results)"};
+        throw UsageError{"track takes at most 200 frames (more with --report alone, without --json and --results)"};
     // Frames and darks by their full paths, as the window lists them: the results file names
     // the folder of the first frame, which a bare name would not give.
     for (std::vector<std::string>* paths : {&o.frames, &o.settings.darks})
@@ -228,7 +224,7 @@ int Track(const std::vector<std::string>& args) {
     Options o;
     try {
         o = parse(args);
-    } catch (const Usage& u) {
+    } catch (const UsageError& u) {
         std::cerr << "nuvak-cli: " << u.message << "\n" << kTrackUsage;
         return 2;
     }

@@ -7,6 +7,9 @@
 
 namespace nuvak::cli {
 
+// The command's usage and options, as --help prints them.
+extern const char kTrackUsage[];
+
 // Runs the subcommand on its arguments (after "track"). Returns the exit status: 0 success,
 // 1 the run or the statistics failed (message on stderr), 2 a usage error.
 int Track(const std::vector<std::string>& args);

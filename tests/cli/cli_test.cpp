@@ -35,6 +35,33 @@ protected:
     }
 };
 
+// --help lists every command; after a command it prints that command's usage: on standard
+// output, with status 0, whatever else the line holds.
+TEST(CliHelp, EveryCommandHasItsUsage) {
+    const struct {
+        std::vector<std::string> args;
+        const char* shows;
+    } rows[] = {
+        {{"--help"}, "nuvak-cli selftest"},
+        {{"track", "--help"}, "--report"},
+        {{"track", "a.fits", "--help"}, "--worm-period"},
+        {{"process", "--help"}, "sabattier"},
+        {{"stack", "-h"}, "--method"},
+        {{"mosaic", "--help"}, "--across"},
+        {{"rgb", "--help"}, "PROJECT.mvl"},
+        {{"info", "--help"}, "nuvak-cli info FILE"},
+        {{"make-samples", "--help"}, "--camera"},
+        {{"selftest", "--help"}, "nuvak-cli selftest"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args.front() + " " + row.args.back());
+        const RunResult r = Cli(row.args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find(row.shows), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(Cli({"bogus", "--help"}).status, 2);
+}
+
 TEST_F(CliTest, InfoOnAFitsFramePrintsItsLevels) {
     const std::string path = put("m42.fits", test::LevelExampleFrame());
     const RunResult r = Cli({"info", path});
