@@ -19,7 +19,9 @@ public:
 };
 
 // The usage message for an output picture of another extension.
-inline std::string PictureExtensionUsage(const std::string& out) { return "OUT must end in .bmp, .jpg or .jpeg: " + out; }
+inline std::string PictureExtensionUsage(const std::string& out) {
+    return "OUT must end in .bmp, .jpg or .jpeg: " + out;
+}
 
 // The picture format the output's extension asks for (.bmp; .jpg or .jpeg), or nothing.
 std::optional<DisplayFormat> PictureFormatOf(const std::string& out);

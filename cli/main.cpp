@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "cli/failure.h"
-#include "core/json.h"
 #include "cli/process.h"
 #include "cli/rgb.h"
 #include "cli/selftest.h"
@@ -28,6 +27,7 @@
 #include "core/fits.h"
 #include "core/format.h"
 #include "core/image_files.h"
+#include "core/json.h"
 #include "core/open.h"
 #include "core/samples.h"
 #include "platform/system/memory.h"

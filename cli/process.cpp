@@ -43,7 +43,7 @@ struct Op {
 using Runner = std::function<void(ImageDocument&, const std::vector<std::string>&, Session&, Progress&)>;
 
 struct OpKind {
-    std::string forms;    // one letter per comma-separated value after "=": i whole, r real
+    std::string forms;  // one letter per comma-separated value after "=": i whole, r real
     Runner run;
 };
 
@@ -120,45 +120,51 @@ Options parse(const std::vector<std::string>& args) {
 
 const std::map<std::string, OpKind>& Ops() {
     static const std::map<std::string, OpKind> ops = {
-        {"mirror", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress&) { MirrorCommand(d); }}},
+        {"mirror",
+         {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress&) { MirrorCommand(d); }}},
         {"flip", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress&) { FlipCommand(d); }}},
-        {"rotate", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) { RotateCommand(d, p); }}},
-        {"blur", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) { BlurCommand(d, p); }}},
-        {"highpass", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) {
-                         HighPassCommand(d, p);
-                     }}},
-        {"lowpass", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) {
-                        LowPassCommand(d, p);
-                    }}},
-        {"gamma", {"r", [](ImageDocument& d, const std::vector<std::string>& v, Session& s, Progress&) {
-                       s.gammaText = v[0];
-                       GammaCommand(d, ParseReal(v[0]));
-                   }}},
-        {"solarize", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress&) {
-                          SolarizeCommand(d);
-                      }}},
-        {"sabattier", {"r", [](ImageDocument& d, const std::vector<std::string>& v, Session&, Progress&) {
-                           SabattierCommand(d, ParseReal(v[0]));
-                       }}},
-        {"bloom", {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) {
-                      RemoveBloomingCommand(d, p);
-                  }}},
-        {"coma", {"iir", [](ImageDocument& d, const std::vector<std::string>& v, Session& s, Progress&) {
-                     // The gamma dialog's text as it stands, read for a colour image only.
-                     if (d.kind() != ImageKind::Colour) return;
-                     ComaCorrectCommand(d, ParseInt(v[0]), ParseInt(v[1]), ParseReal(v[2]), ParseReal(s.gammaText));
-                 }}},
-        {"gmc", {"iiri", [](ImageDocument& d, const std::vector<std::string>& v, Session&, Progress& p) {
-                    // As the panel's OK stores them: a blur amount below 0.2 is taken as 0.2.
-                    GuideMissSettings settings;
-                    settings.direction = ParseInt(v[0]);
-                    settings.flow = ParseInt(v[1]);
-                    settings.blur = ParseReal(v[2]);
-                    if (!(settings.blur >= 0.2)) settings.blur = 0.2;
-                    settings.threshold = ParseInt(v[3]);
-                    settings.confirmed = true;
-                    GuideMissCancelCommand(d, settings, p);
-                }}},
+        {"rotate",
+         {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) { RotateCommand(d, p); }}},
+        {"blur",
+         {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) { BlurCommand(d, p); }}},
+        {"highpass",
+         {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) { HighPassCommand(d, p); }}},
+        {"lowpass",
+         {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress& p) { LowPassCommand(d, p); }}},
+        {"gamma",
+         {"r",
+          [](ImageDocument& d, const std::vector<std::string>& v, Session& s, Progress&) {
+              s.gammaText = v[0];
+              GammaCommand(d, ParseReal(v[0]));
+          }}},
+        {"solarize",
+         {"", [](ImageDocument& d, const std::vector<std::string>&, Session&, Progress&) { SolarizeCommand(d); }}},
+        {"sabattier",
+         {"r", [](ImageDocument& d, const std::vector<std::string>& v, Session&,
+                  Progress&) { SabattierCommand(d, ParseReal(v[0])); }}},
+        {"bloom",
+         {"", [](ImageDocument& d, const std::vector<std::string>&, Session&,
+                 Progress& p) { RemoveBloomingCommand(d, p); }}},
+        {"coma",
+         {"iir",
+          [](ImageDocument& d, const std::vector<std::string>& v, Session& s, Progress&) {
+              // The gamma dialog's text as it stands, read for a colour image only.
+              if (d.kind() != ImageKind::Colour) return;
+              ComaCorrectCommand(d, ParseInt(v[0]), ParseInt(v[1]), ParseReal(v[2]), ParseReal(s.gammaText));
+          }}},
+        {"gmc",
+         {"iiri",
+          [](ImageDocument& d, const std::vector<std::string>& v, Session&, Progress& p) {
+              // As the panel's OK stores them: a blur amount below 0.2 is taken as 0.2.
+              GuideMissSettings settings;
+              settings.direction = ParseInt(v[0]);
+              settings.flow = ParseInt(v[1]);
+              settings.blur = ParseReal(v[2]);
+              if (!(settings.blur >= 0.2)) settings.blur = 0.2;
+              settings.threshold = ParseInt(v[3]);
+              settings.confirmed = true;
+              GuideMissCancelCommand(d, settings, p);
+          }}},
     };
     return ops;
 }
@@ -168,8 +174,7 @@ const std::map<std::string, OpKind>& Ops() {
 int Process(const std::vector<std::string>& args) {
     try {
         const Options o = parse(args);
-        ImageDocument d =
-            OpenImageFile(o.in, static_cast<FileKind>(FileKindOfExtension(o.in))).document;
+        ImageDocument d = OpenImageFile(o.in, static_cast<FileKind>(FileKindOfExtension(o.in))).document;
         Session session;
         Progress silent;
         for (const Op& op : o.ops) Ops().at(op.name).run(d, op.values, session, silent);

@@ -38,8 +38,8 @@ int RgbComposite(const std::vector<std::string>& args) {
         // What a freshly started workbench runs after loading the file.
         const RGBCompositeSetup setup = FreshWorkbenchRun(LoadProjectFile(project));
         Progress silent;
-        std::optional<Raster> result =
-            RunRGBComposite(setup, silent, [](const std::string& notice) { std::cerr << "nuvak-cli: " << notice << "\n"; });
+        std::optional<Raster> result = RunRGBComposite(
+            setup, silent, [](const std::string& notice) { std::cerr << "nuvak-cli: " << notice << "\n"; });
         // The workbench shows nothing at all then; a command that was asked for a picture says why there is none.
         if (!result) throw CompositeError(FillMessage(msg::kProjectNoColourFrames, project));
         WriteDisplay(RGBCompositeDocument(std::move(*result)), out, format);

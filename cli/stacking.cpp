@@ -108,10 +108,11 @@ Parsed parse(const std::vector<std::string>& args, std::initializer_list<const c
 int Stack(const std::vector<std::string>& args) {
     return guarded([&] {
         const Parsed p = parse(args, {"--method"});
-        static const std::map<std::string, CompositeMethod> methods = {
-            {"average", CompositeMethod::Average}, {"add", CompositeMethod::Add},
-            {"max", CompositeMethod::Maximum},     {"min", CompositeMethod::Minimum},
-            {"expected", CompositeMethod::ExpectedValue}};
+        static const std::map<std::string, CompositeMethod> methods = {{"average", CompositeMethod::Average},
+                                                                       {"add", CompositeMethod::Add},
+                                                                       {"max", CompositeMethod::Maximum},
+                                                                       {"min", CompositeMethod::Minimum},
+                                                                       {"expected", CompositeMethod::ExpectedValue}};
         const auto m = p.options.find("--method");
         if (m == p.options.end()) throw UsageError{"stack needs --method"};
         const auto method = methods.find(m->second);
@@ -125,7 +126,8 @@ int Stack(const std::vector<std::string>& args) {
         std::vector<std::string> captions;
         for (const ImageDocument& d : windows) captions.push_back(d.caption);
         Progress silent;
-        const std::optional<ImageDocument> result = CompositeCommand(pointers(windows), captions, method->second, silent);
+        const std::optional<ImageDocument> result =
+            CompositeCommand(pointers(windows), captions, method->second, silent);
         if (result) WriteDisplay(*result, out, format);
         return 0;
     });

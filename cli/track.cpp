@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -11,10 +11,10 @@
 #include <optional>
 
 #include "cli/failure.h"
-#include "core/json.h"
 #include "core/error.h"
 #include "core/fileio.h"
 #include "core/format.h"
+#include "core/json.h"
 #include "platform/system/text.h"
 #include "resources/messages.h"
 #include "tracking/measure.h"
@@ -267,8 +267,7 @@ int Track(const std::vector<std::string>& args) {
                 }
             const TrackingReport report = ComputeReport(frames, options);
             const std::string text = endsWith(*o.report, ".json") ? ReportJson(report) : ReportHtml(report);
-            WriteFileAtomically(*o.report,
-                                std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+            WriteFileAtomically(*o.report, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
             if (o.frames.size() > std::size_t(kMaxFrames)) {
                 std::cerr << "nuvak-cli: " << o.frames.size()
                           << " frames: the report is written; the eight figures take at most 200 frames\n";

@@ -3,13 +3,13 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/bmp.h"
 #include "core/fileio.h"
 #include "core/fits.h"
 #include "core/format.h"
 #include "core/jpeg.h"
 #include "core/open.h"
 #include "core/samples.h"
-#include "core/bmp.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
@@ -101,7 +101,8 @@ TEST_F(CliTest, CompressedAndFloatFramesOpenAndSayHowTheyWereRead) {
     // Values 450.25 ... 1000.25 onto 0 ... 65535: the grid's 500.25 and 700.25 become 5958 and 29789.
     EXPECT_NE(r.out.find("\"level_min\":5958,"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"bitpix\":-32,\"hdu\":0,\"planes\":1,\"scale\":{\"offset\":450.25,\"factor\":119.154545454"),
-              std::string::npos) << r.out;
+              std::string::npos)
+        << r.out;
     const std::string bmp = dir.file("m42.bmp");
     EXPECT_EQ(Cli({"render", fl, bmp}).status, 0);
     EXPECT_EQ(LoadBmp(bmp).width, 100);
@@ -237,7 +238,8 @@ TEST_F(CliTest, MakeSamplesCameraWritesACaptureProgramsNightTheReportMeasures) {
     EXPECT_EQ(frames[5], dir.file("cam/cam006.fits.fz"));
 
     // The plain and the compressed frame carry the capture cards; the start steps by the cadence.
-    for (const auto& [frame, date] : {std::pair{0, "2026-12-08T21:14:05.250"}, std::pair{5, "2026-12-08T21:16:41.500"}}) {
+    for (const auto& [frame, date] :
+         {std::pair{0, "2026-12-08T21:14:05.250"}, std::pair{5, "2026-12-08T21:16:41.500"}}) {
         const FitsImage image = LoadFits(frames[std::size_t(frame)]);
         const std::string& cards = image.header.cardText;
         EXPECT_EQ(image.header.width, 400);
@@ -261,8 +263,7 @@ TEST_F(CliTest, MakeSamplesCameraWritesACaptureProgramsNightTheReportMeasures) {
     EXPECT_EQ(test::ReadBytes(same.frames[0]), test::ReadBytes(frames[0]));
     const FitsImage compressed = LoadFits(frames[5]), uncompressed = LoadFits(same.frames[5]);
     for (int x = 0; x < 400; ++x)
-        for (int y = 0; y < 300; ++y)
-            ASSERT_EQ(compressed.samples[x][y], uncompressed.samples[x][y]) << x << "," << y;
+        for (int y = 0; y < 300; ++y) ASSERT_EQ(compressed.samples[x][y], uncompressed.samples[x][y]) << x << "," << y;
 
     // The report follows the star through every frame, at its true width.
     MeasureSettings settings;
