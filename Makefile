@@ -2,25 +2,35 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build demo test bench clean
+# Compilers run through ccache where it is installed (evaluated when a recipe runs, after deps).
+LAUNCHER = $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+
+.PHONY: deps build demo test bench clean format-check
 
 deps:
 	@bash scripts/install-deps
 
 build: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(LAUNCHER) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # Builds, writes a sample FITS frame, shows what the reader makes of it and renders it.
 demo: build
 	@bash scripts/demo $(BUILD)
 
-# Builds and runs every test; then builds the Qt-free layer and nuvak-cli with their tests (and
-# the fuzz corpus replays) without Qt and with AddressSanitizer and UndefinedBehaviorSanitizer, which
-# stop at the first report, and runs them again.
-test: build
+# The C++ files this branch (on main: the last commit) changed are formatted as .clang-format says.
+format-check: deps
+	@bash scripts/check-format
+
+# Checks the format; builds with warnings as errors and runs every test; then builds the Qt-free
+# layer and nuvak-cli with their tests (and the fuzz corpus replays) without Qt and with
+# AddressSanitizer and UndefinedBehaviorSanitizer, which stop at the first report, and runs them again.
+test: format-check
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DNUVAK_WERROR=ON $(LAUNCHER) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUVAK_WITH_QT=OFF -DNUVAK_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUVAK_WITH_QT=OFF -DNUVAK_SANITIZE=ON \
+		-DNUVAK_WERROR=ON $(LAUNCHER) >/dev/null
 	@cmake --build $(BUILD)-asan -j $(JOBS)
 	@cd $(BUILD)-asan && ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
@@ -28,7 +38,7 @@ test: build
 # Speed benchmarks, with the Python peer of the whole-process comparisons; not part of the tests.
 bench: deps
 	@bash scripts/install-deps bench
-	@cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNUVAK_TESTS=OFF -DNUVAK_BENCH=ON >/dev/null
+	@cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNUVAK_TESTS=OFF -DNUVAK_BENCH=ON $(LAUNCHER) >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	@bash scripts/bench $(BUILD)-bench
 
