@@ -22,9 +22,9 @@
 
 #include "core/fits.h"
 #include "core/samples.h"
-#include "rgbcomp/project.h"
 #include "platform/system/memory.h"
 #include "rgbcomp/pipeline.h"
+#include "rgbcomp/project.h"
 
 namespace {
 
@@ -146,7 +146,13 @@ void RunRGBComposite(benchmark::State& state) {
 }
 
 BENCHMARK(ReadCompositeFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(RunRGBComposite)->Args({nuvak::kTwoStars, 1})->Args({nuvak::kTwoStars, 0})->Args({nuvak::kOneStar, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(RunRGBComposite)
+    ->Args({nuvak::kTwoStars, 1})
+    ->Args({nuvak::kTwoStars, 0})
+    ->Args({nuvak::kOneStar, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
 
 }  // namespace
 

@@ -22,9 +22,9 @@ std::uint32_t U32(std::span<const std::uint8_t> b, std::size_t at) { return U16(
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;  // the oldest header: 16-bit sides
 constexpr std::uint32_t kInfoHeaderSize = 40;
-constexpr std::int32_t kOs2HeaderSize = 64;    // read as far as the 40-byte header goes
-constexpr std::int32_t kV4HeaderSize = 108;    // colour masks and colour space
-constexpr std::int32_t kV5HeaderSize = 124;    // and a colour profile
+constexpr std::int32_t kOs2HeaderSize = 64;  // read as far as the 40-byte header goes
+constexpr std::int32_t kV4HeaderSize = 108;  // colour masks and colour space
+constexpr std::int32_t kV5HeaderSize = 124;  // and a colour profile
 // The largest side the direct 24-bit path takes; larger pictures take the general reader.
 constexpr std::int64_t kMaxPlainSide = 16000;
 // The general reader takes at most 16384 x 16384 pixels.
@@ -50,7 +50,9 @@ struct Layout {
     std::uint64_t dataStart = 0;
 
     std::uint64_t rows() const { return std::uint64_t(height < 0 ? -height : height); }
-    bool runLength() const { return (compression == kRle8 && bitsPerPixel == 8) || (compression == kRle4 && bitsPerPixel == 4); }
+    bool runLength() const {
+        return (compression == kRle8 && bitsPerPixel == 8) || (compression == kRle4 && bitsPerPixel == 4);
+    }
 };
 
 Layout ReadLayout(std::span<const std::uint8_t> b, const std::string& name) {
@@ -130,8 +132,8 @@ void CheckAllocationLimit(const Layout& l, const std::string& name) {
     const std::uint64_t rows = l.rows();
     const std::uint64_t bytes = (std::uint64_t(l.width) * depth + 7) / 8 * rows;
     if (bytes > std::uint64_t(kBmpLimitMb) << 20)
-        throw FileError(name, FillMessage(msg::kBmpTooLarge, std::uint64_t(l.width), rows, (bytes + (1u << 20) - 1) >> 20,
-                                          std::uint64_t(kBmpLimitMb)));
+        throw FileError(name, FillMessage(msg::kBmpTooLarge, std::uint64_t(l.width), rows,
+                                          (bytes + (1u << 20) - 1) >> 20, std::uint64_t(kBmpLimitMb)));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -140,7 +142,8 @@ void CheckAllocationLimit(const Layout& l, const std::string& name) {
 
 bool IsPlainTrueColour(std::span<const std::uint8_t> b, const Layout& l) {
     return l.bitsPerPixel == 24 && l.compression == kUncompressed && U32(b, kFileHeaderSize) >= kInfoHeaderSize &&
-           U16(b, 26) == 1 && l.width > 0 && l.height != 0 && l.width <= kMaxPlainSide && std::int64_t(l.rows()) <= kMaxPlainSide;
+           U16(b, 26) == 1 && l.width > 0 && l.height != 0 && l.width <= kMaxPlainSide &&
+           std::int64_t(l.rows()) <= kMaxPlainSide;
 }
 
 Raster DecodePlainTrueColour(std::span<const std::uint8_t> b, const Layout& l, const std::string& name) {
@@ -398,10 +401,12 @@ void ReadUncompressedRows(Reading& r, Raster& out, const std::array<Bgr, 256>& p
         std::uint8_t* o = out.row(r.outputRow(stored));
         switch (bits) {
             case 1:
-                for (std::size_t x = 0; x < w; ++x, o += 3) std::memcpy(o, palette[(row[x >> 3] >> (7 - (x & 7))) & 1].data(), 3);
+                for (std::size_t x = 0; x < w; ++x, o += 3)
+                    std::memcpy(o, palette[(row[x >> 3] >> (7 - (x & 7))) & 1].data(), 3);
                 break;
             case 4:
-                for (std::size_t x = 0; x < w; ++x, o += 3) std::memcpy(o, palette[x & 1 ? row[x >> 1] & 0x0F : row[x >> 1] >> 4].data(), 3);
+                for (std::size_t x = 0; x < w; ++x, o += 3)
+                    std::memcpy(o, palette[x & 1 ? row[x >> 1] & 0x0F : row[x >> 1] >> 4].data(), 3);
                 break;
             case 8:
                 for (std::size_t x = 0; x < w; ++x, o += 3) std::memcpy(o, palette[row[x]].data(), 3);
@@ -458,8 +463,8 @@ std::optional<Raster> ReadGeneral(std::span<const std::uint8_t> b, const Layout&
     const int rows = h.height < 0 ? -h.height : h.height;
     // A run-length picture of the size the headers above gave works in 8-bit rows, up to the
     // 8-bit width; any other picture's working rows are 32-bit.
-    const bool runRows = layout.runLength() && layout.width == w && std::int64_t(layout.rows()) == rows &&
-                         (bits == 4 || bits == 8);
+    const bool runRows =
+        layout.runLength() && layout.width == w && std::int64_t(layout.rows()) == rows && (bits == 4 || bits == 8);
     if (!runRows && w > kMaxWidth32) return std::nullopt;
 
     std::array<Bgr, 256> palette{};
@@ -534,7 +539,8 @@ Raster DecodeBmp(std::span<const std::uint8_t> bytes, const std::string& name) {
     if (layout.runLength()) {
         // Runs state no size, so the headers' is checked before anything is set aside.
         CheckAllocationLimit(layout, name);
-        if (layout.width <= 0 || layout.height == 0 || layout.width > kMaxWidth8) throw FileError(name, msg::kBmpNoMemory);
+        if (layout.width <= 0 || layout.height == 0 || layout.width > kMaxWidth8)
+            throw FileError(name, msg::kBmpNoMemory);
     }
     std::optional<Raster> raster = ReadGeneral(bytes, layout, name);
     if (!raster) {
@@ -553,7 +559,8 @@ std::vector<std::uint8_t> EncodeBmp(const Raster& raster) {
     const std::uint64_t pixelBytes = rowBytes * std::uint64_t(raster.height);
     constexpr std::uint32_t kHeaderBytes = kFileHeaderSize + kInfoHeaderSize;
     // The header's sizes are signed 32-bit fields.
-    if (pixelBytes > std::uint64_t(INT_MAX) - kHeaderBytes) throw ImageError(std::string(msg::kBmpEncodeFailed) + msg::kBmpWriterFailed);
+    if (pixelBytes > std::uint64_t(INT_MAX) - kHeaderBytes)
+        throw ImageError(std::string(msg::kBmpEncodeFailed) + msg::kBmpWriterFailed);
 
     std::vector<std::uint8_t> out;
     out.reserve(kHeaderBytes + pixelBytes);
@@ -565,19 +572,19 @@ std::vector<std::uint8_t> EncodeBmp(const Raster& raster) {
     out.push_back('B');
     out.push_back('M');
     put(std::uint32_t(kHeaderBytes + pixelBytes), 4);  // file size
-    put(0, 4);                                           // reserved
-    put(kHeaderBytes, 4);                                // offset of the pixel rows
+    put(0, 4);                                         // reserved
+    put(kHeaderBytes, 4);                              // offset of the pixel rows
     put(kInfoHeaderSize, 4);
     put(std::uint32_t(raster.width), 4);
-    put(std::uint32_t(raster.height), 4);                // rows bottom-up
-    put(1, 2);                                           // planes
-    put(24, 2);                                          // bits per pixel
+    put(std::uint32_t(raster.height), 4);  // rows bottom-up
+    put(1, 2);                             // planes
+    put(24, 2);                            // bits per pixel
     put(kUncompressed, 4);
     put(std::uint32_t(pixelBytes), 4);
-    put(kPixelsPerMetre, 4);                             // resolution across
-    put(kPixelsPerMetre, 4);                             // and down
-    put(0, 4);                                           // colours used
-    put(0, 4);                                           // important colours
+    put(kPixelsPerMetre, 4);  // resolution across
+    put(kPixelsPerMetre, 4);  // and down
+    put(0, 4);                // colours used
+    put(0, 4);                // important colours
     const std::uint8_t padding[3] = {0, 0, 0};
     const std::size_t stride = raster.stride();
     for (int y = raster.height - 1; y >= 0; --y) {

@@ -16,8 +16,8 @@
 #endif
 
 #include "core/error.h"
-#include "core/fitsgeneral.h"
 #include "core/fitscards.h"
+#include "core/fitsgeneral.h"
 #include "core/format.h"
 #include "resources/messages.h"
 
@@ -35,7 +35,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     return s;
 }
-
 
 long long parseWhole(std::string_view value, std::string_view keyword, const std::string& name) {
     std::string_view digits = value;
@@ -92,7 +91,9 @@ bool textLike(std::string_view s) {
 }
 
 // A FITS file opens with the card SIMPLE = T.
-bool simpleTrue(std::string_view card) { return card.substr(0, 9) == "SIMPLE  =" && FitsValueField(card).starts_with('T'); }
+bool simpleTrue(std::string_view card) {
+    return card.substr(0, 9) == "SIMPLE  =" && FitsValueField(card).starts_with('T');
+}
 
 // Why a first card that is not a FITS card of printable ASCII is refused: a text file (a
 // note or a table named .fits) does not open with SIMPLE = T; anything else is binary.
@@ -113,7 +114,8 @@ struct ZeroOffset {
     std::int32_t z = 0;
 
     bool exactIn32Bits() const {
-        return z > std::numeric_limits<std::int32_t>::min() + 65536 && z < std::numeric_limits<std::int32_t>::max() - 65536;
+        return z > std::numeric_limits<std::int32_t>::min() + 65536 &&
+               z < std::numeric_limits<std::int32_t>::max() - 65536;
     }
     std::int32_t operator()(std::int32_t v) const {
         if (exactIn32Bits()) {
@@ -127,7 +129,7 @@ struct ZeroOffset {
     static std::int32_t saturated(std::int32_t v, std::int32_t z) {
         const std::int64_t r = v < z ? std::int64_t(v) + z : std::int64_t(v) - z;
         return static_cast<std::int32_t>(std::clamp<std::int64_t>(r, std::numeric_limits<std::int32_t>::min(),
-                                                                 std::numeric_limits<std::int32_t>::max()));
+                                                                  std::numeric_limits<std::int32_t>::max()));
     }
 };
 
@@ -163,7 +165,8 @@ void moveBlock8x4(const std::uint8_t* raw, std::size_t rowBytes, std::int32_t* c
 // Moves a band of rows of raw big-endian samples into the [x][y] array at row y0, applying
 // the zero offset. Blocks of eight columns by four rows go through registers; the edges
 // that do not fill a block are moved one sample at a time.
-void moveBand(const std::uint8_t* raw, std::size_t rowBytes, int w, int rows, IntArray2D& p, int y0, ZeroOffset offset) {
+void moveBand(const std::uint8_t* raw, std::size_t rowBytes, int w, int rows, IntArray2D& p, int y0,
+              ZeroOffset offset) {
     int x = 0;
 #if defined(__SSE2__) || defined(_M_X64)
     if (offset.exactIn32Bits()) {
@@ -269,7 +272,9 @@ FitsHeader ReadFitsHeader(ByteSource& source, std::ostream* diag) {
         throw FileError(name, FillMessage(msg::kFitsEmptySize, *naxis1, *naxis2));
     }
     if (*naxis1 > kFitsMaxSide || *naxis2 > kFitsMaxSide) {
-        if (diag) *diag << *naxis1 << " " << *naxis2 << "\n" << "alloc error !!\n";
+        if (diag)
+            *diag << *naxis1 << " " << *naxis2 << "\n"
+                  << "alloc error !!\n";
         throw FileError(name, FillMessage(msg::kFitsTooLarge, *naxis1, *naxis2, kFitsMaxSide));
     }
     if (bitpix && *bitpix != 16) throw FileError(name, FillMessage(msg::kFitsBitpix, *bitpix));
@@ -325,7 +330,8 @@ namespace {
 
 // Z of the token scan over the first block, or the BZERO card's value without a match.
 void takeScannedOffset(FitsHeader& h, const std::string& name) {
-    const std::span<const char> firstBlock(h.cardText.data(), std::min<std::size_t>(h.cardText.size(), kFitsBlockBytes));
+    const std::span<const char> firstBlock(h.cardText.data(),
+                                           std::min<std::size_t>(h.cardText.size(), kFitsBlockBytes));
     if (const auto z = ScanBzero(firstBlock, name)) h.bzero = *z;
 }
 
@@ -352,7 +358,8 @@ int ApplyBzero(std::int32_t z, int w, int h, IntArray2D& p) {
             lo = std::min(lo, col[y]);
             hi = std::max(hi, col[y]);
         }
-        if (lo - reach >= std::numeric_limits<std::int32_t>::min() && hi + reach <= std::numeric_limits<std::int32_t>::max()) {
+        if (lo - reach >= std::numeric_limits<std::int32_t>::min() &&
+            hi + reach <= std::numeric_limits<std::int32_t>::max()) {
             const std::uint32_t uz = static_cast<std::uint32_t>(z);
             for (int y = 0; y < h; ++y) {
                 const std::uint32_t below = 0u - static_cast<std::uint32_t>(col[y] < z);

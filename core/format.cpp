@@ -70,7 +70,8 @@ int ParseInt(std::string_view text) {
     long long v = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (t.empty() || t.front() == '-' || end != t.data() + t.size() || ec != std::errc() ||
-        (negative ? -v : v) < std::numeric_limits<int>::min() || (negative ? -v : v) > std::numeric_limits<int>::max()) {
+        (negative ? -v : v) < std::numeric_limits<int>::min() ||
+        (negative ? -v : v) > std::numeric_limits<int>::max()) {
         throw ConversionError(FillMessage(msg::kNotInteger, std::string(text)));
     }
     return static_cast<int>(negative ? -v : v);
@@ -150,7 +151,8 @@ std::string FormatSignificant(double v, int digits) {
 
 std::string FormatDecimals(double v, int decimals) {
     char buf[400];  // room for the largest double in fixed form
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, std::clamp(decimals, 0, 60));
+    const auto [end, ec] =
+        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, std::clamp(decimals, 0, 60));
     return ec == std::errc() ? std::string(buf, end) : std::string();
 }
 

@@ -28,7 +28,9 @@ inline std::string messageText(const std::string& s) { return s; }
 inline std::string messageText(std::string_view s) { return std::string(s); }
 inline std::string messageText(const char* s) { return s; }
 template <std::integral T>
-std::string messageText(T v) { return std::to_string(v); }
+std::string messageText(T v) {
+    return std::to_string(v);
+}
 }  // namespace detail
 template <class... Args>
 std::string FillMessage(std::string_view pattern, const Args&... args) {

@@ -167,9 +167,7 @@ void decideEight(const std::int16_t* l, const std::int16_t* m, const std::int16_
 // Mean: x' = avg(l', r') = 65535 - x, y' likewise, and 65535 - mean = avg(x' - c, y'); a pair
 // of complements has the parity of the pair, so c is found as before.
 // Plain loops: a lambda would not take the function's target.
-NUVAK_TARGET_AVX2 inline __m256i load16(const void* q) {
-    return _mm256_loadu_si256(static_cast<const __m256i*>(q));
-}
+NUVAK_TARGET_AVX2 inline __m256i load16(const void* q) { return _mm256_loadu_si256(static_cast<const __m256i*>(q)); }
 NUVAK_TARGET_AVX2 inline void store16(void* q, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(q), v); }
 
 NUVAK_TARGET_AVX2 bool narrowSixteen(const std::int32_t* src, std::int16_t* v, int count) {
@@ -200,8 +198,7 @@ NUVAK_TARGET_AVX2 void decideSixteen(const std::int16_t* l, const std::int16_t* 
             _mm256_max_epu16(nearest, _mm256_max_epu16(_mm256_max_epu16(l0, l2), _mm256_max_epu16(r0, r2)));
         const __m256i stays =
             _mm256_cmpeq_epi16(_mm256_subs_epu16(nearest, _mm256_avg_epu16(m1, lo)), _mm256_setzero_si256());
-        const __m256i c =
-            _mm256_and_si256(_mm256_and_si256(_mm256_xor_si256(l1, r1), _mm256_xor_si256(m0, m2)), one);
+        const __m256i c = _mm256_and_si256(_mm256_and_si256(_mm256_xor_si256(l1, r1), _mm256_xor_si256(m0, m2)), one);
         const __m256i mean = _mm256_avg_epu16(_mm256_sub_epi16(_mm256_avg_epu16(l1, r1), c), _mm256_avg_epu16(m0, m2));
         const __m256i result = _mm256_xor_si256(_mm256_blendv_epi8(mean, m1, stays), complement);
         store16(out + i, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(result)));

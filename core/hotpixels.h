@@ -21,7 +21,7 @@ int RemoveHotPixels(double ratio, int w, int h, IntArray2D& c);
 // cRow0 on and must reach row y1 - 1. Ratio 2 takes integer arithmetic with the same results:
 // 32-bit integers on the portable path, 16-bit lanes for columns of 0 ... 65535 on the
 // vector paths (core/simd.h chooses).
-void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1,
-                         int pRow0 = 0, int cRow0 = 0);
+void RemoveHotPixelsRows(double ratio, int w, int h, const IntArray2D& p, IntArray2D& c, int y0, int y1, int pRow0 = 0,
+                         int cRow0 = 0);
 
 }  // namespace nuvak

@@ -10,9 +10,7 @@ namespace nuvak {
 OpenedDocument OpenImageFile(const std::string& path, FileKind kind, std::ostream* diag) {
     OpenedDocument out;
     switch (kind) {
-        case FileKind::Bmp:
-            out.document = DocumentFromColourRaster(LoadBmp(path), path, FileKind::Bmp);
-            break;
+        case FileKind::Bmp: out.document = DocumentFromColourRaster(LoadBmp(path), path, FileKind::Bmp); break;
         case FileKind::Fits: {
             OpenedFits f = OpenFitsPicture(path, diag);
             out.document = std::move(f.document);
@@ -21,12 +19,8 @@ OpenedDocument OpenImageFile(const std::string& path, FileKind kind, std::ostrea
             out.conversion = f.conversion;
             break;
         }
-        case FileKind::Jpeg:
-            out.document = OpenJpegDocument(path);
-            break;
-        case FileKind::Pgm:
-            out.document = OpenPgmDocument(path, diag);
-            break;
+        case FileKind::Jpeg: out.document = OpenJpegDocument(path); break;
+        case FileKind::Pgm: out.document = OpenPgmDocument(path, diag); break;
     }
     return out;
 }

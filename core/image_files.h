@@ -13,8 +13,8 @@ namespace nuvak {
 
 struct OpenedDocument {
     ImageDocument document;
-    std::optional<int> cards;            // FITS only: header cards consumed
-    std::optional<std::int32_t> bzero;   // FITS only: zero offset used
+    std::optional<int> cards;                  // FITS only: header cards consumed
+    std::optional<std::int32_t> bzero;         // FITS only: zero offset used
     std::optional<FitsConversion> conversion;  // FITS through the general library only
 };
 

@@ -37,12 +37,9 @@ std::vector<Path> Available() {
 
 const char* Name(Path p) {
     switch (p) {
-        case Path::Portable:
-            return "portable";
-        case Path::Sse2:
-            return "SSE2";
-        case Path::Avx2:
-            return "AVX2";
+        case Path::Portable: return "portable";
+        case Path::Sse2: return "SSE2";
+        case Path::Avx2: return "AVX2";
     }
     return "?";
 }

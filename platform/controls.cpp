@@ -129,7 +129,13 @@ LongCommandScope::~LongCommandScope() {
     if (--runningCommands > 0) return;
     const QList<QPointer<QWidget>> windows = std::exchange(closesWaiting(), {});
     for (const QPointer<QWidget>& w : windows)
-        if (w) QMetaObject::invokeMethod(w.data(), [w] { if (w) w->close(); }, Qt::QueuedConnection);
+        if (w)
+            QMetaObject::invokeMethod(
+                w.data(),
+                [w] {
+                    if (w) w->close();
+                },
+                Qt::QueuedConnection);
 }
 
 bool LongCommandRunning() { return runningCommands > 0; }

@@ -201,9 +201,9 @@ void SplatInto(int w, int h, IntArray2D& a, IntArray2D& q, Place place) {
 // and every fraction below the limit for that top; else (rarely: a share within about 2^-30
 // of a whole number, or sources out of range) SplatInto does the frame again.
 struct Tally {
-    double frac = 0;                 // the largest fraction of a share added whole
-    std::int32_t lo = 0, hi = 0;     // the range of the sources
-    bool bad = false;                // a source out of range, or not where it was taken to be
+    double frac = 0;              // the largest fraction of a share added whole
+    std::int32_t lo = 0, hi = 0;  // the range of the sources
+    bool bad = false;             // a source out of range, or not where it was taken to be
     // Sources above this are not splatted here: every sum then stays far inside 32 bits.
     static constexpr std::int32_t kTop = 1 << 22;
     bool take(std::int32_t p) {
@@ -223,7 +223,11 @@ struct Tally {
 // per source row j (the portable lanes).
 struct ColumnWork {
     explicit ColumnWork(int h)
-        : t0(std::size_t(h)), t1(std::size_t(h)), t2(std::size_t(h)), t3(std::size_t(h)), xi(std::size_t(h)),
+        : t0(std::size_t(h)),
+          t1(std::size_t(h)),
+          t2(std::size_t(h)),
+          t3(std::size_t(h)),
+          xi(std::size_t(h)),
           dy(std::size_t(h)) {}
     std::vector<std::int32_t> t0, t1, t2, t3, xi, dy;
 };
@@ -350,15 +354,14 @@ ScaledRows MakeScaledRows(const double* vs, int h) {
         r.fy[std::size_t(j)] = v - yi;
         if (!r.runs.empty() && r.runs.back().start + r.runs.back().n == j && r.runs.back().d == yi - j)
             ++r.runs.back().n;
-        else
-            r.runs.push_back({j, 1, yi - j});
+        else r.runs.push_back({j, 1, yi - j});
     }
     return r;
 }
 
 // Portable lanes: a scaled source column of target column xi >= 2 and fraction fx.
-void DepositScaledPlain(double fx, const ScaledRows& r, const std::int32_t* src, std::int32_t* qa,
-                        std::int32_t* qb, Tally& t) {
+void DepositScaledPlain(double fx, const ScaledRows& r, const std::int32_t* src, std::int32_t* qa, std::int32_t* qb,
+                        Tally& t) {
     for (const ScaledRows::Run& run : r.runs)
         for (int j = run.start; j < run.start + run.n; ++j) {
             if (!t.take(src[j])) return;
@@ -425,7 +428,8 @@ NUVAK_TARGET_AVX2 inline __m256d AfterLast(__m256d c, __m256d t) {
 }
 
 NUVAK_TARGET_AVX2 inline std::int32_t LastLane(__m256d c) {
-    return static_cast<std::int32_t>(_mm_cvtsd_f64(_mm_unpackhi_pd(_mm256_extractf128_pd(c, 1), _mm256_extractf128_pd(c, 1))));
+    return static_cast<std::int32_t>(
+        _mm_cvtsd_f64(_mm_unpackhi_pd(_mm256_extractf128_pd(c, 1), _mm256_extractf128_pd(c, 1))));
 }
 
 // Adds the whole shares of four consecutive sources on consecutive target rows to the
@@ -433,20 +437,22 @@ NUVAK_TARGET_AVX2 inline std::int32_t LastLane(__m256d c) {
 // shares t2, t3 one row further down. The bottom shares of the last source of the block
 // before (c2, c3, lane 3) join; those of this block become the new ones. The sums of two
 // whole numbers are exact in doubles, and converted once.
-NUVAK_TARGET_AVX2 inline void AddFour(std::int32_t* qa, std::int32_t* qb, const __m256d (&t)[4],
-                                      __m256d& c2, __m256d& c3) {
+NUVAK_TARGET_AVX2 inline void AddFour(std::int32_t* qa, std::int32_t* qb, const __m256d (&t)[4], __m256d& c2,
+                                      __m256d& c3) {
     const __m128i a = _mm256_cvttpd_epi32(_mm256_add_pd(t[0], AfterLast(c2, t[2])));
     const __m128i b = _mm256_cvttpd_epi32(_mm256_add_pd(t[1], AfterLast(c3, t[3])));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(qa), _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(qa)), a));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(qb), _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(qb)), b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(qa),
+                     _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(qa)), a));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(qb),
+                     _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(qb)), b));
     c2 = t[2];
     c3 = t[3];
 }
 
 // A scaled source column of target column xi >= 2 and fraction fx, its interior runs added
 // straight into q four sources at a time, the last few of a run one by one.
-NUVAK_TARGET_AVX2 void DepositScaledWide(double fx, const ScaledRows& r, const std::int32_t* src,
-                                         std::int32_t* qa, std::int32_t* qb, Tally& t) {
+NUVAK_TARGET_AVX2 void DepositScaledWide(double fx, const ScaledRows& r, const std::int32_t* src, std::int32_t* qa,
+                                         std::int32_t* qb, Tally& t) {
     const __m256d fx4 = _mm256_set1_pd(fx);
     WideTally w = StartTally();
     for (const ScaledRows::Run& run : r.runs) {
@@ -474,8 +480,8 @@ NUVAK_TARGET_AVX2 void DepositScaledWide(double fx, const ScaledRows& r, const s
 // added straight into q four at a time while every source of a block lies there (u in
 // x ... x + 1, v in j + d ... j + d + 1: then trunc(u) = x, trunc(v) = j + d, and u - x,
 // v - (j + d) are the fractions, exact). Returns the first source not added.
-NUVAK_TARGET_AVX2 int DepositRunWide(const ColumnPlace& at, const std::int32_t* src, int j0, int j1,
-                                     int x, int d, IntArray2D& q, Tally& t) {
+NUVAK_TARGET_AVX2 int DepositRunWide(const ColumnPlace& at, const std::int32_t* src, int j0, int j1, int x, int d,
+                                     IntArray2D& q, Tally& t) {
     const __m256d ua = _mm256_set1_pd(at.ua), uc = _mm256_set1_pd(at.uc);
     const __m256d va = _mm256_set1_pd(at.va), vc = _mm256_set1_pd(at.vc);
     const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1), four = _mm256_set1_pd(4);
@@ -490,8 +496,9 @@ NUVAK_TARGET_AVX2 int DepositRunWide(const ColumnPlace& at, const std::int32_t* 
         const __m256d u = _mm256_add_pd(_mm256_add_pd(ua, _mm256_loadu_pd(at.ub + j)), uc);
         const __m256d v = _mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(at.vb + j), va), vc);
         const __m256d fx = _mm256_sub_pd(u, column), fy = _mm256_sub_pd(v, row);
-        const __m256d there = _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(fx, zero, _CMP_GE_OQ), _mm256_cmp_pd(fx, one, _CMP_LT_OQ)),
-                                            _mm256_and_pd(_mm256_cmp_pd(fy, zero, _CMP_GE_OQ), _mm256_cmp_pd(fy, one, _CMP_LT_OQ)));
+        const __m256d there =
+            _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(fx, zero, _CMP_GE_OQ), _mm256_cmp_pd(fx, one, _CMP_LT_OQ)),
+                          _mm256_and_pd(_mm256_cmp_pd(fy, zero, _CMP_GE_OQ), _mm256_cmp_pd(fy, one, _CMP_LT_OQ)));
         if (_mm256_movemask_pd(there) != 0xF) break;
         __m256d whole[4];
         WholeFour(fx, fy, Sources(src + j, w), whole, w);
@@ -571,8 +578,7 @@ bool SplatWhole(int w, int h, const IntArray2D& a, IntArray2D& q, double sources
             const int xi = static_cast<int>(u);
             if (xi >= 2) {
 #if NUVAK_SIMD_AVX2
-                if (wide)
-                    DepositScaledWide(u - xi, *rows, src, q[xi], q[xi + 1], t);
+                if (wide) DepositScaledWide(u - xi, *rows, src, q[xi], q[xi + 1], t);
                 else
 #endif
                     DepositScaledPlain(u - xi, *rows, src, q[xi], q[xi + 1], t);
@@ -596,8 +602,8 @@ bool SplatWhole(int w, int h, const IntArray2D& a, IntArray2D& q, double sources
         // time; the sources of a block where a run ends one by one.
         if (wide) {
             while (j0 < j1 && !t.bad) {
-                const int next = DepositRunWide(at, src, j0, j1, static_cast<int>(at.u(j0)),
-                                                static_cast<int>(at.v(j0)) - j0, q, t);
+                const int next =
+                    DepositRunWide(at, src, j0, j1, static_cast<int>(at.u(j0)), static_cast<int>(at.v(j0)) - j0, q, t);
                 if (next == j0) DepositInteriorSource(b, at.u(j0), at.v(j0), src[j0], q, t);
                 j0 = std::max(next, j0 + 1);
             }

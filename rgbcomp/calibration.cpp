@@ -23,7 +23,8 @@ namespace {
 
 // Truncation towards zero, saturated to 32 bits so that no value is out of range.
 inline std::int32_t TruncInt(double v) {
-    v = std::clamp(v, double(std::numeric_limits<std::int32_t>::min()), double(std::numeric_limits<std::int32_t>::max()));
+    v = std::clamp(v, double(std::numeric_limits<std::int32_t>::min()),
+                   double(std::numeric_limits<std::int32_t>::max()));
     return static_cast<std::int32_t>(v);
 }
 
@@ -34,7 +35,8 @@ inline void CalibrateRows(const std::int32_t* src, const std::int32_t* d, const 
                           int h) {
     for (int y = y0; y < h; ++y) {
         std::int32_t v = src[y];
-        if constexpr (Dark) v = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) - static_cast<std::uint32_t>(d[y]));
+        if constexpr (Dark)
+            v = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) - static_cast<std::uint32_t>(d[y]));
         if constexpr (Flat) {
             // Where L <= 0 (a flat pixel of 0) the pixel stays.
             const bool divide = l[y] > 0;
@@ -81,8 +83,8 @@ NUVAK_TARGET_AVX2 void CalibratePassWide(const IntArray2D* dark, const DoubleArr
                 const __m256d divide = _mm256_cmp_pd(level, zero, _CMP_GT_OQ);
                 __m256d q = _mm256_div_pd(_mm256_cvtepi32_pd(v), _mm256_blendv_pd(one, level, divide));
                 q = _mm256_min_pd(_mm256_max_pd(q, lo), hi);
-                const __m128i take = _mm256_castsi256_si128(
-                    _mm256_permutevar8x32_epi32(_mm256_castpd_si256(divide), _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
+                const __m128i take = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+                    _mm256_castpd_si256(divide), _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
                 v = _mm_blendv_epi8(v, _mm256_cvttpd_epi32(q), take);
             }
             if constexpr (Turn) {

@@ -205,10 +205,11 @@ Raster Compose(const RGBCompositeSetup& setup, Progress& progress, const Composi
                 AccumulateShifted(*first.frame, first.shift, n, w, h, acc, bar, x0, x1);
                 if (pair) AccumulateShifted(*second.frame, second.shift, n, w, h, acc, bar, x0, x1);
             };
-            if (!otherFrame.empty()) worker = OnWorker([&] {
-                Progress quiet;
-                add(quiet, w / 2, w);
-            });
+            if (!otherFrame.empty())
+                worker = OnWorker([&] {
+                    Progress quiet;
+                    add(quiet, w / 2, w);
+                });
             add(progress, 0, worker.valid() ? w / 2 : w);
             if (worker.valid()) worker.get();
             if (pair) ++k;
@@ -250,8 +251,8 @@ std::optional<Raster> RunRGBComposite(const RGBCompositeSetup& setup, Progress& 
     progress.setPosition(10);
     for (int k = 0; k < kFrameListCount; ++k)
         if (lists[k].size() > kMostFrames)
-            throw CompositeError(FillMessage(msg::kCompositeTooManyFrames, msg::kProjectListNames[k], lists[k].size(),
-                                             kMostFrames));
+            throw CompositeError(
+                FillMessage(msg::kCompositeTooManyFrames, msg::kProjectListNames[k], lists[k].size(), kMostFrames));
     const std::pair<const char*, double> factors[] = {{"R", setup.r}, {"G", setup.g}, {"B", setup.b}};
     for (const auto& [name, f] : factors)
         if (f == 0) throw CompositeError(FillMessage(msg::kCompositeZeroFactor, name));

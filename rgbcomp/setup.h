@@ -16,12 +16,12 @@ namespace nuvak {
 // The ten integers of the advanced settings window, held for the whole program. The run
 // reads the six channel flags; the blooming values are only stored.
 struct AdvancedCompositeSettings {
-    int bloomingEnable = 0;          // 1 when "有効にする" is checked
+    int bloomingEnable = 0;  // 1 when "有効にする" is checked
     int bloomingThreshold = 60000;
     int bloomingThickness = 2;
     int bloomingLength = 5;
-    std::array<int, 3> turn{};       // 180-degree turn of red, green, blue frames (1 or 0)
-    std::array<int, 3> slope{};      // background-slope removal of red, green, blue (1 or 0)
+    std::array<int, 3> turn{};   // 180-degree turn of red, green, blue frames (1 or 0)
+    std::array<int, 3> slope{};  // background-slope removal of red, green, blue (1 or 0)
 
     bool operator==(const AdvancedCompositeSettings&) const = default;
 };
@@ -35,10 +35,10 @@ enum StarMode { kNoStar = 0, kOneStar = 1, kTwoStars = 2 };
 struct RGBCompositeSetup {
     std::array<std::vector<std::string>, kFrameListCount> lists;  // full paths, list order
     int starMode = kNoStar;
-    int x1 = 0, y1 = 0, delta1 = 10;     // star 1 and its search half-width
-    int x2 = 0, y2 = 0, delta2 = 10;     // star 2 and its search half-width
-    int detect = 1;                      // peak detection: 0 centroid, 1 peak, 2 none (stored only)
-    int bx = 0, by = 0, bgl = 10;        // background point and background level
+    int x1 = 0, y1 = 0, delta1 = 10;            // star 1 and its search half-width
+    int x2 = 0, y2 = 0, delta2 = 10;            // star 2 and its search half-width
+    int detect = 1;                             // peak detection: 0 centroid, 1 peak, 2 none (stored only)
+    int bx = 0, by = 0, bgl = 10;               // background point and background level
     double r = 1.0, g = 1.0, b = 1.0, k = 1.0;  // white balance: R, G, B divide, K multiplies
     AdvancedCompositeSettings advanced;
 

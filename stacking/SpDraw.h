@@ -22,16 +22,16 @@ class TSpDraw : public QWidget {
 public:
     explicit TSpDraw(QWidget* parent = nullptr);
 
-    platform::Picture* Image1;   // the plot area, kSpectrumPlotWidth x kSpectrumPlotHeight
-    QLineEdit* Edit1;            // lower column bound
+    platform::Picture* Image1;  // the plot area, kSpectrumPlotWidth x kSpectrumPlotHeight
+    QLineEdit* Edit1;           // lower column bound
     platform::UpDown* UpDown1;
-    QLabel* Label1;              // "< X <"
-    QLineEdit* Edit2;            // upper column bound
+    QLabel* Label1;    // "< X <"
+    QLineEdit* Edit2;  // upper column bound
     platform::UpDown* UpDown2;
-    QLineEdit* Edit3;            // lower row bound
+    QLineEdit* Edit3;  // lower row bound
     platform::UpDown* UpDown3;
-    QLabel* Label2;              // "< Y <"
-    QLineEdit* Edit4;            // upper row bound
+    QLabel* Label2;    // "< Y <"
+    QLineEdit* Edit4;  // upper row bound
     platform::UpDown* UpDown4;
 
     // The bounds of a picture of width x height: 0 < X < width, 0 < Y < height, in the edits

@@ -26,23 +26,23 @@ public:
     // The tracking state whose star pick this window can return to idle.
     void setTrackingState(TrackingState* state) { state_ = state; }
 
-    QCheckBox* CheckBox1;    // dark processing
-    QPushButton* Button1;    // choose dark frames
-    QListWidget* ListBox1;   // full paths of the dark frames
+    QCheckBox* CheckBox1;   // dark processing
+    QPushButton* Button1;   // choose dark frames
+    QListWidget* ListBox1;  // full paths of the dark frames
     QLabel* Label1;
-    QLineEdit* Edit2;        // focal-length multiplier
+    QLineEdit* Edit2;  // focal-length multiplier
     QLabel* Label2;
-    QLineEdit* Edit1;        // PSF radius
-    QCheckBox* CheckBox3;    // noise cut
-    QGroupBox* GroupBox1;    // star designation
-    QCheckBox* CheckBox2;    // star specified
+    QLineEdit* Edit1;      // PSF radius
+    QCheckBox* CheckBox3;  // noise cut
+    QGroupBox* GroupBox1;  // star designation
+    QCheckBox* CheckBox2;  // star specified
     QLabel* Label3;
-    QLineEdit* Edit3;        // star x
+    QLineEdit* Edit3;  // star x
     QLabel* Label4;
-    QLineEdit* Edit4;        // star y
+    QLineEdit* Edit4;  // star y
     QLabel* Label5;
-    QLineEdit* Edit5;        // search range
-    QPushButton* Button2;    // close with checks
+    QLineEdit* Edit5;      // search range
+    QPushButton* Button2;  // close with checks
 
     void Button1Click();
     void CheckBox1Click();

@@ -38,10 +38,10 @@ namespace {
 QString u8(const char* s) { return QString::fromUtf8(s); }
 std::string text(const QLineEdit* e) { return e->text().toStdString(); }
 
-const QString kOpenFilter = QStringLiteral("FITS (*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits;*.fz|BMP (*.bmp)|*.bmp|JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg");
+const QString kOpenFilter = QStringLiteral(
+    "FITS (*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits;*.fz|BMP (*.bmp)|*.bmp|JPEG (*.jpg,*.jpeg)|*.jpg;*.jpeg");
 const QString kSaveFilter = QStringLiteral("テキスト(*.txt)|*.txt|すべてのファイル|*.*");
 const QString kReportFilter = QStringLiteral("HTML(*.html)|*.html");
-
 
 }  // namespace
 
@@ -114,12 +114,14 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
     GroupBox4 = platform::Place(new QGroupBox(QStringLiteral("スケール"), GroupBox2), "GroupBox4", 330, 12, 80, 100);
     Button5 = platform::Place(new QPushButton(QStringLiteral("+"), GroupBox4), "Button5", 8, 18, 28, 22);
     Button6 = platform::Place(new QPushButton(QStringLiteral("-"), GroupBox4), "Button6", 40, 18, 28, 22);
-    RadioButton3 = platform::Place(new QRadioButton(QStringLiteral("ピクセル"), GroupBox4), "RadioButton3", 8, 46, 70, 18);
+    RadioButton3 =
+        platform::Place(new QRadioButton(QStringLiteral("ピクセル"), GroupBox4), "RadioButton3", 8, 46, 70, 18);
     RadioButton4 = platform::Place(new QRadioButton(QStringLiteral("秒角"), GroupBox4), "RadioButton4", 8, 70, 70, 18);
     RadioButton3->setChecked(true);
 
     GroupBox5 = platform::Place(new QGroupBox(QStringLiteral("座標"), GroupBox2), "GroupBox5", 416, 12, 90, 100);
-    RadioButton5 = platform::Place(new QRadioButton(QStringLiteral("X-Y座標"), GroupBox5), "RadioButton5", 8, 20, 80, 18);
+    RadioButton5 =
+        platform::Place(new QRadioButton(QStringLiteral("X-Y座標"), GroupBox5), "RadioButton5", 8, 20, 80, 18);
     RadioButton6 = platform::Place(new QRadioButton(QStringLiteral("X方向"), GroupBox5), "RadioButton6", 8, 44, 80, 18);
     RadioButton7 = platform::Place(new QRadioButton(QStringLiteral("Y方向"), GroupBox5), "RadioButton7", 8, 68, 80, 18);
     RadioButton5->setChecked(true);
@@ -170,8 +172,9 @@ TTrack::TTrack(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
                     RefreshStatistics();
                     RefreshGraph();
                 }));
-    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{RadioButton5, RadioButton6, RadioButton7, CheckBox1,
-                                                                      CheckBox2, CheckBox3, CheckBox4, CheckBox5, CheckBox6})
+    for (QAbstractButton* b :
+         std::initializer_list<QAbstractButton*>{RadioButton5, RadioButton6, RadioButton7, CheckBox1, CheckBox2,
+                                                 CheckBox3, CheckBox4, CheckBox5, CheckBox6})
         connect(b, &QAbstractButton::clicked, this, platform::GuardedSlot([this] { RefreshGraph(); }));
 
     if (full) placeFullLayout();
@@ -204,8 +207,8 @@ void TTrack::placeFullLayout() {
     ListBox1->setGeometry(8, kTitle + 18, 129, 220 - kTitle - 18);
 
     GroupBox2->setGeometry(8, 336, 513, 156);
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, UpDown1, Label4, Label2, Edit2, UpDown2, Label5, Label3,
-                                                      Edit3, UpDown3, Label6, Label19, Label13, Label14})
+    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, UpDown1, Label4, Label2, Edit2, UpDown2, Label5,
+                                                      Label3, Edit3, UpDown3, Label6, Label19, Label13, Label14})
         w->move(w->x(), w->y() + 4);
     Button7->setGeometry(180, 112, 80, 26);
     GroupBox4->setGeometry(316, kTitle, 84, 104);
@@ -215,8 +218,8 @@ void TTrack::placeFullLayout() {
     RadioButton4->setGeometry(8, kTitle + 50, 72, 20);
     GroupBox5->setGeometry(404, kTitle, 106, 128);
     y = kTitle;
-    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{RadioButton5, RadioButton6, RadioButton7, CheckBox4,
-                                                                      CheckBox5}) {
+    for (QAbstractButton* b :
+         std::initializer_list<QAbstractButton*>{RadioButton5, RadioButton6, RadioButton7, CheckBox4, CheckBox5}) {
         b->setGeometry(5, y, 98, 20);
         y += b == RadioButton7 ? 21 : 20;
     }
@@ -372,13 +375,13 @@ void TTrack::Button3Click() {
     const platform::FileDialogResult r = platform::ui().saveDialog(this, request);
     if (!r.accepted || r.files.isEmpty()) return;
     const std::string target = ChangeFileExt(r.files.first().toStdString(), ".txt");
-    if (QFileInfo::exists(QString::fromStdString(target)) &&
-        !platform::ui().confirm(this, u8(msg::kOverwriteQuestion)))
+    if (QFileInfo::exists(QString::fromStdString(target)) && !platform::ui().confirm(this, u8(msg::kOverwriteQuestion)))
         return;
     std::vector<std::string> names;
     for (int i = 0; i < ListBox1->count(); ++i) names.push_back(ListBox1->item(i)->text().toStdString());
     const QStringList paths = framePaths();
-    const std::string body = ResultsFileText(state, names, paths.isEmpty() ? std::string() : paths.first().toStdString());
+    const std::string body =
+        ResultsFileText(state, names, paths.isEmpty() ? std::string() : paths.first().toStdString());
     const std::string bytes = platform::ToCodePage932(body);
     WriteFileAtomically(target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
@@ -400,8 +403,7 @@ void TTrack::Button8Click() {
     const platform::FileDialogResult r = platform::ui().saveDialog(this, request);
     if (!r.accepted || r.files.isEmpty()) return;
     const std::string target = ChangeFileExt(r.files.first().toStdString(), ".html");
-    if (QFileInfo::exists(QString::fromStdString(target)) &&
-        !platform::ui().confirm(this, u8(msg::kOverwriteQuestion)))
+    if (QFileInfo::exists(QString::fromStdString(target)) && !platform::ui().confirm(this, u8(msg::kOverwriteQuestion)))
         return;
     std::vector<std::string> frames;
     for (const QString& p : framePaths()) frames.push_back(p.toStdString());
@@ -417,8 +419,8 @@ void TTrack::Button8Click() {
             // The run's own records when they cover the list; a night's pass after a run that
             // stopped.
             const bool kept = !ownRun && records_.size() == frames.size();
-            page = ReportHtml(ComputeReport(kept ? records_ : MeasurePass(frames, settings, PassScope::Night, &progress),
-                                            options));
+            page = ReportHtml(
+                ComputeReport(kept ? records_ : MeasurePass(frames, settings, PassScope::Night, &progress), options));
         }))
         return;
     ProgressBar1->setValue(0);

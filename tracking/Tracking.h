@@ -49,9 +49,9 @@ public:
     void confirmStar() { state.StarPickState = 1; }
     void pickStar();
 
-    platform::Picture* Image1;   // the graph canvas
-    QLabel* Label15;             // graph zoom
-    QGroupBox* GroupBox1;        // results panel (hidden)
+    platform::Picture* Image1;  // the graph canvas
+    QLabel* Label15;            // graph zoom
+    QGroupBox* GroupBox1;       // results panel (hidden)
     QLabel* Label16;
     QLabel* Label7;
     QLabel* Label8;
@@ -60,19 +60,19 @@ public:
     QLabel* Label10;
     QLabel* Label11;
     QLabel* Label12;
-    QPushButton* Button3;        // save the results file
-    QPushButton* Button8;        // write the tracking report page and open it (full configuration)
-    QGroupBox* GroupBox2;        // parameters
+    QPushButton* Button3;  // save the results file
+    QPushButton* Button8;  // write the tracking report page and open it (full configuration)
+    QGroupBox* GroupBox2;  // parameters
     QLabel* Label1;
-    QLineEdit* Edit1;            // focal length
+    QLineEdit* Edit1;  // focal length
     platform::UpDown* UpDown1;
     QLabel* Label4;
     QLabel* Label2;
-    QLineEdit* Edit2;            // pixel size
+    QLineEdit* Edit2;  // pixel size
     platform::UpDown* UpDown2;
     QLabel* Label5;
     QLabel* Label3;
-    QLineEdit* Edit3;            // frame interval
+    QLineEdit* Edit3;  // frame interval
     platform::UpDown* UpDown3;
     QLabel* Label6;
     QLabel* Label19;

@@ -88,7 +88,8 @@ std::optional<double> timeOfDay(std::string_view s, std::size_t& pos) {
     if (pos < s.size() && s[pos] == '.') {
         double scale = 0.1;
         std::size_t end = ++pos;
-        for (; end < s.size() && s[end] >= '0' && s[end] <= '9'; ++end, scale *= 0.1) fraction += (s[end] - '0') * scale;
+        for (; end < s.size() && s[end] >= '0' && s[end] <= '9'; ++end, scale *= 0.1)
+            fraction += (s[end] - '0') * scale;
         if (end == pos) return std::nullopt;
         pos = end;
     }
@@ -177,7 +178,6 @@ std::optional<double> declination(std::string_view s) {
 
 }  // namespace
 
-
 std::optional<double> ParseIsoDateTime(std::string_view text) {
     text = trimmed(text);
     std::size_t pos = 0;
@@ -245,8 +245,7 @@ TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS) {
         TimeAxis axis;
         axis.source = source;
         for (const auto& s : stamps) {
-            if (!s)
-                axis.t.push_back(kNoValue);
+            if (!s) axis.t.push_back(kNoValue);
             else if (s->unitS == 1)  // seconds since 1970: far from overflowing their precision
                 axis.t.push_back((s->value + s->halfS) - (origin.value + origin.halfS));
             else  // days: their difference first, which keeps the microseconds

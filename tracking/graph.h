@@ -12,12 +12,12 @@ namespace nuvak {
 enum class GraphKind { XY, X, Y };
 
 struct GraphOptions {
-    GraphKind kind = GraphKind::XY;   // RadioButton5 / 6 / 7
-    bool lines = true;                // CheckBox1
-    bool points = true;               // CheckBox2
-    bool rms = false;                 // CheckBox3
-    bool peakToValley = false;        // CheckBox6
-    bool arcsec = false;              // RadioButton4
+    GraphKind kind = GraphKind::XY;  // RadioButton5 / 6 / 7
+    bool lines = true;               // CheckBox1
+    bool points = true;              // CheckBox2
+    bool rms = false;                // CheckBox3
+    bool peakToValley = false;       // CheckBox6
+    bool arcsec = false;             // RadioButton4
 };
 
 inline constexpr int kGraphWidth = 360;

@@ -54,7 +54,6 @@ Box searchWindow(int w, int h, bool starSpecified, long long cx, long long cy, i
     return {r, (long long)w - r, r, (long long)h - r};
 }
 
-
 // Allocates a zeroed w x h array or reports the failure as the readers do.
 IntArray2D allocate(int w, int h, const std::string& name) {
     IntArray2D a;
@@ -123,7 +122,8 @@ public:
                 h_ = hd.height;
                 read_ = allocate(w_, std::min(h_, kDarkBlockRows), paths[k]);
             } else if (hd.width != w_ || hd.height != h_) {
-                throw TrackingError(FillMessage(msg::kTrackDarksDiffer, paths[k], hd.width, hd.height, paths[0], w_, h_));
+                throw TrackingError(
+                    FillMessage(msg::kTrackDarksDiffer, paths[k], hd.width, hd.height, paths[0], w_, h_));
             }
             // The zero offset as LoadFits takes it: the token scan of the first header block,
             // or the BZERO card's value without a match.
@@ -280,10 +280,14 @@ std::pair<std::int32_t, std::int32_t> columnExtremes(const std::int32_t* v, int 
 }  // namespace
 
 FrameSizeError::FrameSizeError(Kind k, int w, int h, int ew, int eh, std::string message)
-    : TrackingError(!message.empty()          ? message
-                    : k == Kind::TooLarge     ? std::string(msg::kTrackTooLarge)
-                                              : std::string(msg::kTrackSizeDiffers)),
-      kind(k), width(w), height(h), expectedWidth(ew), expectedHeight(eh) {}
+    : TrackingError(!message.empty()      ? message
+                    : k == Kind::TooLarge ? std::string(msg::kTrackTooLarge)
+                                          : std::string(msg::kTrackSizeDiffers)),
+      kind(k),
+      width(w),
+      height(h),
+      expectedWidth(ew),
+      expectedHeight(eh) {}
 
 void ScanPeakRows(const IntArray2D& band, int row0, int w, int h, bool starSpecified, int cx, int cy, int r, int y0,
                   int y1, PeakScan& scan) {
@@ -317,8 +321,8 @@ StarMeasurement MeasureAroundPeak(const IntArray2D& band, int row0, int w, int h
 
     // Centroid over the (2r + 1)^2 square about the peak, clipped to the frame: the
     // half-maximum count over the whole square, the weighted sums inside the circle only.
-    const Box sq = Box{(long long)m.px - r, (long long)m.px + r + 1, (long long)m.py - r, (long long)m.py + r + 1}
-                       .clipped(w, h);
+    const Box sq =
+        Box{(long long)m.px - r, (long long)m.px + r + 1, (long long)m.py - r, (long long)m.py + r + 1}.clipped(w, h);
     const double half = (double(m.maximum) - double(m.minimum)) * 0.5;
     const long long r2 = (long long)r * r;
     double sx = 0, sy = 0, s = 0;
@@ -366,10 +370,10 @@ struct RunFrames::State {
     std::optional<MasterDark> dark;
     std::unique_ptr<ByteSource> source;
     FitsHeader header;
-    int opened = 0;         // frames opened so far
-    int w0 = 0, h0 = 0;     // the first frame's size
-    IntArray2D frame, raw;  // raw: a band of the converted samples the noise cut reads
-    int row0 = 0, rows = 0; // frame holds rows row0 .. row0 + rows - 1
+    int opened = 0;          // frames opened so far
+    int w0 = 0, h0 = 0;      // the first frame's size
+    IntArray2D frame, raw;   // raw: a band of the converted samples the noise cut reads
+    int row0 = 0, rows = 0;  // frame holds rows row0 .. row0 + rows - 1
 };
 
 RunFrames::RunFrames(const MeasureSettings& settings, FrameStore store) : s_(std::make_unique<State>()) {

@@ -17,13 +17,13 @@ namespace nuvak {
 
 // The advanced settings as the run uses them (the texts of the settings window, parsed).
 struct MeasureSettings {
-    bool darkProcessing = false;      // dark processing on
-    std::vector<std::string> darks;   // full paths of the dark frames, in order
-    bool noiseCut = false;            // hot-pixel removal on the measured frames
-    int psfRadius = 10;               // PSF radius (raised to at least 10 unless a star is specified)
-    bool starSpecified = false;       // search around the given position and follow the star
-    int starX = 0, starY = 0;         // picked star position (frame 0 search centre)
-    int searchRange = 20;             // search half-width and centroid radius with a star specified
+    bool darkProcessing = false;     // dark processing on
+    std::vector<std::string> darks;  // full paths of the dark frames, in order
+    bool noiseCut = false;           // hot-pixel removal on the measured frames
+    int psfRadius = 10;              // PSF radius (raised to at least 10 unless a star is specified)
+    bool starSpecified = false;      // search around the given position and follow the star
+    int starX = 0, starY = 0;        // picked star position (frame 0 search centre)
+    int searchRange = 20;            // search half-width and centroid radius with a star specified
 };
 
 // The run's search radius, the same for every frame: the given search range with a star
@@ -59,11 +59,11 @@ public:
 };
 
 struct StarMeasurement {
-    int px = 0, py = 0;                 // brightest pixel (first in scan order on ties)
+    int px = 0, py = 0;  // brightest pixel (first in scan order on ties)
     std::int32_t minimum = 0, maximum = 0;
-    double cx = 0, cy = 0;              // centroid, pixel centres at x + 0.5
-    int halfMaxCount = 0;               // pixels at or above half the peak over the background
-    double fwhmRadius = 0;              // sqrt(count / 3.1415926)
+    double cx = 0, cy = 0;  // centroid, pixel centres at x + 0.5
+    int halfMaxCount = 0;   // pixels at or above half the peak over the background
+    double fwhmRadius = 0;  // sqrt(count / 3.1415926)
 };
 
 // The per-frame measurement. Star specified: the search window is x = cx - r .. cx + r - 1,

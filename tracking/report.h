@@ -23,12 +23,12 @@ inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
 // What the report needs beside the run's own settings.
 struct ReportOptions {
-    double arcsecPerPixel = 0;          // as the labels use it (focal length, pixel size, multiplier)
+    double arcsecPerPixel = 0;            // as the labels use it (focal length, pixel size, multiplier)
     std::string scaleSource = "options";  // what gave arcsecPerPixel (see TrackingReport::scaleSource)
-    double intervalS = 15;              // time between frames when the frames carry no times
-    std::optional<double> decDeg;       // declination given by the user; else the frames' (FramesDeclination)
-    double cameraAngleDeg = 0;          // camera angle: image x turned onto RA
-    std::optional<double> wormPeriodS;  // the worm's period, to name the harmonic of the peak
+    double intervalS = 15;                // time between frames when the frames carry no times
+    std::optional<double> decDeg;         // declination given by the user; else the frames' (FramesDeclination)
+    double cameraAngleDeg = 0;            // camera angle: image x turned onto RA
+    std::optional<double> wormPeriodS;    // the worm's period, to name the harmonic of the peak
 };
 
 // What the window's run measured of a frame: MeasureStar's peak, centroid and width radius in
@@ -36,11 +36,11 @@ struct ReportOptions {
 // why the run stops at this frame. The run's figures are those of the frames before the first
 // frame with a stop.
 struct RunFigures {
-    bool opened = false;     // the frame's header was read and checked
-    bool measured = false;   // MeasureStar found the star
+    bool opened = false;    // the frame's header was read and checked
+    bool measured = false;  // MeasureStar found the star
     int peakX = 0, peakY = 0;
     double cx = 0, cy = 0, fwhmRadius = 0;
-    std::exception_ptr stop; // the exception the run stops with; null where it goes on
+    std::exception_ptr stop;  // the exception the run stops with; null where it goes on
 };
 
 // One frame as the report measured it, in list order. Positions use the window's convention:
@@ -76,7 +76,7 @@ struct ReportFrame {
     // COLORTYP naming the pattern); x, y and the widths are still in image pixels, the levels
     // (peak, background, noise, flux) in superpixel sums.
     bool superpixels = false;
-    RunFigures run;                     // the window's figures of the frame, from the same reading
+    RunFigures run;  // the window's figures of the frame, from the same reading
 };
 
 // Reads and measures every frame with the run's settings (the same darks, noise cut and star
@@ -115,7 +115,7 @@ std::vector<ReportFrame> MeasureReportFramesInBands(const std::vector<std::strin
 // date alone), MJD-OBS or JD (the exposure start, in days) plus half of EXPTIME or EXPOSURE
 // (nothing added without one); MJD-AVG (mid-exposure, in days). Otherwise interval x index.
 struct TimeAxis {
-    std::string source;                 // "DATE-AVG", "DATE-OBS", "MJD-OBS", "MJD-AVG", "JD" or "interval"
+    std::string source;  // "DATE-AVG", "DATE-OBS", "MJD-OBS", "MJD-AVG", "JD" or "interval"
     std::vector<double> t;
 };
 TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS);
@@ -131,7 +131,7 @@ std::vector<std::string> TimeOrderFlags(const std::vector<double>& t);
 // labels' scale. Nothing when the headers do not give one.
 struct PixelScale {
     double arcsecPerPixel = 0;
-    std::string source;                 // "FOCALLEN+XPIXSZ" or "FOCALLEN+PIXSIZE1*XBINNING"
+    std::string source;  // "FOCALLEN+XPIXSZ" or "FOCALLEN+PIXSIZE1*XBINNING"
 };
 std::optional<PixelScale> FramesScale(const std::vector<ReportFrame>& frames, double multiplier);
 
@@ -142,7 +142,6 @@ std::vector<std::size_t> MeridianFlips(const std::vector<ReportFrame>& frames);
 // Seconds since 1970-01-01T00:00:00 of an ISO 8601 date-time ("2026-12-08T21:14:05.25",
 // or a date alone at midnight); nothing when the text is not one.
 std::optional<double> ParseIsoDateTime(std::string_view text);
-
 
 // The declination in degrees, the mean of every frame's OBJCTDEC, else its DEC ("+45 30 00",
 // "45:30:00" or "45.5"); nothing when a frame whose header was read lacks both or its value
@@ -160,31 +159,31 @@ struct Figure {
 
 struct PeriodicError {
     Figure periodS, amplitudePpArcsec, fap;
-    std::optional<int> harmonic;        // which harmonic of the worm period the peak is
-    std::vector<double> frequency;      // the periodogram, cycles per second
-    std::vector<double> power;          // normalised Lomb-Scargle power
-    double fitPhase = 0;                // the sinusoid fitted at the period: A sin(2 pi t / P + phase)
+    std::optional<int> harmonic;    // which harmonic of the worm period the peak is
+    std::vector<double> frequency;  // the periodogram, cycles per second
+    std::vector<double> power;      // normalised Lomb-Scargle power
+    double fitPhase = 0;            // the sinusoid fitted at the period: A sin(2 pi t / P + phase)
 };
 
 struct TrackingReport {
-    std::string timeSource;             // TimeAxis::source
+    std::string timeSource;  // TimeAxis::source
     double arcsecPerPixel = 0;
-    std::string scaleSource;            // "FOCALLEN+XPIXSZ", "FOCALLEN+PIXSIZE1*XBINNING" (the frames'
-                                        // headers), "options" (the command's or their defaults) or
-                                        // "window" (the tracking window's fields)
+    std::string scaleSource;  // "FOCALLEN+XPIXSZ", "FOCALLEN+PIXSIZE1*XBINNING" (the frames'
+                              // headers), "options" (the command's or their defaults) or
+                              // "window" (the tracking window's fields)
     double cameraAngleDeg = 0;
     std::optional<double> decDeg;
     std::optional<double> wormPeriodS;
 
     // Per frame, list order.
     std::vector<std::string> frames;
-    std::vector<double> t;              // seconds
-    std::vector<double> ra, dec;        // arc-seconds from the first used position (NaN when not used)
+    std::vector<double> t;        // seconds
+    std::vector<double> ra, dec;  // arc-seconds from the first used position (NaN when not used)
     std::vector<double> centroidSigmaPx;
     std::vector<std::vector<std::string>> flags;  // "saturated", "lost", "time_backwards",
                                                   // "time_repeated", "meridian_flip"
     struct LostReason {
-        std::string reason, message;    // ReportFrame's, or "jump"; empty for a frame not lost
+        std::string reason, message;  // ReportFrame's, or "jump"; empty for a frame not lost
     };
     std::vector<LostReason> lostReasons;
     std::vector<bool> used;
@@ -194,14 +193,14 @@ struct TrackingReport {
     // difference of its intercepts).
     std::vector<std::size_t> meridianFlips;
 
-    Figure driftRa, driftDec;           // arc-seconds per minute
+    Figure driftRa, driftDec;                  // arc-seconds per minute
     double interceptRa = 0, interceptDec = 0;  // the drift lines at t = 0, arc-seconds (the first part's)
-    Figure rmsRa, rmsDec, rmsTotal;     // arc-seconds, after the drift lines
+    Figure rmsRa, rmsDec, rmsTotal;            // arc-seconds, after the drift lines
     PeriodicError pe;
     std::optional<Figure> polarAlignmentErrorArcmin;
     Figure fwhmPx, fwhmArcsec, hfdPx;
     bool noiseLimited = false;
-    bool superpixels = false;           // the frames were measured on 2 x 2 superpixels (a Bayer mosaic)
+    bool superpixels = false;  // the frames were measured on 2 x 2 superpixels (a Bayer mosaic)
 };
 
 // Every figure of the report from the measured frames.

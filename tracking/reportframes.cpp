@@ -89,7 +89,8 @@ public:
         y0 = std::max(y0, 0);
         y1 = std::max(std::min(y1, height()), y0);
         const int need = std::max(y1 - y0, 1);
-        if (band_.width() != width() || band_.height() < need || band_.height() > 2 * need) band_ = IntArray2D(width(), need);
+        if (band_.width() != width() || band_.height() < need || band_.height() > 2 * need)
+            band_ = IntArray2D(width(), need);
         row0_ = y0;
         rows_ = y1 - y0;
         reader_.setBand(2 * y0, imageRowEnd(y1));
@@ -282,7 +283,8 @@ Fit fitGaussian(const std::vector<Sample>& samples, Params p) {
             damped.diagonal() *= 1 + lambda;
             const Params step = damped.ldlt().solve(jtr);
             const Params trial = p + step;
-            const double tc = trial[4] > 0 && step.allFinite() ? cost(samples, trial) : std::numeric_limits<double>::infinity();
+            const double tc =
+                trial[4] > 0 && step.allFinite() ? cost(samples, trial) : std::numeric_limits<double>::infinity();
             if (tc < c) {
                 p = trial;
                 c = tc;
@@ -514,7 +516,6 @@ void measureForReport(ReportReader& reader, RowsRead& rows, const StarMeasuremen
     // The half-flux diameter within three FWHM of the centre, inside the sky annulus.
     const double rap = std::min(3 * fwhm, double(rin));
     std::tie(f.hfdPx, f.flux) = halfFluxDiameter(frame, w, rows.y0, rows.y1, f.x, f.y, rap, background);
-
 }
 
 // x / 2 rounded down: an image position's superpixel.
@@ -536,9 +537,9 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
     // The run's search: the same radius for every frame, around the picked star and then the
     // last measured centroid, or over the whole frame less a border.
     const int runR = RunSearchRadius(settings);
-    int r = runR;                                   // the same in the reader's pixels
+    int r = runR;                                        // the same in the reader's pixels
     long long rx = settings.starX, ry = settings.starY;  // the run's search centre, image pixels
-    bool first = true;  // no frame opened yet: the first one decides on superpixels
+    bool first = true;                                   // no frame opened yet: the first one decides on superpixels
     // The star's size the band is cut for: the first frame's band holds the search alone and
     // widens to the star it finds.
     double expectedFwhm = 0;
@@ -565,7 +566,7 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
             f.run.stop = std::current_exception();
             f.headerCards = reader.header().cardText;
             lose("other_size", FillMessage(e.kind == FrameSizeError::Kind::NotDarkSize ? msg::kReportLostNotDarkSize
-                                                                                        : msg::kReportLostNotFirstSize,
+                                                                                       : msg::kReportLostNotFirstSize,
                                            e.width, e.height, e.expectedWidth, e.expectedHeight));
             if (windowRun) return out;
             continue;
@@ -602,9 +603,10 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
                     const long long cx = s == 2 ? halfDown(rx) : rx, cy = s == 2 ? halfDown(ry) : ry;
                     const int reach = rowsAboutStar(r, expectedFwhm);
                     if (!whole) {
-                        reader.setBand(clampToInt(std::clamp(std::min(cy - reach, (long long)(y0 / s)), 0LL, (long long)h)),
-                                       clampToInt(std::clamp(std::max(cy + reach + 1, (long long)((y1 + s - 1) / s)), 0LL,
-                                                             (long long)h)));
+                        reader.setBand(
+                            clampToInt(std::clamp(std::min(cy - reach, (long long)(y0 / s)), 0LL, (long long)h)),
+                            clampToInt(std::clamp(std::max(cy + reach + 1, (long long)((y1 + s - 1) / s)), 0LL,
+                                                  (long long)h)));
                     } else {
                         reader.setBand(0, h);
                     }
@@ -617,7 +619,8 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
                     if (s == 2) {
                         ensureRows(reader, rows, clampToInt(std::clamp(cy - 2LL * r, -1LL, (long long)h)),
                                    clampToInt(std::clamp(cy + 2LL * r, -1LL, (long long)h)));
-                        m = MeasureStar(reader.frame(), reader.frameRow0(), w, h, true, clampToInt(cx), clampToInt(cy), r);
+                        m = MeasureStar(reader.frame(), reader.frameRow0(), w, h, true, clampToInt(cx), clampToInt(cy),
+                                        r);
                     }
                 } else if (whole) {
                     reader.setBand(0, h);
@@ -704,7 +707,8 @@ std::vector<ReportFrame> MeasureReportFrames(const std::vector<std::string>& fra
     return measureFrames(frames, settings, PassScope::Night, progress, 0);
 }
 
-int FillRunState(const std::vector<ReportFrame>& records, const MeasureSettings& settings, int n, TrackingState& state) {
+int FillRunState(const std::vector<ReportFrame>& records, const MeasureSettings& settings, int n,
+                 TrackingState& state) {
     state.MeanX = state.MeanY = 0.0;
     for (int i = 0; i < n && i < int(records.size()); ++i) {
         const RunFigures& run = records[std::size_t(i)].run;
@@ -725,7 +729,8 @@ int FillRunState(const std::vector<ReportFrame>& records, const MeasureSettings&
 
 void RunMeasurement(const std::vector<std::string>& frames, const MeasureSettings& settings, TrackingState& state,
                     Progress* progress) {
-    if (frames.size() > std::size_t(kMaxFrames)) throw std::invalid_argument("more frames than the tracking state holds");
+    if (frames.size() > std::size_t(kMaxFrames))
+        throw std::invalid_argument("more frames than the tracking state holds");
     const std::vector<ReportFrame> records = MeasurePass(frames, settings, PassScope::Run, progress);
     if (const int stop = FillRunState(records, settings, int(frames.size()), state); stop >= 0)
         std::rethrow_exception(records[std::size_t(stop)].run.stop);

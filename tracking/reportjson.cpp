@@ -45,14 +45,14 @@ std::string ReportJson(const TrackingReport& report) {
         .addRaw("rms_dec", FigureJson(report.rmsDec))
         .addRaw("rms_total", FigureJson(report.rmsTotal))
         .addRaw("pe", JsonObject(4)
-                       .addRaw("period_s", FigureJson(pe.periodS))
-                       .addRaw("amplitude_pp_arcsec", FigureJson(pe.amplitudePpArcsec))
-                       .addRaw("fap", FigureJson(pe.fap))
-                       .addRaw("harmonic", pe.harmonic ? std::to_string(*pe.harmonic) : "null")
-                       .addRaw("worm_period_s", Optional(report.wormPeriodS))
-                       .str())
+                          .addRaw("period_s", FigureJson(pe.periodS))
+                          .addRaw("amplitude_pp_arcsec", FigureJson(pe.amplitudePpArcsec))
+                          .addRaw("fap", FigureJson(pe.fap))
+                          .addRaw("harmonic", pe.harmonic ? std::to_string(*pe.harmonic) : "null")
+                          .addRaw("worm_period_s", Optional(report.wormPeriodS))
+                          .str())
         .addRaw("polar_alignment_error_arcmin",
-             report.polarAlignmentErrorArcmin ? FigureJson(*report.polarAlignmentErrorArcmin) : "null")
+                report.polarAlignmentErrorArcmin ? FigureJson(*report.polarAlignmentErrorArcmin) : "null")
         .addRaw("declination_deg", Optional(report.decDeg))
         .addRaw("fwhm_px", FigureJson(report.fwhmPx))
         .addRaw("fwhm_arcsec", FigureJson(report.fwhmArcsec))
@@ -62,49 +62,50 @@ std::string ReportJson(const TrackingReport& report) {
         .addRaw("noise_limited", report.noiseLimited ? "true" : "false")
         .addRaw("flags", Array(report.flags, [](const std::vector<std::string>& f) { return Array(f, String); }))
         .addRaw("lost_reasons", Array(report.lostReasons,
-                                   [](const TrackingReport::LostReason& l) {
-                                       return l.reason.empty() ? std::string("null")
-                                                               : "{\"reason\": " + String(l.reason) +
-                                                                     ", \"message\": " + String(l.message) + "}";
-                                   }))
+                                      [](const TrackingReport::LostReason& l) {
+                                          return l.reason.empty() ? std::string("null")
+                                                                  : "{\"reason\": " + String(l.reason) +
+                                                                        ", \"message\": " + String(l.message) + "}";
+                                      }))
         .addRaw("used", Array(report.used, [](bool u) { return std::string(u ? "true" : "false"); }))
         .addRaw("meridian_flips", Array(report.meridianFlips, [](std::size_t i) { return std::to_string(i); }))
         .addRaw("frames", Array(report.frames, String))
-        .addRaw("notes",
-             JsonObject(4)
-                 .addRaw("fwhm", String("fwhm_px and fwhm_arcsec: full width at half maximum of a circular Gaussian "
-                                     "fitted to the background-subtracted star, median over the used frames "
-                                     "that are not saturated"))
-                 .addRaw("hfd", String("hfd_px: half-flux diameter, median over the same frames"))
-                 .addRaw("superpixels", String("true when the frames are a colour camera's Bayer mosaic (BAYERPAT or "
-                                            "COLORTYP): measured on the sums of its 2 x 2 cells, positions and "
-                                            "widths still in image pixels"))
-                 .addRaw("window_fwhm", String("the tracking window's FWHM label is another figure: the radius of a "
-                                            "disc with the area of the pixels above half the peak"))
-                 .addRaw("time_source", String("where t_s comes from: DATE-AVG (mid-exposure), DATE-OBS (with "
-                                            "TIME-OBS when it holds the date alone), MJD-OBS or JD (the start, "
-                                            "plus half of EXPTIME or EXPOSURE), MJD-AVG (mid-exposure), the first "
-                                            "of these that every readable frame has; else interval (frame number "
-                                            "times the interval)"))
-                 .addRaw("scale_source", String("where arcsec_per_pixel comes from: FOCALLEN+XPIXSZ or "
-                                             "FOCALLEN+PIXSIZE1*XBINNING (the frames' headers, when neither "
-                                             "--focal nor --pixel is given), options (the command's focal length "
-                                             "and pixel size or their defaults) or window (the tracking window's "
-                                             "fields)"))
-                 .addRaw("flags", String("per frame: saturated; lost; time_backwards or time_repeated (its time "
-                                      "is earlier than or equal to the frame's before it: kept in list order, "
-                                      "left out of every figure); meridian_flip (the first frame after a change "
-                                      "of PIERSIDE)"))
-                 .addRaw("meridian_flips", String("the indices (from 0) of the frames flagged meridian_flip; from "
-                                               "each to the next the image axes are turned by 180 degrees, each "
-                                               "such part has its own intercept and all share the drift slopes, "
-                                               "and ra_arcsec and dec_arcsec are moved onto the first part's lines"))
-                 .addRaw("lost_reasons", String("per frame, why a frame flagged lost was left out: unreadable, "
-                                             "other_size (than the first frame or the darks), no_star "
-                                             "or jump; null for the frames not lost"))
-                 .addRaw("drift", String("drift_ra and drift_dec: slope of the least-squares line, arc-seconds per "
-                                      "minute; ci95 holds the periodic error's share of the slope"))
-                 .str());
+        .addRaw(
+            "notes",
+            JsonObject(4)
+                .addRaw("fwhm", String("fwhm_px and fwhm_arcsec: full width at half maximum of a circular Gaussian "
+                                       "fitted to the background-subtracted star, median over the used frames "
+                                       "that are not saturated"))
+                .addRaw("hfd", String("hfd_px: half-flux diameter, median over the same frames"))
+                .addRaw("superpixels", String("true when the frames are a colour camera's Bayer mosaic (BAYERPAT or "
+                                              "COLORTYP): measured on the sums of its 2 x 2 cells, positions and "
+                                              "widths still in image pixels"))
+                .addRaw("window_fwhm", String("the tracking window's FWHM label is another figure: the radius of a "
+                                              "disc with the area of the pixels above half the peak"))
+                .addRaw("time_source", String("where t_s comes from: DATE-AVG (mid-exposure), DATE-OBS (with "
+                                              "TIME-OBS when it holds the date alone), MJD-OBS or JD (the start, "
+                                              "plus half of EXPTIME or EXPOSURE), MJD-AVG (mid-exposure), the first "
+                                              "of these that every readable frame has; else interval (frame number "
+                                              "times the interval)"))
+                .addRaw("scale_source", String("where arcsec_per_pixel comes from: FOCALLEN+XPIXSZ or "
+                                               "FOCALLEN+PIXSIZE1*XBINNING (the frames' headers, when neither "
+                                               "--focal nor --pixel is given), options (the command's focal length "
+                                               "and pixel size or their defaults) or window (the tracking window's "
+                                               "fields)"))
+                .addRaw("flags", String("per frame: saturated; lost; time_backwards or time_repeated (its time "
+                                        "is earlier than or equal to the frame's before it: kept in list order, "
+                                        "left out of every figure); meridian_flip (the first frame after a change "
+                                        "of PIERSIDE)"))
+                .addRaw("meridian_flips", String("the indices (from 0) of the frames flagged meridian_flip; from "
+                                                 "each to the next the image axes are turned by 180 degrees, each "
+                                                 "such part has its own intercept and all share the drift slopes, "
+                                                 "and ra_arcsec and dec_arcsec are moved onto the first part's lines"))
+                .addRaw("lost_reasons", String("per frame, why a frame flagged lost was left out: unreadable, "
+                                               "other_size (than the first frame or the darks), no_star "
+                                               "or jump; null for the frames not lost"))
+                .addRaw("drift", String("drift_ra and drift_dec: slope of the least-squares line, arc-seconds per "
+                                        "minute; ci95 holds the periodic error's share of the slope"))
+                .str());
     return json.str() + "\n";
 }
 

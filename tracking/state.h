@@ -13,10 +13,10 @@ namespace nuvak {
 inline constexpr int kMaxFrames = 200;
 
 struct TrackingState {
-    int FrameCount = 0;        // listed frames N, 0 ... 200
-    int StarPickState = 0;     // 0 idle, -1 preview shown and waiting for the star, 1 star confirmed
-    int SearchRadius = 10;     // half-width of the star search and the centroid
-    double GraphZoom = 1.0;    // screen pixels per pixel of deviation
+    int FrameCount = 0;      // listed frames N, 0 ... 200
+    int StarPickState = 0;   // 0 idle, -1 preview shown and waiting for the star, 1 star confirmed
+    int SearchRadius = 10;   // half-width of the star search and the centroid
+    double GraphZoom = 1.0;  // screen pixels per pixel of deviation
 
     using Series = std::array<double, kMaxFrames>;
     Series CentroidX{}, CentroidY{};    // star centroid of frame i (pixel centres at x + 0.5)
@@ -28,8 +28,8 @@ struct TrackingState {
     double RmsAll = 0, RmsX = 0, RmsY = 0;
     double MaxDevX = 0, MinDevX = 0, MaxDevY = 0, MinDevY = 0;
     double PeakToValleyX = 0, PeakToValleyY = 0;
-    double DriftX = 0, DriftY = 0;      // pixels per minute
-    int FirstPeakX = 0, FirstPeakY = 0; // brightest pixel of frame 0
+    double DriftX = 0, DriftY = 0;       // pixels per minute
+    int FirstPeakX = 0, FirstPeakY = 0;  // brightest pixel of frame 0
     double FocalLength = 0, PixelSize = 0, FrameInterval = 0;
     // Entries of the listed frames that the last run produced. While they do not cover the
     // list (no run yet, or a run that stopped), the entries hold nothing to show.

@@ -13,8 +13,8 @@ namespace nuvak {
 namespace {
 
 // Label prefixes in the order of ResultLabels.
-constexpr const char* kPrefixes[8] = {"RMS = ", "RMS_X = ", "RMS_Y = ", "PV_X = ",
-                                      "PV_Y = ", "FWHM = ",  "Vx = ",    "Vy = "};
+constexpr const char* kPrefixes[8] = {
+    "RMS = ", "RMS_X = ", "RMS_Y = ", "PV_X = ", "PV_Y = ", "FWHM = ", "Vx = ", "Vy = "};
 
 // The three parameters as read from their texts, checked.
 struct CheckedParameters {
@@ -82,7 +82,6 @@ double LabelArcsecPerPixel(double pixelSize, double focalLength, double multipli
     return ArcsecPerPixel(pixelSize, focalLength);
 }
 
-
 ResultFigures ComputeStatistics(TrackingState& s, const TrackingParameters& parameters) {
     ResultFigures figures;
     const int n = std::clamp(s.FrameCount, 0, kMaxFrames);
@@ -141,7 +140,8 @@ ResultFigures ComputeStatistics(TrackingState& s, const TrackingParameters& para
 
     if (multiplier > 0.001 && multiplier <= 3) s.FocalLength = multiplier * s.FocalLength;
 
-    const double values[8] = {s.RmsAll, s.RmsX, s.RmsY, s.PeakToValleyX, s.PeakToValleyY, s.MeanFwhm, s.DriftX, s.DriftY};
+    const double values[8] = {s.RmsAll,        s.RmsX,     s.RmsY,   s.PeakToValleyX,
+                              s.PeakToValleyY, s.MeanFwhm, s.DriftX, s.DriftY};
     const double factor = parameters.arcsec ? ArcsecPerPixel(s.PixelSize, s.FocalLength) : 1.0;
     figures.measured = true;
     figures.arcsec = parameters.arcsec;

@@ -12,13 +12,13 @@ namespace nuvak {
 
 // The parameter texts as the tracking window holds them.
 struct TrackingParameters {
-    std::string focalLength = "7800";   // mm, integer
-    std::string pixelSize = "7.4";      // micrometres, real
-    std::string interval = "15";        // seconds, integer
-    std::string multiplier = "1.000";   // focal-length multiplier, real
+    std::string focalLength = "7800";  // mm, integer
+    std::string pixelSize = "7.4";     // micrometres, real
+    std::string interval = "15";       // seconds, integer
+    std::string multiplier = "1.000";  // focal-length multiplier, real
     bool flattenX = false;
     bool flattenY = false;
-    bool arcsec = false;                // labels in arc-seconds instead of pixels
+    bool arcsec = false;  // labels in arc-seconds instead of pixels
 };
 
 // Texts of Label7 ... Label14: RMS, RMS_X, RMS_Y, PV_X, PV_Y, FWHM, Vx, Vy.
@@ -53,6 +53,5 @@ double ArcsecPerPixel(double pixelSize, double focalLength);
 double LabelArcsecPerPixel(const TrackingParameters& parameters);
 // The same rule for a focal length in millimetres, a pixel size in micrometres and a multiplier.
 double LabelArcsecPerPixel(double pixelSize, double focalLength, double multiplier);
-
 
 }  // namespace nuvak

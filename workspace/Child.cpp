@@ -1,11 +1,11 @@
 #include "workspace/Child.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QCheckBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
@@ -27,7 +27,10 @@
 namespace nuvak {
 
 TChild::TChild(TMainForm* mainForm, ImageDocument document)
-    : Image(new platform::Picture), mainForm_(mainForm), scroll_(new QScrollArea(this)), document_(std::move(document)) {
+    : Image(new platform::Picture),
+      mainForm_(mainForm),
+      scroll_(new QScrollArea(this)),
+      document_(std::move(document)) {
     setObjectName(QStringLiteral("Child"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString::fromStdString(document_.caption));

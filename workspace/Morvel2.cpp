@@ -30,12 +30,16 @@
 #include "imageops/Comacorrect1.h"
 #include "imageops/Gamma1.h"
 #include "imageops/Gmcpanel1.h"
+#include "imageops/Sabachie1.h"
 #include "imageops/corrections.h"
 #include "imageops/filters.h"
 #include "imageops/geometry.h"
-#include "imageops/Sabachie1.h"
-#include "rgbcomp/Rgbcomp1.h"
 #include "imageops/tone.h"
+#include "platform/controls.h"
+#include "platform/icon.h"
+#include "platform/services.h"
+#include "resources/messages.h"
+#include "rgbcomp/Rgbcomp1.h"
 #include "stacking/Comp1.h"
 #include "stacking/Mozaiccomp.h"
 #include "stacking/SpDraw.h"
@@ -43,14 +47,10 @@
 #include "stacking/mosaic.h"
 #include "stacking/separate.h"
 #include "stacking/spectrum.h"
-#include "platform/controls.h"
-#include "platform/icon.h"
-#include "platform/services.h"
 #include "tracking/Tracking.h"
 #include "workspace/Child.h"
 #include "workspace/Startup.h"
 #include "workspace/viewing.h"
-#include "resources/messages.h"
 
 namespace nuvak {
 
@@ -58,7 +58,8 @@ namespace {
 
 const QString kOpenTitle = QStringLiteral("Open an Image for Viewing");
 const QString kOpenFilter = QStringLiteral(
-    "ビットマップ(*.bmp)|*.bmp|フィッツ(*.fit,*.fts,*.fits)|*.fts;*.fit;*.fits;*.fz|JPEG(*.jpg,*.jpeg)|*.jpg;*.jpeg|PGM(*.pgm)|*.pgm");
+    "ビットマップ(*.bmp)|*.bmp|フィッツ(*.fit,*.fts,*.fits)|*.fts;*.fit;*.fits;*.fz|JPEG(*.jpg,*.jpeg)|*.jpg;*.jpeg|"
+    "PGM(*.pgm)|*.pgm");
 const QString kSaveTitle = QStringLiteral("Save an Image");
 const QString kSaveFilter =
     QStringLiteral("ビットマップ(*.bmp)|*.bmp|フィッツ(*.fts,*.fit,*.fits)|*.fts;*.fit;*.fits|JPEG|*.jpg");
@@ -100,9 +101,7 @@ OpenPictures PicturesOf(const QList<TChild*>& windows) {
 
 }  // namespace
 
-QString VersionMessage() {
-    return QString::fromUtf8(msg::kVersion);
-}
+QString VersionMessage() { return QString::fromUtf8(msg::kVersion); }
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), mdi_(new QMdiArea) {
     setObjectName(QStringLiteral("MainForm"));
@@ -452,7 +451,9 @@ void TMainForm::SaveButtonClick() {
     if (r.filterIndex == 2) return;  // the FITS entry writes nothing
     const auto format = r.filterIndex == 1 ? DisplayFormat::Bmp : DisplayFormat::Jpeg;
     const std::string target = DisplayFileName(r.files.first().toStdString(), format);
-    if (QFileInfo::exists(QString::fromStdString(target)) && !platform::ui().confirm(this, QString::fromUtf8(msg::kOverwriteQuestion))) return;
+    if (QFileInfo::exists(QString::fromStdString(target)) &&
+        !platform::ui().confirm(this, QString::fromUtf8(msg::kOverwriteQuestion)))
+        return;
     WriteDisplay(child->document(), target, format);
     if (format == DisplayFormat::Bmp) {
         child->document().caption = FileNameOf(target);
@@ -504,7 +505,8 @@ void TMainForm::zoomTo(TChild* child, double z) {
     if (d.DemX * z > width()) {
         // Wider than the main window: the image window takes the client width less a margin
         // (the width serves for both sides) and scrolls.
-        if (auto* frame = qobject_cast<QMdiSubWindow*>(child->parentWidget())) frame->resize(width() - 20, width() - 60);
+        if (auto* frame = qobject_cast<QMdiSubWindow*>(child->parentWidget()))
+            frame->resize(width() - 20, width() - 60);
     } else {
         child->fitToContent();
     }
@@ -584,8 +586,7 @@ void TMainForm::brightnessStep(bool raise) {
             Edit2->setText(QString::number(upper));
             break;
         }
-        case ImageKind::PgmColour:
-            break;
+        case ImageKind::PgmColour: break;
     }
 }
 

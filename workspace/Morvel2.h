@@ -70,7 +70,7 @@ public:
     TComposite* compositeWindow = nullptr;
     TMscomp* mosaicWindow = nullptr;
     TSpDraw* spectrumWindow = nullptr;
-    QWidget* helpWindow = nullptr;      // THLP
+    QWidget* helpWindow = nullptr;  // THLP
     TGMM* gammaWindow = nullptr;
     TBLUR* blurWindow = nullptr;
     TSabachie* sabattierWindow = nullptr;
@@ -81,18 +81,18 @@ public:
     QWidget* SpeedBar;
     QToolButton* OpenButton;
     QToolButton* SaveButton;
-    QPushButton* Button1;   // "+"
-    QPushButton* Button2;   // "-"
-    QLineEdit* Edit1;       // zoom
-    QPushButton* Button3;   // "H"
-    QPushButton* Button4;   // "L"
+    QPushButton* Button1;  // "+"
+    QPushButton* Button2;  // "-"
+    QLineEdit* Edit1;      // zoom
+    QPushButton* Button3;  // "H"
+    QPushButton* Button4;  // "L"
     QLabel* Label5;
-    QLineEdit* Edit3;       // lower level
+    QLineEdit* Edit3;  // lower level
     platform::UpDown* UpDown2;
     QLabel* Label6;
-    QLineEdit* Edit2;       // upper level
+    QLineEdit* Edit2;  // upper level
     platform::UpDown* UpDown1;
-    QLabel* Label2;         // readout
+    QLabel* Label2;  // readout
     QLabel* Label1;
     // Status strip.
     QWidget* Panel1;

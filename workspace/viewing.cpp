@@ -3,8 +3,8 @@
 #include "core/format.h"
 
 #include <algorithm>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace nuvak {
@@ -39,7 +39,8 @@ Raster ApplyGain(const Raster& master, double gain) {
         const double v = std::trunc(b * gain);
         table[b] = v >= 255 ? 255 : v <= 0 ? 0 : static_cast<std::uint8_t>(v);
     }
-    std::transform(master.bytes.begin(), master.bytes.end(), out.bytes.begin(), [&](std::uint8_t b) { return table[b]; });
+    std::transform(master.bytes.begin(), master.bytes.end(), out.bytes.begin(),
+                   [&](std::uint8_t b) { return table[b]; });
     return out;
 }
 
@@ -58,11 +59,8 @@ std::optional<std::string> ReadoutText(const ImageDocument& d, int x, int y) {
             std::snprintf(buf, sizeof buf, "R=%d  G=%d  B=%d   (%d,%d)", p[2], p[1], p[0], bx, by);
             return buf;
         }
-        case ImageKind::Mono16:
-            std::snprintf(buf, sizeof buf, "(%d,%d)", bx, by);
-            return buf;
-        case ImageKind::PgmColour:
-            break;
+        case ImageKind::Mono16: std::snprintf(buf, sizeof buf, "(%d,%d)", bx, by); return buf;
+        case ImageKind::PgmColour: break;
     }
     return std::nullopt;
 }

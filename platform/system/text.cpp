@@ -7,8 +7,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
 #include <iconv.h>
+#include <cerrno>
 #endif
 
 namespace nuvak::platform {

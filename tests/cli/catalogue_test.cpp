@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
+#include "core/bmp.h"
 #include "core/format.h"
 #include "core/jpeg.h"
-#include "core/bmp.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
@@ -19,11 +19,11 @@ using test::FitsBuilder;
 using test::FitsCard;
 
 struct Damage {
-    std::string what;      // the kind of damage, for failure messages
-    std::string name;      // the file name, whose extension chooses the reader
-    Bytes bytes;           // the file's content (unused for a folder)
-    std::string says;      // the problem as the message states it after the file name, or its start
-    bool folder = false;   // a folder under the file name instead of a file
+    std::string what;     // the kind of damage, for failure messages
+    std::string name;     // the file name, whose extension chooses the reader
+    Bytes bytes;          // the file's content (unused for a folder)
+    std::string says;     // the problem as the message states it after the file name, or its start
+    bool folder = false;  // a folder under the file name instead of a file
 };
 
 // The fixed start of a message pattern, up to its first value.
@@ -77,10 +77,12 @@ std::vector<Damage> catalogue() {
         {"truncated header", "header.fits", cut(frame, 1500), msg::kFitsShorterThanBlock},
         {"no END card", "noend.fits", noEnd, msg::kFitsNoEnd},
         {"truncated samples", "samples.fits", cut(frame, frame.size() - 5000), lead(msg::kFitsTruncated)},
-        {"absurd NAXIS", "naxis.fits", fitsWith("NAXIS1", "99999999"), FillMessage(msg::kFitsTooLarge, 99999999, 32, 16000)},
+        {"absurd NAXIS", "naxis.fits", fitsWith("NAXIS1", "99999999"),
+         FillMessage(msg::kFitsTooLarge, 99999999, 32, 16000)},
         {"float samples cut short", "float.fits", fitsWith("BITPIX", "-32"), msg::kFitsLibTruncated},
         {"compressed tiles damaged", "damaged.fits.fz", scrambled, msg::kFitsLibDecompress},
-        {"compressed file cut short", "cut.fits.fz", cut(compressed, compressed.size() * 6 / 10), msg::kFitsLibTruncated},
+        {"compressed file cut short", "cut.fits.fz", cut(compressed, compressed.size() * 6 / 10),
+         msg::kFitsLibTruncated},
         {"PNG named .fits.fz", "picture.fits.fz", png, msg::kFitsShorterThanBlock},
         {"PNG named .fits", "picture.fits", png, msg::kFitsShorterThanBlock},
         {"folder named .fits", "folder.fits", {}, msg::kIsFolder, true},
@@ -130,7 +132,8 @@ TEST_F(BadInput, EveryDamageIsRefusedCleanly) {
 TEST_F(BadInput, ADamagedProjectFileKeepsTheOldPicture) {
     // A count far beyond what the file holds: refused at the missing path, nothing reserved.
     const std::string project = inputs.file("cut.mvl");
-    test::WriteBytes(project, test::BytesOf("MORVEL-2 File Data of RGB composite\r\n2147483647 Red File(s)\r\n/r.fits\r\n"));
+    test::WriteBytes(project,
+                     test::BytesOf("MORVEL-2 File Data of RGB composite\r\n2147483647 Red File(s)\r\n/r.fits\r\n"));
     const std::string keep = outputs.file("keep.bmp");
     test::WriteBytes(keep, test::BytesOf("an older picture"));
     const test::RunResult r = cli({"rgb", project, keep});
@@ -146,7 +149,8 @@ TEST_F(BadInput, AHeaderPromisingMoreThanTheFileHoldsTakesNoMemory) {
     FitsBuilder b = FitsBuilder::Header16(16000, 16000);
     const std::string path = inputs.file("promise.fits");
     test::WriteBytes(path, b.bytes());
-    const test::RunResult r = test::RunLimited(NUVAK_CLI_PATH, {"info", path}, {work.path().string(), 256ull << 10, 10});
+    const test::RunResult r =
+        test::RunLimited(NUVAK_CLI_PATH, {"info", path}, {work.path().string(), 256ull << 10, 10});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find(path + ": " + lead(msg::kFitsTruncated)), std::string::npos) << r.err;
 }

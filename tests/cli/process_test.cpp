@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "core/format.h"
 #include "core/bmp.h"
+#include "core/format.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
@@ -38,12 +38,12 @@ protected:
 
 TEST_F(CliProcess, UsageErrorsExitWithTwoAndWriteNothing) {
     const std::vector<std::vector<std::string>> rows = {
-        {in, out},                              // no op
-        {in, out, "--op", "negative"},          // no such command
-        {in, out, "--op", "gamma"},             // a value missing
-        {in, out, "--op", "gamma=x"},           // not a number
-        {in, out, "--op", "coma=1.5,2,1"},      // a whole number expected
-        {in, out, "--op", "gmc=0,1,0.5"},       // three of four values
+        {in, out},                          // no op
+        {in, out, "--op", "negative"},      // no such command
+        {in, out, "--op", "gamma"},         // a value missing
+        {in, out, "--op", "gamma=x"},       // not a number
+        {in, out, "--op", "coma=1.5,2,1"},  // a whole number expected
+        {in, out, "--op", "gmc=0,1,0.5"},   // three of four values
         {in, dir.file("out.png"), "--op", "flip"},
         {in, out, "--op", "flip", "--bogus"},
     };

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/format.h"
 #include "core/bmp.h"
+#include "core/format.h"
 #include "resources/messages.h"
 #include "rgbcomp/project.h"
 #include "tests/support/fits_files.h"
@@ -87,11 +87,10 @@ TEST_F(CliRgb, FlatSkyComesOutAtNine) {
     // is below 0.
     const Raster picture = LoadBmp(out);
     ASSERT_EQ(picture.width, 41);
-    const struct {
-        int x, y, value;
-    } pixels[] = {{35, 5, 9}, {5, 35, 9}, {20, 20, 255}, {22, 20, 9}, {40, 5, 0}};
+    const struct { int x, y, value; } pixels[] = {{35, 5, 9}, {5, 35, 9}, {20, 20, 255}, {22, 20, 9}, {40, 5, 0}};
     for (const auto& p : pixels)
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(picture.pixel(p.x, p.y)[c], p.value) << p.x << "," << p.y << " byte " << c;
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(picture.pixel(p.x, p.y)[c], p.value) << p.x << "," << p.y << " byte " << c;
 }
 
 }  // namespace

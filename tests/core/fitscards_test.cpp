@@ -20,8 +20,8 @@ TEST(FitsCards, OneRuleForValuesAndStrings) {
         std::optional<std::string> value;
     } rows[] = {
         {"EXPTIME =                 30.0 / seconds", "30.0"},
-        {"EXPTIME =30.0", "30.0"},                             // free format, no blank after "="
-        {"EXPTIME   30.0", std::nullopt},                      // no value indicator in column 9
+        {"EXPTIME =30.0", "30.0"},         // free format, no blank after "="
+        {"EXPTIME   30.0", std::nullopt},  // no value indicator in column 9
         {"EXPTIME =                      / nothing", std::nullopt},
         {"DATE-OBS= '2026/12/09T01:02:03'  / a slash in a string", "2026/12/09T01:02:03"},
         {"OBSERVER= 'O''Neil   '", "O'Neil"},

@@ -160,8 +160,8 @@ TEST(RemoveHotPixelsRows, ABandGivesTheRowsOfTheWholeImage) {
             for (int x = 0; x < w; ++x)
                 for (int y = 0; y < h; ++y) {
                     const int want = y >= y0 && y < y1 ? whole[x][y] : -7;
-                    ASSERT_EQ(band[x][y], want) << simd::Name(path) << ", band " << y0 << ".." << y1 << " at " << x
-                                                << ", " << y;
+                    ASSERT_EQ(band[x][y], want)
+                        << simd::Name(path) << ", band " << y0 << ".." << y1 << " at " << x << ", " << y;
                 }
         }
     }
@@ -192,19 +192,28 @@ TEST(RemoveHotPixelsRows, FastPathsMatchThePlainRuleOnAnyValues) {
     // Heights give bands of fewer, exactly and not a multiple of eight rows; bands are also
     // cut out on their own (p holding only the rows from y0 - 1 on), as the tracking run does.
     std::mt19937 rng(23);
-    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min(), kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min(),
+                           kMax = std::numeric_limits<std::int32_t>::max();
     const auto pick = [&](std::initializer_list<std::int32_t> v) { return *(v.begin() + rng() % v.size()); };
     struct Case {
         const char* what;
         std::function<std::int32_t(int x)> value;
     } cases[] = {
-        {"16-bit sky with hot pixels", [&](int) { return rng() % 6 == 0 ? int(rng() % 65536) : int(1000 + rng() % 64); }},
+        {"16-bit sky with hot pixels",
+         [&](int) { return rng() % 6 == 0 ? int(rng() % 65536) : int(1000 + rng() % 64); }},
         {"low sky with many ties", [&](int) { return int(rng() % 5); }},
-        {"16-bit ends", [&](int) { return pick({0, 1, 2, 3, 65532, 65533, 65534, 65535}); }},
-        {"one column beyond 16 bits", [&](int x) { return x == 4 ? pick({-1, 65536, 65537}) : int(rng() % 300); }},
+        {"16-bit ends",
+         [&](int) {
+             return pick({0, 1, 2, 3, 65532, 65533, 65534, 65535});
+         }},
+        {"one column beyond 16 bits",
+         [&](int x) {
+             return x == 4 ? pick({-1, 65536, 65537}) : int(rng() % 300);
+         }},
         {"around 65536", [&](int) { return int(65528 + rng() % 16); }},
         {"small negative values", [&](int) { return int(rng() % 201) - 100; }},
-        {"the whole 32-bit range", [&](int) {
+        {"the whole 32-bit range",
+         [&](int) {
              return rng() % 2 ? std::int32_t(rng()) : pick({kMin, kMin + 1, -(1 << 30), 1 << 30, kMax - 1, kMax, 0});
          }},
     };
@@ -243,7 +252,6 @@ TEST(RemoveHotPixelsRows, FastPathsMatchThePlainRuleOnAnyValues) {
     }
 }
 
-
 TEST(RemoveHotPixelsRows, EveryPathMatchesThePlainRule) {
     // Ratio 2 on each path this processor runs. Heights give bands of fewer than eight rows, of
     // eight to fifteen (eight lanes on either vector path), of exactly and not a multiple of
@@ -252,8 +260,12 @@ TEST(RemoveHotPixelsRows, EveryPathMatchesThePlainRule) {
     const auto pick = [&](std::initializer_list<std::int32_t> v) { return *(v.begin() + rng() % v.size()); };
     const std::function<std::int32_t(int x)> values[] = {
         [&](int) { return rng() % 6 == 0 ? int(rng() % 65536) : int(1000 + rng() % 64); },
-        [&](int) { return rng() % 4 == 0 ? pick({65532, 65533, 65534, 65535}) : int(rng() % 5); },
-        [&](int x) { return x == 2 ? pick({-1, 65536, 70000}) : int(rng() % 300); },
+        [&](int) {
+            return rng() % 4 == 0 ? pick({65532, 65533, 65534, 65535}) : int(rng() % 5);
+        },
+        [&](int x) {
+            return x == 2 ? pick({-1, 65536, 70000}) : int(rng() % 300);
+        },
     };
     for (const simd::Path path : simd::Available()) {
         const simd::Narrow only(path);

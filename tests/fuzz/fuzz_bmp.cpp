@@ -9,12 +9,12 @@
 // refused cheaply and stay in.
 
 #include <cstddef>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <span>
 
-#include "core/error.h"
 #include "core/bmp.h"
+#include "core/error.h"
 #include "tests/fuzz/fuzz_check.h"
 
 using namespace nuvak;

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -23,8 +23,8 @@
 #include "core/raster.h"
 #include "core/samples.h"
 #include "tests/support/files.h"
-#include "tests/support/jpeg_files.h"
 #include "tests/support/fits_files.h"
+#include "tests/support/jpeg_files.h"
 
 using namespace nuvak;
 using namespace std::string_literals;
@@ -94,12 +94,19 @@ void FitsSeeds() {
     Put("fits", "valid-64x1.fits", gradient(64, 1).bytes());
     Put("fits", "star-32x32-sample-writer.fits", EncodeFits16(StarField(32, 32, 15.3, 16.7, 1200, 9000), 32, 32));
     Put("fits", "extremes-32x32.fits",
-        FitsBuilder::Image16(32, 32).samples(32, 32, [](int x, int y) { return std::uint16_t((x + y) % 2 ? 0xFFFF : 0); }).bytes());
-    Put("fits", "flat-32x32.fits", FitsBuilder::Image16(32, 32).samples(32, 32, [](int, int) { return Stored(500); }).bytes());
+        FitsBuilder::Image16(32, 32)
+            .samples(32, 32, [](int x, int y) { return std::uint16_t((x + y) % 2 ? 0xFFFF : 0); })
+            .bytes());
+    Put("fits", "flat-32x32.fits",
+        FitsBuilder::Image16(32, 32).samples(32, 32, [](int, int) { return Stored(500); }).bytes());
     Put("fits", "no-bzero-32x32.fits",
         FitsBuilder::Image16(32, 32, "").samples(32, 32, [](int x, int y) { return std::uint16_t(x * y); }).bytes());
-    Put("fits", "bzero-negative.fits", FitsBuilder::Image16(32, 32, "-32768").samples(32, 32, [](int x, int) { return std::uint16_t(x); }).bytes());
-    Put("fits", "bzero-largest.fits", FitsBuilder::Image16(32, 32, "2147483647").samples(32, 32, [](int x, int) { return std::uint16_t(x * 999); }).bytes());
+    Put("fits", "bzero-negative.fits",
+        FitsBuilder::Image16(32, 32, "-32768").samples(32, 32, [](int x, int) { return std::uint16_t(x); }).bytes());
+    Put("fits", "bzero-largest.fits",
+        FitsBuilder::Image16(32, 32, "2147483647")
+            .samples(32, 32, [](int x, int) { return std::uint16_t(x * 999); })
+            .bytes());
     Put("fits", "bzero-real.fits", FitsBuilder::Image16(32, 32, "32768.9E0").bytes());
     Put("fits", "bzero-beyond-32-bits.fits", FitsBuilder::Image16(32, 32, "1E12").bytes());
     Put("fits", "bzero-not-a-number.fits", FitsBuilder::Image16(32, 32, "'abc'").bytes());
@@ -164,8 +171,10 @@ void FitsGeneralSeeds() {
     auto put = [&](const std::string& name, nuvak::test::LibraryFits layout, int w, int h, int planes = 1) {
         std::vector<double> v(std::size_t(w) * h * planes);
         for (std::size_t i = 0; i < v.size(); ++i) v[i] = double(1000 + (i * 37) % 3000);
-        if (layout.bitpix == 8) for (double& x : v) x = std::fmod(x, 200);
-        if (layout.bitpix < 0) for (double& x : v) x = x / 7.3 - 20;
+        if (layout.bitpix == 8)
+            for (double& x : v) x = std::fmod(x, 200);
+        if (layout.bitpix < 0)
+            for (double& x : v) x = x / 7.3 - 20;
         if (layout.bitpix < 0 && v.size() > 3) v[3] = std::nan("");
         layout.cards = {{"DATE-OBS", "2026-12-08T21:14:05.250"}, {"BAYERPAT", "RGGB"}};
         const std::string path = dir.file(name);
@@ -193,7 +202,8 @@ void FitsGeneralSeeds() {
     const Bytes gzip = put("gzip-24x16.fits.fz", layout(16, 1, 32768, false, "GZIP"), 24, 16);
     Put("fitsgeneral", "rice-cut.fits.fz", Cut(rice, rice.size() * 7 / 10));
     Bytes damaged = gzip;
-    for (std::size_t i = damaged.size() * 3 / 4; i < damaged.size() * 3 / 4 + 64 && i < damaged.size(); ++i) damaged[i] ^= 0x5A;
+    for (std::size_t i = damaged.size() * 3 / 4; i < damaged.size() * 3 / 4 + 64 && i < damaged.size(); ++i)
+        damaged[i] ^= 0x5A;
     Put("fitsgeneral", "gzip-damaged.fits.fz", damaged);
 }
 
@@ -230,7 +240,8 @@ void PgmSeeds() {
 Bytes EncodeJpegWith(int w, int h, J_COLOR_SPACE space, int components, bool progressive, int quality) {
     std::vector<std::uint8_t> samples(std::size_t(w) * h * components);
     for (int y = 0; y < h; ++y)
-        for (int i = 0; i < w * components; ++i) samples[std::size_t(y) * w * components + i] = std::uint8_t((i * 5 + y * 3) & 0xFF);
+        for (int i = 0; i < w * components; ++i)
+            samples[std::size_t(y) * w * components + i] = std::uint8_t((i * 5 + y * 3) & 0xFF);
     return test::LibraryJpeg(w, h, components, space, samples.data(), JCS_UNKNOWN, progressive, quality);
 }
 
@@ -302,7 +313,8 @@ void BmpSeeds() {
     Put("bmp", "16-bit-4x4.bmp", BmpFile(4, 4, 16, 0, {}, pixels16));
     Put("bmp", "32-bit-4x4.bmp", BmpFile(4, 4, 32, 0, {}, pixels32));
     // Bit fields: masks after the 40-byte header (red 5, green 6, blue 5 bits).
-    Put("bmp", "16-bit-bitfields-4x4.bmp", BmpFile(4, 4, 16, 3, {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}, pixels16));
+    Put("bmp", "16-bit-bitfields-4x4.bmp",
+        BmpFile(4, 4, 16, 3, {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}, pixels16));
     // Run-length rows: runs, a literal, a move, line ends and the picture end.
     const Bytes rle8{4, 1, 0, 4, 2, 3, 4, 5, 0, 0, 8, 7, 0, 0, 0, 2, 2, 1, 0, 0, 8, 9, 0, 1};
     Put("bmp", "rle8-8x4.bmp", BmpFile(8, 4, 8, 1, GreyPalette(16), rle8));
@@ -332,7 +344,8 @@ void BmpSeeds() {
 Bytes TrackInput(std::uint8_t flags, std::int8_t radius, int starX, int starY, const std::vector<Bytes>& files) {
     Bytes b{flags, std::uint8_t(radius), std::uint8_t(starX + 32), std::uint8_t(starY + 32)};
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (i + 1 < files.size()) b.insert(b.end(), {std::uint8_t(files[i].size() & 0xFF), std::uint8_t(files[i].size() >> 8)});
+        if (i + 1 < files.size())
+            b.insert(b.end(), {std::uint8_t(files[i].size() & 0xFF), std::uint8_t(files[i].size() >> 8)});
         b.insert(b.end(), files[i].begin(), files[i].end());
     }
     return b;

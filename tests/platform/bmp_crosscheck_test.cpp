@@ -30,10 +30,10 @@ struct Variant {
     const char* what;
     int bits;
     std::uint32_t compression;
-    std::uint32_t header;  // 12, 40, 52, 56, 108 or 124 bytes
-    int width, height;     // a negative height stores the rows top-down
-    int colours = -1;      // palette entries written and stated; -1: all the depth has
-    Bytes runs = {};       // run-length data; empty: uncompressed rows
+    std::uint32_t header;                   // 12, 40, 52, 56, 108 or 124 bytes
+    int width, height;                      // a negative height stores the rows top-down
+    int colours = -1;                       // palette entries written and stated; -1: all the depth has
+    Bytes runs = {};                        // run-length data; empty: uncompressed rows
     std::uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha; all 0: none written
 };
 
@@ -61,8 +61,9 @@ Bytes MakeBmp(const Variant& v) {
         for (int i = 0; i < 4 && hasMasks; ++i)
             if (v.header >= 56 || (v.header == 52 && i < 3)) Put(b, 54 + 4 * std::size_t(i), v.masks[i], 4);
         if (hasMasks && v.header == 40)
-            for (int i = 0; i < 3; ++i) b.insert(b.end(), {std::uint8_t(v.masks[i]), std::uint8_t(v.masks[i] >> 8),
-                                                           std::uint8_t(v.masks[i] >> 16), std::uint8_t(v.masks[i] >> 24)});
+            for (int i = 0; i < 3; ++i)
+                b.insert(b.end(), {std::uint8_t(v.masks[i]), std::uint8_t(v.masks[i] >> 8),
+                                   std::uint8_t(v.masks[i] >> 16), std::uint8_t(v.masks[i] >> 24)});
     }
     for (int i = 0; i < colours; ++i) {
         b.insert(b.end(), {std::uint8_t(40 * i + 7), std::uint8_t(255 - 23 * i), std::uint8_t(90 + 61 * i)});
@@ -115,8 +116,10 @@ std::vector<Variant> Variants() {
         for (const int colours : {1, 2, 3}) table.push_back({"short palette", bits, 0, 40, 11, 4, colours});
     // Bit fields: 5-6-5 and 5-5-5 in 16 bits, 10 bits per channel in 32, alpha masks in the
     // later headers, and a 32-bit uncompressed picture naming an alpha mask.
-    const std::uint32_t masks[][4] = {{0xF800, 0x07E0, 0x001F, 0}, {0x7C00, 0x03E0, 0x001F, 0x8000},
-                                      {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}};
+    const std::uint32_t masks[][4] = {{0xF800, 0x07E0, 0x001F, 0},
+                                      {0x7C00, 0x03E0, 0x001F, 0x8000},
+                                      {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000},
+                                      {0xFF0000, 0xFF00, 0xFF, 0xFF000000}};
     for (const auto& m : masks)
         for (const int bits : {16, 32})
             for (const std::uint32_t header : {40u, 52u, 56u, 108u, 124u})
@@ -134,7 +137,8 @@ std::vector<Variant> Variants() {
     // the row is skipped), a move right and up, a run past the row's end, and the picture's
     // end before its last rows or its last line end without a picture's end.
     const Bytes rle8{3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 0, 2, 2, 1, 2, 5, 0, 0, 9, 6, 0, 1};
-    const Bytes rle4{3, 0x12, 0, 5, 0x34, 0x56, 0x70, 0, 0, 0, 0, 2, 1, 1, 4, 0x89, 0, 0, 10, 0xAB, 0, 0, 7, 0xCD, 0, 0};
+    const Bytes rle4{3, 0x12, 0,    5, 0x34, 0x56, 0x70, 0, 0, 0, 0,    2, 1,
+                     1, 4,    0x89, 0, 0,    10,   0xAB, 0, 0, 7, 0xCD, 0, 0};
     for (const std::uint32_t header : {40u, 108u})
         for (const int height : {5, -5}) {
             table.push_back({"RLE8", 8, 1, header, 7, height, -1, rle8});

@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <string>
 
+#include "core/bmp.h"
 #include "core/error.h"
 #include "core/format.h"
-#include "core/bmp.h"
 #include "resources/messages.h"
 #include "tests/support/files.h"
 
@@ -120,7 +120,8 @@ TEST(BmpDecoder, TwentyFourBitFilesGiveTheBytesQtsReaderGives) {
         bool topDown;
         std::uint32_t gap;  // bytes between the headers and the pixels
     };
-    for (const Case c : {Case{1, 1, false, 0}, Case{2, 3, false, 0}, Case{3, 2, true, 0}, Case{5, 4, false, 6}, Case{7, 3, true, 2}}) {
+    for (const Case c :
+         {Case{1, 1, false, 0}, Case{2, 3, false, 0}, Case{3, 2, true, 0}, Case{5, 4, false, 6}, Case{7, 3, true, 2}}) {
         const Raster r = Pattern(c.w, c.h);
         const std::size_t rowBytes = (std::size_t(c.w) * 3 + 3) / 4 * 4;
         Bytes b(54 + c.gap + rowBytes * c.h, 0xEE);
@@ -135,15 +136,19 @@ TEST(BmpDecoder, TwentyFourBitFilesGiveTheBytesQtsReaderGives) {
         b[26] = 1;
         b[28] = 24;
         for (int y = 0; y < c.h; ++y)
-            std::copy_n(r.row(y), std::size_t(c.w) * 3, &b[54 + c.gap + rowBytes * std::size_t(c.topDown ? y : c.h - 1 - y)]);
-        const QImage qt = QImage::fromData(QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size())), "BMP")
-                              .convertToFormat(QImage::Format_BGR888);
+            std::copy_n(r.row(y), std::size_t(c.w) * 3,
+                        &b[54 + c.gap + rowBytes * std::size_t(c.topDown ? y : c.h - 1 - y)]);
+        const QImage qt =
+            QImage::fromData(QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size())), "BMP")
+                .convertToFormat(QImage::Format_BGR888);
         const Raster ours = DecodeBmp(b, "t.bmp");
         ASSERT_EQ(ours.width, c.w);
         ASSERT_EQ(ours.height, c.h);
         for (int y = 0; y < c.h; ++y) {
-            EXPECT_TRUE(std::equal(ours.row(y), ours.row(y) + std::size_t(c.w) * 3, r.row(y))) << c.w << "x" << c.h << " row " << y;
-            EXPECT_TRUE(std::equal(ours.row(y), ours.row(y) + std::size_t(c.w) * 3, qt.constScanLine(y))) << c.w << "x" << c.h;
+            EXPECT_TRUE(std::equal(ours.row(y), ours.row(y) + std::size_t(c.w) * 3, r.row(y)))
+                << c.w << "x" << c.h << " row " << y;
+            EXPECT_TRUE(std::equal(ours.row(y), ours.row(y) + std::size_t(c.w) * 3, qt.constScanLine(y)))
+                << c.w << "x" << c.h;
         }
     }
 }
@@ -161,8 +166,8 @@ TEST(BmpDecoder, PaletteFilesGiveTheTableColours) {
         QImage::Format format;
         int bitsOnDisk;
     };
-    for (const Case c : {Case{20, QImage::Format_Indexed8, 8}, Case{5, QImage::Format_Indexed8, 4},
-                         Case{2, QImage::Format_Mono, 1}}) {
+    for (const Case c :
+         {Case{20, QImage::Format_Indexed8, 8}, Case{5, QImage::Format_Indexed8, 4}, Case{2, QImage::Format_Mono, 1}}) {
         SCOPED_TRACE(std::to_string(c.bitsOnDisk) + "-bit palette");
         QImage image(11, 3, c.format);
         QList<QRgb> table;

@@ -60,8 +60,12 @@ TEST(CodePage932, ConvertsAsWindowsDoes) {
     EXPECT_EQ(ToCodePage932("\xE8\xBF\xBD\xE5\xB0\xBE"), "\x92\xC7\x94\xF6");
     EXPECT_EQ(ToCodePage932("\xEF\xBD\x9E"), "\x81\x60");
     // A character outside the code page becomes one '?', and the rest goes on.
-    EXPECT_EQ(ToCodePage932("a\xF0\x9F\x94\xAD" "b"), "a?b");
-    EXPECT_EQ(ToCodePage932("a\xFF" "b"), "a?b");  // a byte that is not UTF-8
+    EXPECT_EQ(ToCodePage932("a\xF0\x9F\x94\xAD"
+                            "b"),
+              "a?b");
+    EXPECT_EQ(ToCodePage932("a\xFF"
+                            "b"),
+              "a?b");  // a byte that is not UTF-8
 }
 
 class RecordingServices final : public Services {
@@ -118,7 +122,8 @@ TEST(DialogFilters, ShownByTheirNamesWithTheIndexBothWays) {
 TEST(ToolkitTexts, JapaneseButtons) {
     app();
     ASSERT_TRUE(LoadToolkitTranslations());
-    QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("?"), QMessageBox::Yes | QMessageBox::No);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("?"),
+                    QMessageBox::Yes | QMessageBox::No);
     EXPECT_TRUE(box.button(QMessageBox::Yes)->text().startsWith(QStringLiteral("はい")));
     EXPECT_TRUE(box.button(QMessageBox::No)->text().startsWith(QStringLiteral("いいえ")));
 }

@@ -142,8 +142,8 @@ TEST(ScaleFrame, ResamplingMatchesTheArrayRoutines) {
     struct Row {
         bool rotate;
         double by;
-    } rows[] = {{false, 1.0},  {false, 0.97},  {false, 1.031}, {false, 0.5},  {false, 2.0},  {false, 0.9999},
-                {true, 0.01},  {true, -0.3},   {true, 1.2},    {true, -2.5},  {true, 3.1},   {true, -0.0004}};
+    } rows[] = {{false, 1.0}, {false, 0.97}, {false, 1.031}, {false, 0.5}, {false, 2.0}, {false, 0.9999},
+                {true, 0.01}, {true, -0.3},  {true, 1.2},    {true, -2.5}, {true, 3.1},  {true, -0.0004}};
     std::mt19937 gen(7);
     for (const Size& z : sizes) {
         std::uniform_int_distribution<int> value(z.lo, z.hi);
@@ -168,8 +168,8 @@ TEST(ScaleFrame, ResamplingMatchesTheArrayRoutines) {
                 }
                 for (int x = 0; x < z.w; ++x)
                     for (int y = 0; y < z.h; ++y)
-                        ASSERT_EQ(mine[x][y], plain[x][y]) << z.w << "x" << z.h << " " << r.rotate << " " << r.by
-                                                           << " " << simd::Name(path) << " at " << x << "," << y;
+                        ASSERT_EQ(mine[x][y], plain[x][y]) << z.w << "x" << z.h << " " << r.rotate << " " << r.by << " "
+                                                           << simd::Name(path) << " at " << x << "," << y;
             }
         }
     }

@@ -31,7 +31,8 @@ IntArray2D Filled(int w, int h, const std::function<std::int32_t(int, int)>& v) 
 std::string WriteFrame(const test::TempDir& dir, const std::string& name, int w, int h,
                        const std::function<int(int, int)>& v) {
     const std::string path = dir.file(name);
-    test::WriteBytes(path, FitsBuilder::Image16(w, h).samples(w, h, [&](int x, int y) { return test::Stored(v(x, y)); }).bytes());
+    test::WriteBytes(
+        path, FitsBuilder::Image16(w, h).samples(w, h, [&](int x, int y) { return test::Stored(v(x, y)); }).bytes());
     return path;
 }
 
@@ -99,8 +100,8 @@ TEST(Calibration, AccumulationReachesColumnAndRowZero) {
         FrameShift shift;
         int x, y;
         double expected;
-    } rows[] = {{{0, 0}, 0, 0, 0.5}, {{1, 1}, 0, 0, 3.0}, {{1, 1}, 3, 1, 0.0}, {{-1, -1}, 0, 0, 0.0},
-                {{-1, -1}, 1, 1, 0.5}};
+    } rows[] = {
+        {{0, 0}, 0, 0, 0.5}, {{1, 1}, 0, 0, 3.0}, {{1, 1}, 3, 1, 0.0}, {{-1, -1}, 0, 0, 0.0}, {{-1, -1}, 1, 1, 0.5}};
     for (const simd::Path path : simd::Available()) {
         const simd::Narrow only(path);
         SCOPED_TRACE(simd::Name(path));
@@ -150,9 +151,9 @@ TEST(Calibration, LongRunsWithinAndAcrossWords) {
     struct Row {
         int first, length, l;
         bool expected;
-    } rows[] = {{0, 6, 5, true},    {0, 5, 5, false},   {60, 6, 5, true},  {61, 5, 5, false}, {194, 6, 5, true},
-                {195, 5, 5, false}, {10, 1, 0, true},   {20, 129, 128, true}, {20, 129, 129, false},
-                {63, 2, 1, true},   {127, 66, 65, true}, {0, 0, -1, true}};
+    } rows[] = {{0, 6, 5, true},       {0, 5, 5, false},   {60, 6, 5, true},    {61, 5, 5, false},
+                {194, 6, 5, true},     {195, 5, 5, false}, {10, 1, 0, true},    {20, 129, 128, true},
+                {20, 129, 129, false}, {63, 2, 1, true},   {127, 66, 65, true}, {0, 0, -1, true}};
     for (const simd::Path path : simd::Available()) {
         const simd::Narrow only(path);
         SCOPED_TRACE(simd::Name(path));
@@ -171,8 +172,11 @@ TEST(Colour, WhiteBalanceAndToneCurve) {
         std::int32_t value;
         double factor, k;
         int expected;
-    } rows[] = {{"sky", 1000, 1, 1, 9},          {"100 above", 1100, 1, 1, 100}, {"K doubled", 1100, 1, 2, 161},
-                {"factor 2 halves", 1200, 2, 1, 100}, {"below by more than BGL", 980, 1, 1, 0},
+    } rows[] = {{"sky", 1000, 1, 1, 9},
+                {"100 above", 1100, 1, 1, 100},
+                {"K doubled", 1100, 1, 2, 161},
+                {"factor 2 halves", 1200, 2, 1, 100},
+                {"below by more than BGL", 980, 1, 1, 0},
                 {"far above: 255", 60000, 1, 1, 255}};
     for (const Row& r : rows) {
         IntArray2D c = Filled(2, 1, [&](int x, int) { return x ? 0 : r.value; });
@@ -310,10 +314,14 @@ TEST(RunRGBComposite, RefusedRuns) {
         {"green factor 0", [](SmallRun& r) { r.setup.g = 0; }, "G"},
         {"257 dark frames", [](SmallRun& r) { r.setup.lists[kDarkFrames].assign(257, "d.fits"); }, "257"},
         {"red frame of another size",
-         [](SmallRun& r) { r.setup.lists[kRedFrames] = {WriteFrame(r.dir, "small.fits", 30, 32, SmallRun::Sky(5, 5))}; },
+         [](SmallRun& r) {
+             r.setup.lists[kRedFrames] = {WriteFrame(r.dir, "small.fits", 30, 32, SmallRun::Sky(5, 5))};
+         },
          "small.fits」の大きさ（30 × 32）が最初の緑のフレームの大きさ（40 × 32）"},
         {"flat of another size",
-         [](SmallRun& r) { r.setup.lists[kFlatFrames] = {WriteFrame(r.dir, "flat.fits", 40, 31, SmallRun::Sky(5, 5))}; },
+         [](SmallRun& r) {
+             r.setup.lists[kFlatFrames] = {WriteFrame(r.dir, "flat.fits", 40, 31, SmallRun::Sky(5, 5))};
+         },
          "flat.fits」の大きさ（40 × 31）"},
         {"no star in the window",
          [](SmallRun& r) {

@@ -62,8 +62,7 @@ RunResult RunLimited(const std::string& program, const std::vector<std::string>&
     if (limits.addressSpaceKiB && kAddressSanitizer)
         add({"ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}allocator_may_return_null=1:max_allocation_size_mb=",
              std::to_string(limits.addressSpaceKiB >> 10), "\" "});
-    else if (limits.addressSpaceKiB)
-        add({"ulimit -v ", std::to_string(limits.addressSpaceKiB), " && "});
+    else if (limits.addressSpaceKiB) add({"ulimit -v ", std::to_string(limits.addressSpaceKiB), " && "});
     if (limits.seconds) add({"timeout -k 2 ", std::to_string(limits.seconds), " "});
     cmd += quote(program);
     for (const auto& a : args) add({" ", quote(a)});

@@ -243,8 +243,8 @@ TEST_F(MeasurementRun, AFrameOfAnotherSizeStopsTheRunAndKeepsTheEarlierResults) 
     a[20][25] = 900;
     IntArray2D other = Flat(60, 49, 100);
     other[20][25] = 900;
-    const std::vector<std::string> frames = {Write(dir, "0.fits", a), Write(dir, "1.fits", a), Write(dir, "2.fits", other),
-                                             Write(dir, "3.fits", a)};
+    const std::vector<std::string> frames = {Write(dir, "0.fits", a), Write(dir, "1.fits", a),
+                                             Write(dir, "2.fits", other), Write(dir, "3.fits", a)};
     state.CentroidX[2] = 123;
     state.CentroidX[3] = 456;
     EXPECT_EQ(RunError(frames, settings, state), msg::kTrackSizeDiffers);
@@ -439,7 +439,8 @@ TEST_F(MeasurementRun, ReadingOnlyTheReachableRowsGivesTheFullReadsResults) {
                 a[x][y] = rng() % hotEvery == 0 ? int(level + 2000 + rng() % 30000) : int(level + rng() % 40);
         return a;
     };
-    const std::vector<std::string> darks = {Write(dir, "d0.fits", noisy(200, 30)), Write(dir, "d1.fits", noisy(210, 30))};
+    const std::vector<std::string> darks = {Write(dir, "d0.fits", noisy(200, 30)),
+                                            Write(dir, "d1.fits", noisy(210, 30))};
     struct Path {
         const char* what;
         double x, y, dx, dy;
@@ -471,8 +472,8 @@ TEST_F(MeasurementRun, ReadingOnlyTheReachableRowsGivesTheFullReadsResults) {
             TrackingState expected, got;
             ReferenceRun(frames, s, expected);
             RunMeasurement(frames, s, got);
-            const std::string what = std::string(path.what) + (s.noiseCut ? ", noise cut" : "") +
-                                     (s.darkProcessing ? ", darks" : "");
+            const std::string what =
+                std::string(path.what) + (s.noiseCut ? ", noise cut" : "") + (s.darkProcessing ? ", darks" : "");
             EXPECT_EQ(got.FirstPeakX, expected.FirstPeakX) << what;
             EXPECT_EQ(got.FirstPeakY, expected.FirstPeakY) << what;
             for (int i = 0; i < 4; ++i) {
@@ -491,7 +492,6 @@ TEST_F(MeasurementRun, ReadingOnlyTheReachableRowsGivesTheFullReadsResults) {
     }
 }
 
-
 TEST_F(MeasurementRun, AnUnreadableDarkStopsTheRunBeforeTheFirstFrame) {
     // Every dark is opened and its header read before any frame, though a run with a star
     // given reads only a few rows of each later on.
@@ -502,9 +502,9 @@ TEST_F(MeasurementRun, AnUnreadableDarkStopsTheRunBeforeTheFirstFrame) {
     test::Bytes cut = EncodeFits16(Flat(40, 300, 5), 40, 300);
     cut.resize(cut.size() / 2);
     test::WriteBytes(dir.file("cut.fits"), cut);
-    test::WriteBytes(dir.file("bzero.fits"), FitsBuilder::Image16(40, 300, "many").samples(40, 300, [](int, int) {
-                                                 return std::uint16_t(5);
-                                             }).bytes());
+    test::WriteBytes(
+        dir.file("bzero.fits"),
+        FitsBuilder::Image16(40, 300, "many").samples(40, 300, [](int, int) { return std::uint16_t(5); }).bytes());
     settings.darkProcessing = true;
     settings.noiseCut = true;
     settings.starSpecified = true;
@@ -539,9 +539,9 @@ TEST_F(MeasurementRun, DarkRowsMadeAsTheStarWandersGiveTheWholeDarksResults) {
         return a;
     };
     const IntArray2D raw = noisy(150);
-    test::WriteBytes(dir.file("raw.fits"), FitsBuilder::Image16(w, h, "0")
-                                               .samples(w, h, [&](int x, int y) { return std::uint16_t(raw[x][y]); })
-                                               .bytes());
+    test::WriteBytes(
+        dir.file("raw.fits"),
+        FitsBuilder::Image16(w, h, "0").samples(w, h, [&](int x, int y) { return std::uint16_t(raw[x][y]); }).bytes());
     const std::vector<std::string> darks = {Write(dir, "d.fits", noisy(200)), dir.file("raw.fits")};
     std::vector<std::string> frames;
     for (double y : {50.5, 59.5, 67.5, 61.5, 69.5, 78.5, 70.5, 62.5, 55.5, 49.5, 48.5}) {
@@ -561,7 +561,8 @@ TEST_F(MeasurementRun, DarkRowsMadeAsTheStarWandersGiveTheWholeDarksResults) {
         TrackingState expected, got;
         ReferenceRun(frames, s, expected);
         RunMeasurement(frames, s, got);
-        const std::string what = std::string(s.starSpecified ? "star given" : "whole frame") + (s.noiseCut ? ", noise cut" : "");
+        const std::string what =
+            std::string(s.starSpecified ? "star given" : "whole frame") + (s.noiseCut ? ", noise cut" : "");
         EXPECT_EQ(got.FirstPeakY, expected.FirstPeakY) << what;
         for (std::size_t i = 0; i < frames.size(); ++i) {
             EXPECT_EQ(got.CentroidX[i], expected.CentroidX[i]) << what << ", frame " << i;

@@ -5,8 +5,8 @@
 #include <numbers>
 #include <optional>
 #include <random>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/samples.h"
@@ -65,9 +65,14 @@ TEST(ReportFrameTime, HeaderValues) {
     struct Row {
         const char* keyword;
         std::optional<std::string> value;
-    } rows[] = {{"DATE-OBS", "2026-12-08T21:14:05"}, {"DATE", "2001-01-01"}, {"EXPTIME", "12.5"},
-                {"OBSERVER", "O'Hara"},  {"DATE-OB", std::nullopt},  {"EXPOSURE", std::nullopt},
-                {"FILTER", std::nullopt}, {"COMMENT", std::nullopt}};
+    } rows[] = {{"DATE-OBS", "2026-12-08T21:14:05"},
+                {"DATE", "2001-01-01"},
+                {"EXPTIME", "12.5"},
+                {"OBSERVER", "O'Hara"},
+                {"DATE-OB", std::nullopt},
+                {"EXPOSURE", std::nullopt},
+                {"FILTER", std::nullopt},
+                {"COMMENT", std::nullopt}};
     for (const Row& r : rows) EXPECT_EQ(HeaderValue(cards, r.keyword), r.value) << r.keyword;
 }
 
@@ -82,7 +87,7 @@ TEST(ReportFrameTime, TimeAxis) {
     const auto time = [](const char* v) { return FitsCard("TIME-OBS", std::string("'") + v + "'"); };
     const auto avg = [](const char* v) { return FitsCard("DATE-AVG", std::string("'") + v + "'"); };
     // 1/1024 of a day, 84.375 s, is exact in binary: the rows compare to 1 us.
-    const char* kDay = "61017.5", *kDayLater = "61017.5009765625";
+    const char *kDay = "61017.5", *kDayLater = "61017.5009765625";
     struct Row {
         const char* what;
         std::vector<std::vector<std::string>> frames;
@@ -96,14 +101,17 @@ TEST(ReportFrameTime, TimeAxis) {
          "DATE-AVG",
          {0, 20.25}},
         {"DATE-AVG in one frame only: DATE-OBS",
-         {{avg("2026-12-08T21:00:05"), date("2026-12-08T21:00:00")}, {date("2026-12-08T21:00:20")}}, "DATE-OBS",
+         {{avg("2026-12-08T21:00:05"), date("2026-12-08T21:00:00")}, {date("2026-12-08T21:00:20")}},
+         "DATE-OBS",
          {0, 20}},
         {"MJD-OBS plus half the exposure",
-         {{FitsCard("MJD-OBS", kDay), FitsCard("EXPTIME", "10")}, {FitsCard("MJD-OBS", kDayLater), FitsCard("EXPTIME", "20")}},
+         {{FitsCard("MJD-OBS", kDay), FitsCard("EXPTIME", "10")},
+          {FitsCard("MJD-OBS", kDayLater), FitsCard("EXPTIME", "20")}},
          "MJD-OBS",
          {0, 89.375}},
         {"MJD-AVG as it is",
-         {{FitsCard("MJD-AVG", kDay), FitsCard("EXPTIME", "10")}, {FitsCard("MJD-AVG", kDayLater), FitsCard("EXPTIME", "20")}},
+         {{FitsCard("MJD-AVG", kDay), FitsCard("EXPTIME", "10")},
+          {FitsCard("MJD-AVG", kDayLater), FitsCard("EXPTIME", "20")}},
          "MJD-AVG",
          {0, 84.375}},
         {"MJD-OBS before MJD-AVG; a DATE-OBS without its time",
@@ -112,17 +120,23 @@ TEST(ReportFrameTime, TimeAxis) {
          "MJD-OBS",
          {0, 84.375}},
         {"JD, also as a string, plus half of EXPOSURE",
-         {{FitsCard("JD", "'2461017.5'"), FitsCard("EXPOSURE", "4")}, {FitsCard("JD", "2461017.5009765625"), FitsCard("EXPOSURE", "4")}},
+         {{FitsCard("JD", "'2461017.5'"), FitsCard("EXPOSURE", "4")},
+          {FitsCard("JD", "2461017.5009765625"), FitsCard("EXPOSURE", "4")}},
          "JD",
          {0, 84.375}},
         {"a time that goes back: flagged, kept in place",
-         {{date("2026-12-08T21:00:00")}, {date("2026-12-08T21:00:20")}, {date("2026-12-08T21:00:10")},
+         {{date("2026-12-08T21:00:00")},
+          {date("2026-12-08T21:00:20")},
+          {date("2026-12-08T21:00:10")},
           {date("2026-12-08T21:00:30")}},
          "DATE-OBS",
          {0, 20, 10, 30},
          {"", "", "time_backwards", ""}},
         {"a time repeated across an unread frame",
-         {{FitsCard("JD", "2461017.5")}, {FitsCard("JD", "2461017.5009765625")}, {}, {FitsCard("JD", "2461017.5009765625")}},
+         {{FitsCard("JD", "2461017.5")},
+          {FitsCard("JD", "2461017.5009765625")},
+          {},
+          {FitsCard("JD", "2461017.5009765625")}},
          "JD",
          {0, 84.375, NAN, 84.375},
          {"", "", "", "time_repeated"}},
@@ -142,13 +156,16 @@ TEST(ReportFrameTime, TimeAxis) {
          "DATE-OBS",
          {0, 15}},
         {"one frame without DATE-OBS",
-         {{date("2026-12-08T21:00:00")}, {FitsCard("EXPTIME", "4")}, {date("2026-12-08T21:00:20")}}, "interval",
+         {{date("2026-12-08T21:00:00")}, {FitsCard("EXPTIME", "4")}, {date("2026-12-08T21:00:20")}},
+         "interval",
          {0, 15, 30}},
         {"frames that could not be read have no time, even the first",
-         {{}, {date("2026-12-08T21:00:00")}, {}, {date("2026-12-08T21:00:20")}}, "DATE-OBS",
+         {{}, {date("2026-12-08T21:00:00")}, {}, {date("2026-12-08T21:00:20")}},
+         "DATE-OBS",
          {NAN, 0, NAN, 20}},
         {"a date without a time of day", {{date("2026-12-08")}, {date("2026-12-08")}}, "interval", {0, 15}},
-        {"a date-time that does not parse", {{date("2026-12-08T21:00:00")}, {date("2026-12-08T21:00:61")}},
+        {"a date-time that does not parse",
+         {{date("2026-12-08T21:00:00")}, {date("2026-12-08T21:00:61")}},
          "interval",
          {0, 15}},
     };
@@ -159,10 +176,8 @@ TEST(ReportFrameTime, TimeAxis) {
         EXPECT_EQ(axis.source, r.source) << r.what;
         ASSERT_EQ(axis.t.size(), r.t.size()) << r.what;
         for (std::size_t i = 0; i < r.t.size(); ++i) {
-            if (std::isnan(r.t[i]))
-                EXPECT_TRUE(std::isnan(axis.t[i])) << r.what << " " << i;
-            else
-                EXPECT_NEAR(axis.t[i], r.t[i], 1e-6) << r.what << " " << i;
+            if (std::isnan(r.t[i])) EXPECT_TRUE(std::isnan(axis.t[i])) << r.what << " " << i;
+            else EXPECT_NEAR(axis.t[i], r.t[i], 1e-6) << r.what << " " << i;
         }
         const std::vector<std::string> flags = TimeOrderFlags(axis.t);
         EXPECT_EQ(flags, r.flags.empty() ? std::vector<std::string>(r.t.size()) : r.flags) << r.what;
@@ -182,20 +197,36 @@ TEST(ReportFrameTime, Scales) {
         {"XPIXSZ", {{card("FOCALLEN", "1000"), card("XPIXSZ", "3.76")}}, 1, 3.76 / 1000, "FOCALLEN+XPIXSZ"},
         {"XPIXSZ before PIXSIZE1; the multiplier",
          {{card("FOCALLEN", "1000."), card("XPIXSZ", "7.52"), card("PIXSIZE1", "3.76"), card("XBINNING", "1")}},
-         2, 7.52 / 2000, "FOCALLEN+XPIXSZ"},
+         2,
+         7.52 / 2000,
+         "FOCALLEN+XPIXSZ"},
         {"PIXSIZE1 x XBINNING where a frame lacks XPIXSZ",
          {{card("FOCALLEN", "800"), card("XPIXSZ", "7.52"), card("PIXSIZE1", "3.76"), card("XBINNING", "2")},
           {card("FOCALLEN", "800"), card("PIXSIZE1", "3.76"), card("XBINNING", "2")}},
-         1, 7.52 / 800, "FOCALLEN+PIXSIZE1*XBINNING"},
-        {"no XBINNING: unbinned; an unread frame", {{}, {card("FOCALLEN", "800"), card("PIXSIZE1", "3.76")}}, 1,
-         3.76 / 800, "FOCALLEN+PIXSIZE1*XBINNING"},
+         1,
+         7.52 / 800,
+         "FOCALLEN+PIXSIZE1*XBINNING"},
+        {"no XBINNING: unbinned; an unread frame",
+         {{}, {card("FOCALLEN", "800"), card("PIXSIZE1", "3.76")}},
+         1,
+         3.76 / 800,
+         "FOCALLEN+PIXSIZE1*XBINNING"},
         {"frames that disagree",
-         {{card("FOCALLEN", "1000"), card("XPIXSZ", "3.76")}, {card("FOCALLEN", "1000"), card("XPIXSZ", "7.52")}}, 1,
-         std::nullopt, ""},
-        {"one frame without FOCALLEN", {{card("FOCALLEN", "1000"), card("XPIXSZ", "3.76")}, {card("XPIXSZ", "3.76")}}, 1,
-         std::nullopt, ""},
+         {{card("FOCALLEN", "1000"), card("XPIXSZ", "3.76")}, {card("FOCALLEN", "1000"), card("XPIXSZ", "7.52")}},
+         1,
+         std::nullopt,
+         ""},
+        {"one frame without FOCALLEN",
+         {{card("FOCALLEN", "1000"), card("XPIXSZ", "3.76")}, {card("XPIXSZ", "3.76")}},
+         1,
+         std::nullopt,
+         ""},
         {"a focal length of 0", {{card("FOCALLEN", "0"), card("XPIXSZ", "3.76")}}, 1, std::nullopt, ""},
-        {"a binning of 0", {{card("FOCALLEN", "800"), card("PIXSIZE1", "3.76"), card("XBINNING", "0")}}, 1, std::nullopt, ""},
+        {"a binning of 0",
+         {{card("FOCALLEN", "800"), card("PIXSIZE1", "3.76"), card("XBINNING", "0")}},
+         1,
+         std::nullopt,
+         ""},
         {"no frame read", {{}, {}}, 1, std::nullopt, ""},
     };
     for (const Row& r : rows) {
@@ -215,17 +246,28 @@ TEST(ReportFrameTime, Declinations) {
         std::vector<const char*> values;  // nullptr: no card; "unread": no header at all
         std::optional<double> dec;
     } rows[] = {
-        {{"'+45 30 00'"}, 45.5},        {{"'45:30:00'"}, 45.5},         {{"'-05 12 30.5'"}, -(5 + 12 / 60.0 + 30.5 / 3600)},
-        {{"'-00 30 00'"}, -0.5},        {{"45.5"}, 45.5},               {{"'-12.25'"}, -12.25},
+        {{"'+45 30 00'"}, 45.5},
+        {{"'45:30:00'"}, 45.5},
+        {{"'-05 12 30.5'"}, -(5 + 12 / 60.0 + 30.5 / 3600)},
+        {{"'-00 30 00'"}, -0.5},
+        {{"45.5"}, 45.5},
+        {{"'-12.25'"}, -12.25},
         {{"'+10 00 00'", "'+10 00 36'"}, 10.005},
         {{"'+10 00 00'", nullptr}, std::nullopt},
-        {{"'45 60 00'"}, std::nullopt}, {{"'91 00 00'"}, std::nullopt}, {{"'45 -3 00'"}, std::nullopt},
-        {{"'45  30'"}, std::nullopt},   {{"'north'"}, std::nullopt},    {{"''"}, std::nullopt},
-        {{"unread", "'+10 00 00'"}, 10}, {{"unread"}, std::nullopt},
+        {{"'45 60 00'"}, std::nullopt},
+        {{"'91 00 00'"}, std::nullopt},
+        {{"'45 -3 00'"}, std::nullopt},
+        {{"'45  30'"}, std::nullopt},
+        {{"'north'"}, std::nullopt},
+        {{"''"}, std::nullopt},
+        {{"unread", "'+10 00 00'"}, 10},
+        {{"unread"}, std::nullopt},
         // DEC where OBJCTDEC is missing ("DEC=" a DEC card, after ";" in the same frame).
-        {{"DEC=-12.5"}, -12.5},         {{"DEC='-05 12 30'"}, -(5 + 12 / 60.0 + 30 / 3600.0)},
+        {{"DEC=-12.5"}, -12.5},
+        {{"DEC='-05 12 30'"}, -(5 + 12 / 60.0 + 30 / 3600.0)},
         {{"DEC='+45:30:00'", "'+45 30 36'"}, 45.505},
-        {{"'+10 00 00';DEC=20"}, 10},   {{"DEC='x'"}, std::nullopt},
+        {{"'+10 00 00';DEC=20"}, 10},
+        {{"DEC='x'"}, std::nullopt},
     };
     const auto cards = [](std::string_view v) {
         std::vector<std::string> out;
@@ -240,7 +282,7 @@ TEST(ReportFrameTime, Declinations) {
     for (const Row& r : rows) {
         std::vector<ReportFrame> frames;
         for (const char* v : r.values)
-            frames.push_back(WithCards(!v                               ? std::vector{FitsCard("EXPTIME", "4")}
+            frames.push_back(WithCards(!v                                ? std::vector{FitsCard("EXPTIME", "4")}
                                        : std::string_view(v) == "unread" ? std::vector<std::string>{}
                                                                          : cards(v)));
         const auto dec = FramesDeclination(frames);
@@ -282,7 +324,8 @@ TEST(ReportFrames, StarsBlankAndSaturatedFrames) {
         {"a saturated star", 42.6, 31.4, 200000, true, true},
     };
     std::vector<std::string> paths;
-    for (const Row& r : rows) paths.push_back(StarFrame(dir, std::to_string(paths.size()) + ".fits", r.sx, r.sy, r.peak, 10, random));
+    for (const Row& r : rows)
+        paths.push_back(StarFrame(dir, std::to_string(paths.size()) + ".fits", r.sx, r.sy, r.peak, 10, random));
     for (bool starSpecified : {false, true}) {
         MeasureSettings settings;
         settings.starSpecified = starSpecified;
@@ -335,7 +378,8 @@ TEST(ReportFrames, FramesTheRunStopsAtAreLostWithTheirReason) {
         {dir.file("missing.fits"), "unreadable", "見つかりません"},
         {write("cut.fits", test::Bytes(starBytes.begin(), starBytes.begin() + 4000)), "unreadable", "切れています"},
         {write("blank.fits", EncodeFits16(IntArray2D(80, 70), 80, 70)), "no_star", "星が見つかりません"},
-        {write("wide.fits", EncodeFits16(IntArray2D(4001, 2), 4001, 2)), "other_size", "4001x2 が最初のフレームの 80x70"},
+        {write("wide.fits", EncodeFits16(IntArray2D(4001, 2), 4001, 2)), "other_size",
+         "4001x2 が最初のフレームの 80x70"},
         {write("huge.fits", EncodeFits16(IntArray2D(16001, 2), 16001, 2)), "unreadable", "16001 x 2"},
         {StarFrame(dir, "star2.fits", 41.1, 33.2, 4000, 10, random), "", ""},
     };
@@ -362,7 +406,8 @@ TEST(ReportFrames, BandsGiveWhatWholeFramesGive) {
     std::mt19937 random(5);
     std::vector<std::string> paths;
     constexpr int w = 60, h = 700;
-    for (const auto& [sx, sy, sigma] : {std::tuple{40.4, 531.9, 2.0}, {41.3, 533.0, 2.0}, {40.2, 536.7, 6.0}, {12.6, 560.2, 2.0}})
+    for (const auto& [sx, sy, sigma] :
+         {std::tuple{40.4, 531.9, 2.0}, {41.3, 533.0, 2.0}, {40.2, 536.7, 6.0}, {12.6, 560.2, 2.0}})
         paths.push_back(StarFrame(dir, std::to_string(paths.size()) + ".fits", sx, sy, 4000, 10, random, sigma, w, h));
     IntArray2D ties(w, h), dark(w, h);
     for (int x = 0; x < w; ++x)
@@ -386,8 +431,8 @@ TEST(ReportFrames, BandsGiveWhatWholeFramesGive) {
         return s;
     };
     const auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
-    for (const MeasureSettings& s : {settings(false, false, false), settings(false, true, true), settings(true, false, false),
-                                     settings(true, true, true)}) {
+    for (const MeasureSettings& s : {settings(false, false, false), settings(false, true, true),
+                                     settings(true, false, false), settings(true, true, true)}) {
         SCOPED_TRACE(testing::Message() << "star " << s.starSpecified << " noise cut " << s.noiseCut << " dark "
                                         << s.darkProcessing);
         const std::vector<ReportFrame> whole = MeasureReportFrames(paths, s);
@@ -398,9 +443,9 @@ TEST(ReportFrames, BandsGiveWhatWholeFramesGive) {
             EXPECT_EQ(a.found, b.found) << i;
             EXPECT_EQ(a.lostReason, b.lostReason) << i;
             EXPECT_EQ(a.saturated, b.saturated) << i;
-            for (auto field : {&ReportFrame::x, &ReportFrame::y, &ReportFrame::peak, &ReportFrame::background,
-                               &ReportFrame::noise, &ReportFrame::flux, &ReportFrame::fwhmPx, &ReportFrame::hfdPx,
-                               &ReportFrame::centroidSigmaPx})
+            for (auto field :
+                 {&ReportFrame::x, &ReportFrame::y, &ReportFrame::peak, &ReportFrame::background, &ReportFrame::noise,
+                  &ReportFrame::flux, &ReportFrame::fwhmPx, &ReportFrame::hfdPx, &ReportFrame::centroidSigmaPx})
                 EXPECT_TRUE(same(a.*field, b.*field)) << i << ": " << a.*field << " against " << b.*field;
         }
         EXPECT_TRUE(bands[2].found);
@@ -499,7 +544,8 @@ TEST(ReportFrames, CentroidSigmaMatchesTheScatter) {
     test::TempDir dir;
     std::mt19937 random(11);
     std::vector<std::string> paths;
-    for (int i = 0; i < 40; ++i) paths.push_back(StarFrame(dir, std::to_string(i) + ".fits", 30.3, 40.6, 200, 10, random));
+    for (int i = 0; i < 40; ++i)
+        paths.push_back(StarFrame(dir, std::to_string(i) + ".fits", 30.3, 40.6, 200, 10, random));
     MeasureSettings settings;
     const std::vector<ReportFrame> frames = MeasureReportFrames(paths, settings);
     double sum = 0, sum2 = 0, stated = 0;

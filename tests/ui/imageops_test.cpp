@@ -7,11 +7,11 @@
 #include <QTimer>
 #include <memory>
 
+#include "core/bmp.h"
 #include "imageops/Comacorrect1.h"
 #include "imageops/Gamma1.h"
 #include "imageops/Gmcpanel1.h"
 #include "imageops/Sabachie1.h"
-#include "core/bmp.h"
 #include "platform/controls.h"
 #include "tests/support/files.h"
 #include "tests/support/ui/scripted_services.h"

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "core/bmp.h"
+#include "imageops/Gamma1.h"
 #include "platform/controls.h"
 #include "platform/services.h"
 #include "rgbcomp/Advance1.h"
@@ -27,7 +28,6 @@
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
 #include "tests/support/ui/scripted_services.h"
-#include "imageops/Gamma1.h"
 #include "workspace/Child.h"
 #include "workspace/Morvel2.h"
 #include "workspace/Startup.h"
@@ -98,7 +98,8 @@ private slots:
         rgb->Button1Click();
         QCOMPARE(rgb->Edit1->text(), QStringLiteral("3"));
         rgb->Button1Click();
-        QCOMPARE(entries(rgb->ListBox1), QStringList({file("a.fits"), file("a.fits"), QStringLiteral("stale"), file("b.fits")}));
+        QCOMPARE(entries(rgb->ListBox1),
+                 QStringList({file("a.fits"), file("a.fits"), QStringLiteral("stale"), file("b.fits")}));
         rgb->ListBox1->item(0)->setSelected(true);
         rgb->ListBox1->item(2)->setSelected(true);
         rgb->ListBox1->item(3)->setSelected(true);
@@ -115,13 +116,27 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("afterUp");
-        QTest::newRow("R 1.5") << "Edit15" << "UpDown10" << "1.5" << 150 << "1.51";
-        QTest::newRow("G 0.29") << "Edit16" << "UpDown11" << "0.29" << 29 << ".30";
-        QTest::newRow("B below one") << "Edit17" << "UpDown12" << ".49" << 49 << ".50";
-        QTest::newRow("K at the top") << "Edit18" << "UpDown13" << "20" << 2000 << "20.00";
-        QTest::newRow("star 2 y") << "Edit10" << "UpDown4" << "1999" << 1999 << "2000";
-        QTest::newRow("B.G.L at the top") << "Edit14" << "UpDown9" << "100" << 100 << "100";
-        QTest::newRow("delta 1 below the range") << "Edit8" << "UpDown5" << "-3" << 0 << "1";
+        QTest::newRow("R 1.5") << "Edit15"
+                               << "UpDown10"
+                               << "1.5" << 150 << "1.51";
+        QTest::newRow("G 0.29") << "Edit16"
+                                << "UpDown11"
+                                << "0.29" << 29 << ".30";
+        QTest::newRow("B below one") << "Edit17"
+                                     << "UpDown12"
+                                     << ".49" << 49 << ".50";
+        QTest::newRow("K at the top") << "Edit18"
+                                      << "UpDown13"
+                                      << "20" << 2000 << "20.00";
+        QTest::newRow("star 2 y") << "Edit10"
+                                  << "UpDown4"
+                                  << "1999" << 1999 << "2000";
+        QTest::newRow("B.G.L at the top") << "Edit14"
+                                          << "UpDown9"
+                                          << "100" << 100 << "100";
+        QTest::newRow("delta 1 below the range") << "Edit8"
+                                                 << "UpDown5"
+                                                 << "-3" << 0 << "1";
     }
     void fieldsAndArrowsStayInStep() {
         QFETCH(QString, field);
@@ -152,10 +167,18 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("editable");  // Edit6 Edit9 Edit8 Edit11 Edit7 Edit10
         QTest::addColumn<QString>("enabled");   // UpDown1 ... UpDown6
-        QTest::newRow("at start") << "" << "000000" << "111111";
-        QTest::newRow("none") << "RadioButton3" << "000000" << "000000";
-        QTest::newRow("one star") << "RadioButton1" << "111100" << "110011";
-        QTest::newRow("two stars") << "RadioButton2" << "111111" << "111111";
+        QTest::newRow("at start") << ""
+                                  << "000000"
+                                  << "111111";
+        QTest::newRow("none") << "RadioButton3"
+                              << "000000"
+                              << "000000";
+        QTest::newRow("one star") << "RadioButton1"
+                                  << "111100"
+                                  << "110011";
+        QTest::newRow("two stars") << "RadioButton2"
+                                   << "111111"
+                                   << "111111";
     }
     void modesLockTheStarFields() {
         QFETCH(QString, mode);
@@ -283,13 +306,17 @@ private slots:
     void oddProjectValuesRunAsTheWindowShowsThem_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<int>("detect");
-        QTest::addColumn<QString>("turn");   // red green blue
+        QTest::addColumn<QString>("turn");  // red green blue
         QTest::addColumn<QString>("slope");
         QTest::addColumn<bool>("star2Arrows");
-        QTest::newRow("turn 2 -1 3") << 1 << 1 << "2 -1 3" << "0 0 0" << false;
-        QTest::newRow("slope 3 2 -1") << 1 << 0 << "0 0 0" << "3 2 -1" << false;
-        QTest::newRow("mode 7, detection 5") << 7 << 5 << "1 2 0" << "0 1 5" << true;
-        QTest::newRow("flags 1 and 0") << 0 << 2 << "0 1 0" << "1 0 1" << false;
+        QTest::newRow("turn 2 -1 3") << 1 << 1 << "2 -1 3"
+                                     << "0 0 0" << false;
+        QTest::newRow("slope 3 2 -1") << 1 << 0 << "0 0 0"
+                                      << "3 2 -1" << false;
+        QTest::newRow("mode 7, detection 5") << 7 << 5 << "1 2 0"
+                                             << "0 1 5" << true;
+        QTest::newRow("flags 1 and 0") << 0 << 2 << "0 1 0"
+                                       << "1 0 1" << false;
     }
     void oddProjectValuesRunAsTheWindowShowsThem() {
         QFETCH(int, mode);

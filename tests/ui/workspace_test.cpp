@@ -13,18 +13,18 @@
 #include <QToolButton>
 #include <memory>
 
+#include "core/bmp.h"
 #include "core/format.h"
 #include "core/jpeg.h"
-#include "core/bmp.h"
 #include "platform/controls.h"
 #include "platform/services.h"
 #include "resources/messages.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
 #include "tests/support/ui/scripted_services.h"
+#include "tracking/Tracking.h"
 #include "workspace/Child.h"
 #include "workspace/Morvel2.h"
-#include "tracking/Tracking.h"
 #include "workspace/Startup.h"
 
 using namespace nuvak;
@@ -102,13 +102,14 @@ private slots:
             if (auto* w = qobject_cast<QWidget*>(o); w && w->isWindow())
                 order << QString::fromLatin1(w->metaObject()->className()).remove(QStringLiteral("nuvak::"));
         QStringList expected;
-        for (const char* name : {"TAboutBox", "TGMCPanel", "TGMM", "TEDG", "TBLUR", "TComaCorrect", "TTitle", "TSabachie",
-                                 "TRGBComp", "TState", "TComposite", "TTilt", "TAdvance", "TImgPanel", "TSpDraw", "TMscomp",
-                                 "TTrack", "TTrackAd", "THLP"})
+        for (const char* name : {"TAboutBox", "TGMCPanel", "TGMM", "TEDG", "TBLUR", "TComaCorrect", "TTitle",
+                                 "TSabachie", "TRGBComp", "TState", "TComposite", "TTilt", "TAdvance", "TImgPanel",
+                                 "TSpDraw", "TMscomp", "TTrack", "TTrackAd", "THLP"})
             expected << QString::fromLatin1(name);
         QCOMPARE(order, expected);
         for (QObject* o : form->QObject::children())
-            if (auto* w = qobject_cast<QWidget*>(o); w && w->isWindow()) QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
+            if (auto* w = qobject_cast<QWidget*>(o); w && w->isWindow())
+                QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
         QCOMPARE(form->windowTitle(), QStringLiteral("Nuvak"));
         QCOMPARE(form->size(), QSize(925, 712));
     }
@@ -328,7 +329,8 @@ private slots:
         QCOMPARE(c->windowTitle(), QStringLiteral("shown.bmp"));
         // nuvak-cli writes the same file, header included.
         const test::TempDir cliDir;
-        const test::RunResult cli = test::Run(NUVAK_CLI_PATH, {"render", dir->file("m42.fits"), cliDir.file("cli.bmp")});
+        const test::RunResult cli =
+            test::Run(NUVAK_CLI_PATH, {"render", dir->file("m42.fits"), cliDir.file("cli.bmp")});
         QVERIFY2(cli.status == 0, cli.err.c_str());
         QVERIFY(test::ReadBytes(cliDir.file("cli.bmp")) == test::ReadBytes(written));
 
@@ -403,9 +405,9 @@ private slots:
         form = CreateWindows();
         SetConfiguration(Configuration::Standard);
         auto action = [&](const char* name) { return form->findChild<QAction*>(QString::fromLatin1(name)); };
-        for (const char* shown : {"File1", "Open1", "Save1", "Exit1", "E1", "M1", "R1", "R3", "RGB1", "RGB2", "C1", "M2",
-                                  "P2", "N4", "H1", "L1", "N5", "N6", "N7", "N8", "N9", "P1", "K1", "P3", "T3", "Help1",
-                                  "OstrelH1"})
+        for (const char* shown : {"File1", "Open1", "Save1", "Exit1", "E1", "M1", "R1", "R3",    "RGB1",
+                                  "RGB2",  "C1",    "M2",    "P2",    "N4", "H1", "L1", "N5",    "N6",
+                                  "N7",    "N8",    "N9",    "P1",    "K1", "P3", "T3", "Help1", "OstrelH1"})
             QVERIFY2(action(shown)->isVisible(), shown);
         for (const char* none : {"N19", "N20", "Save2", "S1", "R2", "N1", "R4", "T1", "E2", "T2", "N15", "C2"})
             QVERIFY2(!action(none)->isVisible(), none);
