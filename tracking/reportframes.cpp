@@ -5,9 +5,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
 #include <limits>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -38,6 +43,8 @@ constexpr double kSignificance = 5;
 constexpr int kMinSkyPixels = 8;
 // The widest first guess of the star's FWHM in pixels: it bounds the cut-out.
 constexpr double kMaxFwhmGuess = 40;
+// The star's FWHM in pixels the first frame's band is cut for.
+constexpr double kFirstFwhmGuess = 8;
 // Sub-pixels per pixel side for the half-flux diameter.
 constexpr int kSubPixels = 4;
 
@@ -46,11 +53,33 @@ struct RowsRead {
     int y0 = 0, y1 = 0;
 };
 
-// A frame held as a band of its rows: pixel (x, y) is band[x][y - row0].
+// Part of a frame: pixel (x, y) is band[x - col0][y - row0].
 struct FrameRows {
     const IntArray2D& band;
-    int row0;
-    std::int32_t operator()(int x, int y) const { return band[x][y - row0]; }
+    int col0, row0;
+    std::int32_t operator()(int x, int y) const { return band[x - col0][y - row0]; }
+};
+
+// One pixel of the cut-out: its centre and value.
+struct Sample {
+    double x, y, v;
+};
+
+// A part of a pixel in the half-flux diameter: its distance from the centre and its signal.
+struct Part {
+    double d, v;
+    bool operator<(const Part& o) const { return d < o.d || (d == o.d && v < o.v); }
+};
+
+// The working arrays of one frame's measurement, kept from frame to frame so that a night
+// allocates them once.
+struct Scratch {
+    std::vector<std::int32_t> sky, deviation;  // the sky annulus
+    std::vector<Sample> samples;               // the fit's cut-out
+    // The half-flux diameter's parts, y offsets, distances, rings and the ring it sorts.
+    std::vector<Part> parts, ring;
+    std::vector<double> offsets, nearest, distances, ringSum, ringPositive, ringFarthest;
+    std::vector<int> ringOf;
 };
 
 // The sky annulus's outer radius for a star of the given FWHM: from three FWHM to five.
@@ -183,7 +212,8 @@ int clampToInt(long long v) {
     return int(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
-double median(std::vector<double>& v) {
+// The median of whole numbers (the mean of the middle two of an even count); v is reordered.
+double median(std::vector<std::int32_t>& v) {
     const auto mid = v.begin() + std::ptrdiff_t(v.size() / 2);
     std::nth_element(v.begin(), mid, v.end());
     const double hi = *mid;
@@ -196,8 +226,9 @@ double median(std::vector<double>& v) {
 // sigma first from their median absolute deviation. The deviation rather than the MAD itself
 // gives the sigma because integer samples make the MAD jump by whole steps.
 std::optional<std::pair<double, double>> skyAround(const FrameRows& frame, int w, int h, int px, int py, int rin,
-                                                   int rout) {
-    std::vector<double> v;
+                                                   int rout, Scratch& scratch) {
+    std::vector<std::int32_t>& v = scratch.sky;
+    v.clear();
     for (int x = std::max(px - rout, 0); x <= std::min(px + rout, w - 1); ++x) {
         const long long dx2 = (long long)(x - px) * (x - px);
         for (int y = std::max(py - rout, 0); y <= std::min(py + rout, h - 1); ++y) {
@@ -207,9 +238,12 @@ std::optional<std::pair<double, double>> skyAround(const FrameRows& frame, int w
     }
     if (int(v.size()) < kMinSkyPixels) return std::nullopt;
     const double level = median(v);
-    std::vector<double> deviation(v.size());
-    for (std::size_t k = 0; k < v.size(); ++k) deviation[k] = std::abs(v[k] - level);
-    const double mad = kMadToSigma * median(deviation);
+    // The deviations from a median of whole numbers are whole or halves: twice them are whole.
+    const auto twiceLevel = std::int32_t(2 * level);
+    std::vector<std::int32_t>& twiceDeviation = scratch.deviation;
+    twiceDeviation.resize(v.size());
+    for (std::size_t k = 0; k < v.size(); ++k) twiceDeviation[k] = std::abs(2 * v[k] - twiceLevel);
+    const double mad = kMadToSigma * (median(twiceDeviation) / 2);
     double sum = 0, sumSq = 0;
     int count = 0;
     for (double x : v) {
@@ -223,11 +257,6 @@ std::optional<std::pair<double, double>> skyAround(const FrameRows& frame, int w
     const double sigma = std::sqrt(std::max(sumSq / count - mean * mean, 0.0) * count / std::max(count - 1, 1));
     return std::pair{level, mad > 0 ? sigma / kClippedSigma : sigma};
 }
-
-// One pixel of the cut-out: its centre and value.
-struct Sample {
-    double x, y, v;
-};
 
 // A circular Gaussian on a constant: b + a exp(-((x - x0)^2 + (y - y0)^2) / (2 s^2)).
 using Params = Eigen::Matrix<double, 5, 1>;  // b, a, x0, y0, s
@@ -246,6 +275,15 @@ double model(const Params& p, const Sample& q, Params& grad) {
     const double ae = p[1] * e;
     grad << 1, e, ae * dx / s2, ae * dy / s2, ae * r2 / (s2 * p[4]);
     return p[0] + ae;
+}
+
+// The lower triangle of m plus alpha g g', each term taken as (alpha g_i) g_j: an unrolled
+// rank update of the 5 x 5 normal matrix, the same sums as Eigen's.
+void addOuterLower(Normal& m, const Params& g, double alpha = 1) {
+    for (int i = 0; i < 5; ++i) {
+        const double s = alpha * g[i];
+        for (int j = i; j < 5; ++j) m(j, i) += s * g[j];
+    }
 }
 
 double cost(const std::vector<Sample>& samples, const Params& p) {
@@ -273,7 +311,7 @@ Fit fitGaussian(const std::vector<Sample>& samples, Params p) {
         Params g;
         for (const Sample& q : samples) {
             const double r = q.v - model(p, q, g);
-            jtj.selfadjointView<Eigen::Lower>().rankUpdate(g);
+            addOuterLower(jtj, g);
             jtr += g * r;
         }
         jtj = jtj.selfadjointView<Eigen::Lower>();
@@ -313,9 +351,9 @@ Fit fitGaussian(const std::vector<Sample>& samples, Params p) {
 // The pixels of a square of half-width r about pixel (px, py) whose centres lie within r of
 // that pixel's centre; the pixels whose raw value (as read, before any correction) is at the
 // top of the 16-bit range are left out and counted in saturated.
-std::vector<Sample> cutOut(const FrameRows& frame, int w, int h, int px, int py, int r, const FrameRows& raw,
-                           int& saturated) {
-    std::vector<Sample> s;
+void cutOut(const FrameRows& frame, int w, int h, int px, int py, int r, const FrameRows& raw, int& saturated,
+            std::vector<Sample>& s) {
+    s.clear();
     saturated = 0;
     for (int x = std::max(px - r, 0); x <= std::min(px + r, w - 1); ++x)
         for (int y = std::max(py - r, 0); y <= std::min(py + r, h - 1); ++y) {
@@ -326,7 +364,6 @@ std::vector<Sample> cutOut(const FrameRows& frame, int w, int h, int px, int py,
             }
             s.push_back({x + 0.5, y + 0.5, double(frame(x, y))});
         }
-    return s;
 }
 
 // The diameter of the circle about (cx, cy) that holds half of the background-subtracted flux
@@ -338,68 +375,103 @@ std::vector<Sample> cutOut(const FrameRows& frame, int w, int h, int px, int py,
 // parts are spread over rings of equal width by distance; a ring is sorted only when the sum
 // before it and its positive parts could reach the half, so the answer is the full sort's.
 std::pair<double, double> halfFluxDiameter(const FrameRows& frame, int w, int ylo, int yhi, double cx, double cy,
-                                           double rap, double background) {
-    struct Part {
-        double d, v;
-        bool operator<(const Part& o) const { return d < o.d || (d == o.d && v < o.v); }
-    };
-    std::vector<Part> parts;
+                                           double rap, double background, Scratch& scratch) {
+    std::vector<Part>& parts = scratch.parts;
     const int x0 = std::max(int(std::floor(cx - rap)) - 1, 0), x1 = std::min(int(std::ceil(cx + rap)) + 1, w);
     const int y0 = std::max(int(std::floor(cy - rap)) - 1, ylo), y1 = std::min(int(std::ceil(cy + rap)) + 1, yhi);
     constexpr double kPart = 1.0 / kSubPixels;
+    constexpr int kParts = kSubPixels * kSubPixels;
+    const std::size_t most = x1 > x0 && y1 > y0 ? std::size_t(x1 - x0) * std::size_t(y1 - y0) * std::size_t(kParts) : 0;
+    if (parts.size() < most) parts.resize(most);
+    // The parts' offsets from the centre along y, the same for every column, and each row's
+    // smallest square of them.
+    std::vector<double>&dys = scratch.offsets, &nearY = scratch.nearest;
+    dys.resize(std::size_t(std::max(y1 - y0, 0)) * kSubPixels);
+    nearY.resize(std::size_t(std::max(y1 - y0, 0)));
+    for (int y = y0; y < y1; ++y) {
+        double* dy = &dys[std::size_t(y - y0) * kSubPixels];
+        for (int j = 0; j < kSubPixels; ++j) dy[j] = y + (j + 0.5) * kPart - cy;
+        nearY[std::size_t(y - y0)] =
+            std::min(std::min(dy[0] * dy[0], dy[1] * dy[1]), std::min(dy[2] * dy[2], dy[3] * dy[3]));
+    }
+    // A pixel whose nearest part's squared distance passes this lies wholly beyond rap: every
+    // part's square root is then above rap, with a margin far wider than any rounding.
+    const double beyond = rap * rap * (1 + 1e-9);
+    // Column by column, over the rows that reach within rap: the squared distances of the
+    // parts, their square roots in one plain loop (which the compiler takes several at a
+    // time), then the parts within rap in order.
+    std::vector<double>& dist = scratch.distances;
+    dist.resize(std::size_t(std::max(y1 - y0, 0)) * kParts);
+    std::size_t n = 0;
     double total = 0;
-    if (x1 > x0 && y1 > y0) parts.reserve(std::size_t(x1 - x0) * std::size_t(y1 - y0) * kSubPixels * kSubPixels);
-    for (int x = x0; x < x1; ++x)
-        for (int y = y0; y < y1; ++y) {
-            const double v = (frame(x, y) - background) * kPart * kPart;
+    for (int x = x0; x < x1; ++x) {
+        double dx[kSubPixels];
+        for (int i = 0; i < kSubPixels; ++i) dx[i] = x + (i + 0.5) * kPart - cx;
+        const double nearX = std::min(std::min(dx[0] * dx[0], dx[1] * dx[1]), std::min(dx[2] * dx[2], dx[3] * dx[3]));
+        int ya = y0, yb = y1;
+        while (ya < yb && nearX + nearY[std::size_t(ya - y0)] > beyond) ++ya;
+        while (yb > ya && nearX + nearY[std::size_t(yb - 1 - y0)] > beyond) --yb;
+        if (ya == yb) continue;
+        for (int y = ya; y < yb; ++y) {
+            const double* dy = &dys[std::size_t(y - y0) * kSubPixels];
+            double* d = &dist[std::size_t(y - ya) * kParts];
             for (int i = 0; i < kSubPixels; ++i)
-                for (int j = 0; j < kSubPixels; ++j) {
-                    const double dx = x + (i + 0.5) * kPart - cx, dy = y + (j + 0.5) * kPart - cy;
-                    const double d = std::sqrt(dx * dx + dy * dy);
-                    if (d > rap) continue;
-                    parts.push_back({d, v});
-                    total += v;
-                }
+                for (int j = 0; j < kSubPixels; ++j) d[i * kSubPixels + j] = dx[i] * dx[i] + dy[j] * dy[j];
         }
+        const auto end = dist.begin() + std::ptrdiff_t(yb - ya) * kParts;
+        for (auto d = dist.begin(); d != end; ++d) *d = std::sqrt(*d);
+        for (int y = ya; y < yb; ++y) {
+            const double v = (frame(x, y) - background) * kPart * kPart;
+            const double* d = &dist[std::size_t(y - ya) * kParts];
+            for (int k = 0; k < kParts; ++k) {
+                if (d[k] > rap) continue;
+                parts[n++] = {d[k], v};
+                total += v;
+            }
+        }
+    }
     if (!(total > 0)) return {kNoValue, total};
 
-    // Rings by distance: part k goes to ring ringOf(d), non-decreasing in d.
-    const int rings = std::max(1, int(parts.size() / 16));
+    // Rings by distance: part q goes to ring ringOf(d), non-decreasing in d. Each ring's sum,
+    // positive sum and farthest part; only the rings where the half may be reached are
+    // gathered and sorted.
+    const int rings = std::max(1, int(n / 16));
     const double perUnit = rings / (rap > 0 ? rap : 1.0);
-    const auto ringOf = [&](double d) { return std::min(int(d * perUnit), rings - 1); };
-    std::vector<int> start(std::size_t(rings) + 1, 0);
-    std::vector<double> sum(std::size_t(rings), 0), positive(std::size_t(rings), 0);
-    for (const Part& q : parts) {
-        const int k = ringOf(q.d);
-        ++start[std::size_t(k) + 1];
-        sum[std::size_t(k)] += q.v;
-        if (q.v > 0) positive[std::size_t(k)] += q.v;
-    }
-    for (int k = 0; k < rings; ++k) start[std::size_t(k) + 1] += start[std::size_t(k)];
-    std::vector<Part> byRing(parts.size());
-    {
-        std::vector<int> next(start.begin(), start.end() - 1);
-        for (const Part& q : parts) byRing[std::size_t(next[std::size_t(ringOf(q.d))]++)] = q;
+    std::vector<int>& ringOf = scratch.ringOf;
+    std::vector<double>&sum = scratch.ringSum, &positive = scratch.ringPositive, &farthest = scratch.ringFarthest;
+    ringOf.resize(n);
+    sum.assign(std::size_t(rings), 0);
+    positive.assign(std::size_t(rings), 0);
+    farthest.assign(std::size_t(rings), -1);
+    for (std::size_t q = 0; q < n; ++q) {
+        const int k = std::min(int(parts[q].d * perUnit), rings - 1);
+        ringOf[q] = k;
+        sum[std::size_t(k)] += parts[q].v;
+        if (parts[q].v > 0) positive[std::size_t(k)] += parts[q].v;
+        farthest[std::size_t(k)] = std::max(farthest[std::size_t(k)], parts[q].d);
     }
 
     const double half = total / 2;
     double before = 0, previous = 0;
+    std::vector<Part>& ring = scratch.ring;
     for (int k = 0; k < rings; ++k) {
-        const auto first = byRing.begin() + start[std::size_t(k)], last = byRing.begin() + start[std::size_t(k) + 1];
-        if (first == last) continue;
+        if (farthest[std::size_t(k)] < 0) continue;  // no part in this ring
         if (before + positive[std::size_t(k)] >= half) {
-            std::sort(first, last);
+            ring.clear();
+            for (std::size_t q = 0; q < n; ++q)
+                if (ringOf[q] == k) ring.push_back(parts[q]);
+            std::sort(ring.begin(), ring.end());
             double running = before;
-            for (auto q = first; q != last; ++q) {
-                if (running + q->v >= half && q->v > 0) {
+            for (const Part& q : ring) {
+                if (running + q.v >= half && q.v > 0) {
                     // Between the last distance and this one, in proportion to the flux still missing.
-                    return {2 * (previous + (q->d - previous) * (half - running) / q->v), total};
+                    return {2 * (previous + (q.d - previous) * (half - running) / q.v), total};
                 }
-                running += q->v;
-                previous = q->d;
+                running += q.v;
+                previous = q.d;
             }
         } else {
-            previous = std::max_element(first, last)->d;
+            previous = farthest[std::size_t(k)];
         }
         before += sum[std::size_t(k)];
     }
@@ -410,27 +482,85 @@ std::pair<double, double> halfFluxDiameter(const FrameRows& frame, int w, int yl
 
 namespace {
 
-// The report's figures of a frame whose star the search found at m (in the reader's pixels):
-// the sky about it, the fitted Gaussian (or the centroid where the fit fails), the half-flux
-// diameter, the centroid's uncertainty and the saturation flag; f.found once the peak stands
-// out of the sky. The rows read grow as the sky annulus needs; expectedFwhm becomes the star
-// size the next frame's band is cut for.
-void measureForReport(ReportReader& reader, RowsRead& rows, const StarMeasurement& m, const MeasureSettings& settings,
-                      IntArray2D& rawBand, double& expectedFwhm, ReportFrame& f) {
-    const int w = reader.width(), h = reader.height();
-    f.peak = m.maximum;
+// The sizes a star of the run's measurement m is measured with: its FWHM as the run saw it
+// (twice the equal-area radius of its half-maximum pixels), the fit's radius (two FWHM) and the
+// sky annulus (three FWHM to five).
+struct StarRadii {
+    double fwhmGuess;
+    int rfit, rin, rout;
+    explicit StarRadii(const StarMeasurement& m)
+        : fwhmGuess(std::clamp(2 * m.fwhmRadius, 1.5, kMaxFwhmGuess)),
+          rfit(std::max(int(std::ceil(2 * fwhmGuess)), 4)),
+          rin(int(std::ceil(3 * fwhmGuess))),
+          rout(annulusOuter(fwhmGuess)) {}
+};
 
-    // The star's size as the run saw it (the equal-area radius of its half-maximum pixels)
-    // sets the cut-out: the fit within two FWHM, the sky from three to five.
-    const double fwhmGuess = std::clamp(2 * m.fwhmRadius, 1.5, kMaxFwhmGuess);
-    const int rfit = std::max(int(std::ceil(2 * fwhmGuess)), 4);
-    const int rin = int(std::ceil(3 * fwhmGuess));
-    const int rout = annulusOuter(fwhmGuess);
+// What the report's measurement of one frame's star needs, copied out of the frame's rows
+// so that it can be measured while the next frame is read: the pixels about the star (and,
+// after the noise cut or a dark, the fit's pixels as read), in the reader's pixels.
+struct StarPatch {
+    StarMeasurement m;
+    int w = 0, h = 0;   // the frame's size
+    IntArray2D pixels;  // pixel (x, y) is pixels[x - x0][y - y0]
+    int x0 = 0, y0 = 0, y1 = 0;
+    IntArray2D raw;  // empty when the pixels are the samples as read; else raw[x - x0][y - rawY0]
+    int rawY0 = 0;
+    ReportFrame* frame = nullptr;
+};
+
+// Reads the rows the star of m needs (the sky annulus and the fit's pixels as read) and copies
+// them out. expectedFwhm becomes the star size the next frame's band is cut for.
+StarPatch gatherStar(ReportReader& reader, RowsRead& rows, const StarMeasurement& m, const MeasureSettings& settings,
+                     IntArray2D& rawBand, double& expectedFwhm, ReportFrame& f) {
+    const int w = reader.width(), h = reader.height();
+    const StarRadii radii(m);
+    const int rout = radii.rout, rfit = radii.rfit;
     // The next frame's band expects a star up to half as large again.
-    expectedFwhm = std::min(1.5 * fwhmGuess, kMaxFwhmGuess);
+    expectedFwhm = std::min(1.5 * radii.fwhmGuess, kMaxFwhmGuess);
     ensureRows(reader, rows, m.py - rout - 1, m.py + rout + 2);
-    const FrameRows frame{reader.frame(), reader.frameRow0()};
-    const auto sky = skyAround(frame, w, h, m.px, m.py, rin, rout);
+    StarPatch patch;
+    patch.m = m;
+    patch.w = w;
+    patch.h = h;
+    patch.frame = &f;
+    // The sky annulus, the fit's circle and the half-flux circle (within the annulus's inner
+    // radius of a centre at most half the fit's radius from the peak) lie within rout of the
+    // peak; one pixel more on each side.
+    const int x0 = std::max(m.px - rout - 2, 0), x1 = std::min(m.px + rout + 3, w);
+    const int y0 = std::max(m.py - rout - 2, rows.y0), y1 = std::min(m.py + rout + 3, rows.y1);
+    const auto copy = [x0, x1](const IntArray2D& from, int fromRow0, int r0, int r1, IntArray2D& to) {
+        to = IntArray2D(std::max(x1 - x0, 1), std::max(r1 - r0, 1));
+        for (int x = x0; x < x1; ++x) std::copy(from[x] + (r0 - fromRow0), from[x] + (r1 - fromRow0), to[x - x0]);
+    };
+    patch.x0 = x0;
+    patch.y0 = y0;
+    patch.y1 = y1;
+    copy(reader.frame(), reader.frameRow0(), y0, y1, patch.pixels);
+    // Without the noise cut and a dark the frame's rows are the samples as read already.
+    if (settings.noiseCut || (settings.darkProcessing && !settings.darks.empty())) {
+        const int ry0 = std::max(m.py - rfit, 0), ry1 = std::min(m.py + rfit + 1, h);
+        if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
+        reader.readConverted(rawBand, ry0, ry1);
+        copy(rawBand, ry0, ry0, ry1, patch.raw);
+        patch.rawY0 = ry0;
+    }
+    return patch;
+}
+
+// The report's figures of a frame whose star the search found at patch.m (in the reader's
+// pixels): the sky about it, the fitted Gaussian (or the centroid where the fit fails), the
+// half-flux diameter, the centroid's uncertainty and the saturation flag; found once the peak
+// stands out of the sky. Positions and lengths end in image pixels.
+void measureStar(const StarPatch& patch, Scratch& scratch) {
+    ReportFrame& f = *patch.frame;
+    const StarMeasurement& m = patch.m;
+    const int w = patch.w, h = patch.h;
+    f.peak = m.maximum;
+    const StarRadii radii(m);
+    const double fwhmGuess = radii.fwhmGuess;
+    const int rfit = radii.rfit, rin = radii.rin, rout = radii.rout;
+    const FrameRows frame{patch.pixels, patch.x0, patch.y0};
+    const auto sky = skyAround(frame, w, h, m.px, m.py, rin, rout, scratch);
     if (!sky) return;
     const auto [background, noise] = *sky;
     f.background = background;
@@ -439,15 +569,10 @@ void measureForReport(ReportReader& reader, RowsRead& rows, const StarMeasuremen
 
     // The fit's pixels, the saturated ones (as read, before the noise cut and the dark) left out.
     const int ry0 = std::max(m.py - rfit, 0), ry1 = std::min(m.py + rfit + 1, h);
-    // Without the noise cut and a dark the frame's rows are those samples already.
-    const bool corrected = settings.noiseCut || (settings.darkProcessing && !settings.darks.empty());
-    if (corrected) {
-        if (rawBand.width() < w || rawBand.height() < ry1 - ry0) rawBand = IntArray2D(w, 2 * rfit + 1);
-        reader.readConverted(rawBand, ry0, ry1);
-    }
-    const FrameRows raw = corrected ? FrameRows{rawBand, ry0} : frame;
+    const FrameRows raw = patch.raw.width() > 0 ? FrameRows{patch.raw, patch.x0, patch.rawY0} : frame;
     int saturated = 0;
-    const std::vector<Sample> samples = cutOut(frame, w, h, m.px, m.py, rfit, raw, saturated);
+    std::vector<Sample>& samples = scratch.samples;
+    cutOut(frame, w, h, m.px, m.py, rfit, raw, saturated, samples);
     f.saturated = saturated > 0;
     f.found = true;
     f.lostReason.clear();
@@ -482,8 +607,8 @@ void measureForReport(ReportReader& reader, RowsRead& rows, const StarMeasuremen
         Normal jtj = Normal::Zero(), meat = Normal::Zero();
         for (const Sample& q : samples) {
             model(p, q, g);
-            jtj.selfadjointView<Eigen::Lower>().rankUpdate(g);
-            meat.selfadjointView<Eigen::Lower>().rankUpdate(g, noise * noise + k * p[1] * g[1]);
+            addOuterLower(jtj, g);
+            addOuterLower(meat, g, noise * noise + k * p[1] * g[1]);
         }
         jtj = jtj.selfadjointView<Eigen::Lower>();
         meat = meat.selfadjointView<Eigen::Lower>();
@@ -515,8 +640,81 @@ void measureForReport(ReportReader& reader, RowsRead& rows, const StarMeasuremen
     }
     // The half-flux diameter within three FWHM of the centre, inside the sky annulus.
     const double rap = std::min(3 * fwhm, double(rin));
-    std::tie(f.hfdPx, f.flux) = halfFluxDiameter(frame, w, rows.y0, rows.y1, f.x, f.y, rap, background);
+    std::tie(f.hfdPx, f.flux) = halfFluxDiameter(frame, w, patch.y0, patch.y1, f.x, f.y, rap, background, scratch);
+    if (f.superpixels) {
+        // Superpixel i covers image pixels 2i and 2i + 1: lengths and positions double.
+        for (double* v : {&f.x, &f.y, &f.fwhmPx, &f.hfdPx, &f.centroidSigmaPx}) *v *= 2;
+    }
 }
+
+// Measures the stars of a night's frames on a second thread, in order, while the first reads
+// the next frames; on the calling thread where the machine has one core. Each star writes its
+// own frame's figures, which nothing else touches until finish.
+class StarWorker {
+public:
+    explicit StarWorker(bool threaded) {
+        if (threaded && std::thread::hardware_concurrency() > 1) thread_ = std::thread([this] { work(); });
+    }
+    ~StarWorker() { stop(); }
+    StarWorker(const StarWorker&) = delete;
+    StarWorker& operator=(const StarWorker&) = delete;
+
+    void measure(StarPatch patch) {
+        if (!thread_.joinable()) return measureStar(patch, scratch_);
+        {
+            // A few stars waiting at most, so that memory stays bounded on a slow second core.
+            std::unique_lock lock(mutex_);
+            room_.wait(lock, [this] { return queue_.size() < kWaiting; });
+            queue_.push_back(std::move(patch));
+        }
+        ready_.notify_one();
+    }
+    // The frames once every star given is measured; a failure on the second thread is thrown here.
+    std::vector<ReportFrame> finish(std::vector<ReportFrame> frames) {
+        stop();
+        if (failure_) std::rethrow_exception(failure_);
+        return frames;
+    }
+
+private:
+    void stop() {
+        if (!thread_.joinable()) return;
+        {
+            const std::lock_guard lock(mutex_);
+            closing_ = true;
+        }
+        ready_.notify_one();
+        thread_.join();
+    }
+    void work() {
+        for (;;) {
+            StarPatch patch;
+            {
+                std::unique_lock lock(mutex_);
+                ready_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+                if (queue_.empty()) return;
+                patch = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            room_.notify_one();
+            if (failure_) continue;
+            try {
+                measureStar(patch, scratch_);
+            } catch (...) {
+                failure_ = std::current_exception();
+            }
+        }
+    }
+
+    static constexpr std::size_t kWaiting = 8;
+    Scratch scratch_;
+    std::mutex mutex_;
+    std::condition_variable ready_, room_;
+    std::deque<StarPatch> queue_;
+    bool closing_ = false;
+    std::exception_ptr failure_;  // written by the second thread alone, read after it is joined
+    std::thread thread_;          // last: it starts once the rest is made
+};
 
 // x / 2 rounded down: an image position's superpixel.
 long long halfDown(long long x) { return x >= 0 ? x / 2 : -((1 - x) / 2); }
@@ -540,9 +738,12 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
     int r = runR;                                        // the same in the reader's pixels
     long long rx = settings.starX, ry = settings.starY;  // the run's search centre, image pixels
     bool first = true;                                   // no frame opened yet: the first one decides on superpixels
-    // The star's size the band is cut for: the first frame's band holds the search alone and
-    // widens to the star it finds.
-    double expectedFwhm = 0;
+    // The star's size the band is cut for: a wide star's on the first frame, so that the
+    // second frame's band (cut for the star found, half as large again) usually fits in the
+    // same array; only the rows a frame needs are read either way.
+    double expectedFwhm = kFirstFwhmGuess;
+    // The stars are measured beside the reading; each frame's record stays where it is made.
+    StarWorker stars(withReport);
     std::vector<ReportFrame> out;
     out.reserve(frames.size());
     IntArray2D rawBand;
@@ -560,7 +761,7 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
         } catch (const FileError& e) {
             f.run.stop = std::current_exception();
             lose("unreadable", e.problem());
-            if (windowRun) return out;
+            if (windowRun) return stars.finish(std::move(out));
             continue;
         } catch (const FrameSizeError& e) {
             f.run.stop = std::current_exception();
@@ -568,7 +769,7 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
             lose("other_size", FillMessage(e.kind == FrameSizeError::Kind::NotDarkSize ? msg::kReportLostNotDarkSize
                                                                                        : msg::kReportLostNotFirstSize,
                                            e.width, e.height, e.expectedWidth, e.expectedHeight));
-            if (windowRun) return out;
+            if (windowRun) return stars.finish(std::move(out));
             continue;
         }
         f.run.opened = true;
@@ -660,7 +861,7 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
                     f.run.stop = std::current_exception();
                     if (windowRun) {
                         report.setMaximum(0);
-                        return out;
+                        return stars.finish(std::move(out));
                     }
                 }
             }
@@ -677,22 +878,18 @@ std::vector<ReportFrame> measureFrames(const std::vector<std::string>& frames, c
                 if (s == 1) m = run;
             }
             if (!m || !withReport) continue;
-            measureForReport(reader, rows, *m, settings, rawBand, expectedFwhm, f);
-            if (f.superpixels) {
-                // Superpixel i covers image pixels 2i and 2i + 1: lengths and positions double.
-                for (double* v : {&f.x, &f.y, &f.fwhmPx, &f.hfdPx, &f.centroidSigmaPx}) *v *= 2;
-            }
+            stars.measure(gatherStar(reader, rows, *m, settings, rawBand, expectedFwhm, f));
         } catch (const FileError& e) {
             // Samples cut short: an unreadable frame, where the run stops.
             f.found = false;
             lose("unreadable", e.problem());
             f.run.measured = false;
             f.run.stop = std::current_exception();
-            if (windowRun) return out;
+            if (windowRun) return stars.finish(std::move(out));
         }
     }
     report.setPosition(0);
-    return out;
+    return stars.finish(std::move(out));
 }
 
 }  // namespace
