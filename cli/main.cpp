@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/failure.h"
 #include "cli/process.h"
 #include "cli/rgb.h"
@@ -68,27 +69,16 @@ std::optional<FileKind> kindNamed(const std::string& name) {
 
 Arguments parse(const std::vector<std::string>& args) {
     Arguments a;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            a.positional.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--as" || arg.rfind("--as=", 0) == 0) {
-            std::string value;
-            if (arg == "--as") {
-                if (i + 1 >= args.size()) throw UsageError{"--as needs a kind: fits, bmp, jpeg or pgm"};
-                value = args[++i];
-            } else {
-                value = arg.substr(5);
-            }
-            a.as = kindNamed(value);
-            if (!a.as) throw UsageError{"unknown kind for --as: " + value + " (fits, bmp, jpeg or pgm)"};
-        } else {
-            throw UsageError{"unknown option: " + arg};
-        }
-    }
+    a.positional = CommandLine()
+                       .option(
+                           "--as",
+                           [&](const std::string& value) {
+                               a.as = kindNamed(value);
+                               if (!a.as)
+                                   throw UsageError{"unknown kind for --as: " + value + " (fits, bmp, jpeg or pgm)"};
+                           },
+                           "--as needs a kind: fits, bmp, jpeg or pgm")
+                       .parse(args);
     return a;
 }
 
@@ -156,19 +146,11 @@ std::pair<int, int> sizeNamed(const std::string& text) {
 int makeSamples(const std::vector<std::string>& args) {
     bool camera = false;
     std::optional<std::pair<int, int>> size;
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--camera") {
-            camera = true;
-        } else if (args[i] == "--size") {
-            if (i + 1 >= args.size()) throw UsageError{"--size needs WxH"};
-            size = sizeNamed(args[++i]);
-        } else if (args[i].size() > 1 && args[i][0] == '-') {
-            throw UsageError{"unknown option: " + args[i]};
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
+    const std::vector<std::string> positional =
+        CommandLine()
+            .flag("--camera", [&] { camera = true; })
+            .option("--size", [&](const std::string& v) { size = sizeNamed(v); }, "--size needs WxH")
+            .parse(args);
     if (positional.size() != 1) throw UsageError{"make-samples takes one DIR"};
     if (size && !camera) throw UsageError{"--size is for the camera night (--camera)"};
     if (!camera) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 
+#include "cli/arguments.h"
 #include "cli/failure.h"
 #include "core/blooming.h"
 #include "core/error.h"
@@ -93,20 +94,11 @@ struct Options {
 
 Options parse(const std::vector<std::string>& args) {
     Options o;
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--op") {
-            if (i + 1 >= args.size()) throw UsageError{"--op needs a command"};
-            o.ops.push_back(parseOp(args[++i]));
-        } else if (a == "--out-master") {
-            o.master = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            throw UsageError{"unknown option: " + a};
-        } else {
-            positional.push_back(a);
-        }
-    }
+    const std::vector<std::string> positional =
+        CommandLine()
+            .option("--op", [&](const std::string& v) { o.ops.push_back(parseOp(v)); }, "--op needs a command")
+            .flag("--out-master", [&] { o.master = true; })
+            .parse(args);
     if (positional.size() != 2) throw UsageError{"process takes IN and OUT"};
     if (o.ops.empty()) throw UsageError{"process needs at least one --op"};
     o.in = positional[0];

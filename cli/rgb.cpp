@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "cli/arguments.h"
 #include "cli/failure.h"
 #include "core/format.h"
 #include "core/image_files.h"
@@ -26,11 +27,15 @@ int usage(const std::string& problem) {
 }  // namespace
 
 int RgbComposite(const std::vector<std::string>& args) {
-    for (const std::string& a : args)
-        if (a.size() > 1 && a[0] == '-') return usage("unknown option: " + a);
-    if (args.size() != 2) return usage("rgb takes PROJECT.mvl and OUT");
-    const std::string& project = args[0];
-    const std::string& out = args[1];
+    std::vector<std::string> positional;
+    try {
+        positional = CommandLine().parse(args);
+    } catch (const UsageError& e) {
+        return usage(e.message);
+    }
+    if (positional.size() != 2) return usage("rgb takes PROJECT.mvl and OUT");
+    const std::string& project = positional[0];
+    const std::string& out = positional[1];
     const std::optional<DisplayFormat> picture = PictureFormatOf(out);
     if (!picture) return usage(PictureExtensionUsage(out));
     const DisplayFormat format = *picture;

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "cli/arguments.h"
 #include "cli/failure.h"
 #include "core/format.h"
 #include "tracking/report.h"
@@ -249,7 +250,13 @@ void checkQuiet(Table& table, const ScratchFolder& scratch) {
 }  // namespace
 
 int SelfTest(const std::vector<std::string>& args) {
-    if (!args.empty()) {
+    bool refused = false;
+    try {
+        refused = !CommandLine().parse(args).empty();
+    } catch (const UsageError&) {
+        refused = true;
+    }
+    if (refused) {
         std::cerr << "usage: nuvak-cli selftest\n";
         return 2;
     }

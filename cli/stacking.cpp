@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 
+#include "cli/arguments.h"
 #include "cli/failure.h"
 #include "core/error.h"
 #include "core/fileio.h"
@@ -88,18 +89,9 @@ struct Parsed {
 
 Parsed parse(const std::vector<std::string>& args, std::initializer_list<const char*> known) {
     Parsed p;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.size() > 1 && a[0] == '-') {
-            bool found = false;
-            for (const char* k : known) found = found || a == k;
-            if (!found) throw UsageError{"unknown option: " + a};
-            if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-            p.options[a] = args[++i];
-        } else {
-            p.positional.push_back(a);
-        }
-    }
+    CommandLine line;
+    for (const char* k : known) line.option(k, [&p, k](const std::string& v) { p.options[k] = v; });
+    p.positional = line.parse(args);
     return p;
 }
 

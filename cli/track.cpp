@@ -10,6 +10,7 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/arguments.h"
 #include "cli/failure.h"
 #include "core/error.h"
 #include "core/fileio.h"
@@ -93,71 +94,67 @@ Options parse(const std::vector<std::string>& args) {
     Options o;
     o.parameters.multiplier = "1.000";
     std::vector<std::string> reportOnly;  // options that mean something only with --report
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-            return args[++i];
-        };
-        if (a == "--focal") {
-            o.parameters.focalLength = std::to_string(wholeNumber(a, value()));
-            o.scaleGiven = true;
-        } else if (a == "--pixel") {
-            o.parameters.pixelSize = realNumber(a, value());
-            o.scaleGiven = true;
-        } else if (a == "--interval") {
-            o.parameters.interval = std::to_string(wholeNumber(a, value()));
-        } else if (a == "--multiplier") {
-            o.parameters.multiplier = realNumber(a, value());
-        } else if (a == "--psf") {
-            o.settings.psfRadius = wholeNumber(a, value());
-        } else if (a == "--star") {
-            const std::string v = value();
-            const auto comma = v.find(',');
-            if (comma == std::string::npos) throw UsageError{"--star takes X,Y, not '" + v + "'"};
-            o.settings.starSpecified = true;
-            o.settings.starX = wholeNumber(a, v.substr(0, comma));
-            o.settings.starY = wholeNumber(a, v.substr(comma + 1));
-        } else if (a == "--range") {
-            o.settings.searchRange = wholeNumber(a, value());
-        } else if (a == "--dark") {
-            o.settings.darkProcessing = true;
-            o.settings.darks.push_back(value());
-        } else if (a == "--noise-cut") {
-            o.settings.noiseCut = true;
-        } else if (a == "--flatten-x") {
-            o.parameters.flattenX = true;
-        } else if (a == "--flatten-y") {
-            o.parameters.flattenY = true;
-        } else if (a == "--arcsec") {
-            o.parameters.arcsec = true;
-        } else if (a == "--results") {
-            o.results = value();
-        } else if (a == "--json") {
-            o.json = true;
-        } else if (a == "--report") {
-            o.report = value();
-            if (!endsWith(*o.report, ".json") && !endsWith(*o.report, ".html"))
-                throw UsageError{"--report takes a file ending in .json or .html, not '" + *o.report + "'"};
-        } else if (a == "--dec") {
-            const double dec = realValue(a, value());
-            if (!(dec > -90 && dec < 90)) throw UsageError{"--dec takes a declination between -90 and 90 degrees"};
-            o.reportOptions.decDeg = dec;
-            reportOnly.push_back(a);
-        } else if (a == "--camera-angle") {
-            o.reportOptions.cameraAngleDeg = realValue(a, value());
-            reportOnly.push_back(a);
-        } else if (a == "--worm-period") {
-            const double period = realValue(a, value());
+    CommandLine line;
+    line.option("--focal",
+                [&](const std::string& v) {
+                    o.parameters.focalLength = std::to_string(wholeNumber("--focal", v));
+                    o.scaleGiven = true;
+                })
+        .option("--pixel",
+                [&](const std::string& v) {
+                    o.parameters.pixelSize = realNumber("--pixel", v);
+                    o.scaleGiven = true;
+                })
+        .option("--interval",
+                [&](const std::string& v) { o.parameters.interval = std::to_string(wholeNumber("--interval", v)); })
+        .option("--multiplier", [&](const std::string& v) { o.parameters.multiplier = realNumber("--multiplier", v); })
+        .option("--psf", [&](const std::string& v) { o.settings.psfRadius = wholeNumber("--psf", v); })
+        .option("--star",
+                [&](const std::string& v) {
+                    const auto comma = v.find(',');
+                    if (comma == std::string::npos) throw UsageError{"--star takes X,Y, not '" + v + "'"};
+                    o.settings.starSpecified = true;
+                    o.settings.starX = wholeNumber("--star", v.substr(0, comma));
+                    o.settings.starY = wholeNumber("--star", v.substr(comma + 1));
+                })
+        .option("--range", [&](const std::string& v) { o.settings.searchRange = wholeNumber("--range", v); })
+        .option("--dark",
+                [&](const std::string& v) {
+                    o.settings.darkProcessing = true;
+                    o.settings.darks.push_back(v);
+                })
+        .flag("--noise-cut", [&] { o.settings.noiseCut = true; })
+        .flag("--flatten-x", [&] { o.parameters.flattenX = true; })
+        .flag("--flatten-y", [&] { o.parameters.flattenY = true; })
+        .flag("--arcsec", [&] { o.parameters.arcsec = true; })
+        .option("--results", [&](const std::string& v) { o.results = v; })
+        .flag("--json", [&] { o.json = true; })
+        .option("--report",
+                [&](const std::string& v) {
+                    if (!endsWith(v, ".json") && !endsWith(v, ".html"))
+                        throw UsageError{"--report takes a file ending in .json or .html, not '" + v + "'"};
+                    o.report = v;
+                })
+        .option("--dec",
+                [&](const std::string& v) {
+                    const double dec = realValue("--dec", v);
+                    if (!(dec > -90 && dec < 90))
+                        throw UsageError{"--dec takes a declination between -90 and 90 degrees"};
+                    o.reportOptions.decDeg = dec;
+                    reportOnly.emplace_back("--dec");
+                })
+        .option("--camera-angle",
+                [&](const std::string& v) {
+                    o.reportOptions.cameraAngleDeg = realValue("--camera-angle", v);
+                    reportOnly.emplace_back("--camera-angle");
+                })
+        .option("--worm-period", [&](const std::string& v) {
+            const double period = realValue("--worm-period", v);
             if (!(period > 0)) throw UsageError{"--worm-period takes a period in seconds above 0"};
             o.reportOptions.wormPeriodS = period;
-            reportOnly.push_back(a);
-        } else if (a.size() > 1 && a[0] == '-') {
-            throw UsageError{"unknown option: " + a};
-        } else {
-            o.frames.push_back(a);
-        }
-    }
+            reportOnly.emplace_back("--worm-period");
+        });
+    o.frames = line.parse(args);
     if (!reportOnly.empty() && !o.report) throw UsageError{reportOnly.front() + " needs --report"};
     if (o.frames.size() < 2) throw UsageError{"track needs at least 2 frames"};
     // The window's figures hold at most 200 frames; the report alone takes a longer night.

@@ -160,6 +160,38 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndPrintNothingOnStdout) {
     }
 }
 
+// Every command reads its arguments by the same rules: "--" ends the options, "=" gives a
+// value in the same argument, and a missing value, a value given to a flag or an unknown
+// option is a usage error that names it.
+TEST_F(CliTest, EveryCommandReadsItsArgumentsByTheSameRules) {
+    const std::string fits = put("x.fits", test::LevelExampleFrame());
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* says;  // on standard error, for a usage error
+    } rows[] = {
+        {{"info", "--", fits}, 0, ""},
+        {{"info", "--as=fits", "--", fits}, 0, ""},
+        {{"info", "--", "--as"}, 2, "cannot tell the kind of --as"},
+        {{"track", "--range"}, 2, "--range needs a value"},
+        {{"track", "--json=1", fits, fits}, 2, "unknown option: --json=1"},
+        {{"track", "--range=x", fits, fits}, 2, "--range takes a whole number, not 'x'"},
+        {{"process", fits, "out.bmp", "--op"}, 2, "--op needs a command"},
+        {{"make-samples", "--size"}, 2, "--size needs WxH"},
+        {{"stack", "--method=median", fits, "o.bmp"}, 2, "unknown method: median"},
+        {{"mosaic", "--across", "x", fits, "o.bmp"}, 2, "--across takes a whole number"},
+        {{"rgb", "--bogus", "p.mvl", "o.bmp"}, 2, "unknown option: --bogus"},
+        {{"selftest", "--bogus"}, 2, "usage: nuvak-cli selftest"},
+    };
+    for (const auto& row : rows) {
+        std::string shown;
+        for (const auto& a : row.args) shown += a + " ";
+        const RunResult r = Cli(row.args);
+        EXPECT_EQ(r.status, row.status) << shown << r.err;
+        EXPECT_NE(r.err.find(row.says), std::string::npos) << shown << r.err;
+    }
+}
+
 TEST_F(CliTest, FileErrorsExitWithOneAndNameTheFile) {
     Bytes cut = test::LevelExampleFrame();
     cut.resize(5000);
