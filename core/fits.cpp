@@ -11,15 +11,17 @@
 #include <string_view>
 #include <vector>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 
 #include "core/error.h"
 #include "core/fitscards.h"
 #include "core/fitsgeneral.h"
 #include "core/format.h"
+#include "core/simd.h"
 #include "resources/messages.h"
+
+#if NUVAK_SIMD_SSE2
+#include <emmintrin.h>
+#endif
 
 namespace nuvak {
 
@@ -135,7 +137,7 @@ struct ZeroOffset {
 
 std::int32_t rawSample(const std::uint8_t* s) { return std::int32_t(s[0]) << 8 | s[1]; }
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if NUVAK_SIMD_SSE2
 // Eight big-endian samples of four rows, byte-swapped, widened, offset and transposed, so
 // that each of the eight columns receives four consecutive rows in one store.
 void moveBlock8x4(const std::uint8_t* raw, std::size_t rowBytes, std::int32_t* const* cols, int r, __m128i z,
@@ -168,8 +170,8 @@ void moveBlock8x4(const std::uint8_t* raw, std::size_t rowBytes, std::int32_t* c
 void moveBand(const std::uint8_t* raw, std::size_t rowBytes, int w, int rows, IntArray2D& p, int y0,
               ZeroOffset offset) {
     int x = 0;
-#if defined(__SSE2__) || defined(_M_X64)
-    if (offset.exactIn32Bits()) {
+#if NUVAK_SIMD_SSE2
+    if (simd::Use(simd::Path::Sse2) && offset.exactIn32Bits()) {
         const __m128i z = _mm_set1_epi32(offset.z);
         const __m128i twoZ = _mm_set1_epi32(static_cast<std::int32_t>(2u * static_cast<std::uint32_t>(offset.z)));
         const int rows4 = rows & ~3;

@@ -10,9 +10,6 @@
 #include <stdexcept>
 #include <utility>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 
 #include "core/error.h"
 #include "core/fileio.h"
@@ -20,7 +17,12 @@
 #include "core/fitsgeneral.h"
 #include "core/format.h"
 #include "core/hotpixels.h"
+#include "core/simd.h"
 #include "resources/messages.h"
+
+#if NUVAK_SIMD_SSE2
+#include <emmintrin.h>
+#endif
 
 namespace nuvak {
 
@@ -230,7 +232,7 @@ private:
     std::size_t maxBlocks_ = 0, held_ = 0;
 };
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if NUVAK_SIMD_SSE2
 // SSE2 has no 32-bit minimum or maximum: a comparison mask picks the lanes.
 __m128i min32(__m128i a, __m128i b) {
     const __m128i aGreater = _mm_cmpgt_epi32(a, b);
@@ -252,8 +254,8 @@ std::int32_t lane(__m128i v, int k) {
 std::pair<std::int32_t, std::int32_t> columnExtremes(const std::int32_t* v, int n) {
     std::int32_t lo = v[0], hi = v[0];
     int y = 0;
-#if defined(__SSE2__) || defined(_M_X64)
-    if (n >= 8) {
+#if NUVAK_SIMD_SSE2
+    if (simd::Use(simd::Path::Sse2) && n >= 8) {
         const auto load = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + k)); };
         __m128i lo0 = load(0), hi0 = lo0, lo1 = load(4), hi1 = lo1;
         for (y = 8; y + 8 <= n; y += 8) {
