@@ -11,8 +11,7 @@ CommandLine& CommandLine::flag(std::string name, std::function<void()> seen) {
     return *this;
 }
 
-CommandLine& CommandLine::option(std::string name, std::function<void(const std::string&)> take,
-                                 std::string missing) {
+CommandLine& CommandLine::option(std::string name, std::function<void(const std::string&)> take, std::string missing) {
     if (missing.empty()) missing = name + " needs a value";
     options_.push_back({std::move(name), {}, std::move(take), std::move(missing)});
     return *this;

@@ -26,7 +26,7 @@ public:
 private:
     struct Option {
         std::string name;
-        std::function<void()> seen;                     // a flag
+        std::function<void()> seen;                    // a flag
         std::function<void(const std::string&)> take;  // an option with a value
         std::string missing;
     };

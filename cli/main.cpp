@@ -149,7 +149,8 @@ int makeSamples(const std::vector<std::string>& args) {
     const std::vector<std::string> positional =
         CommandLine()
             .flag("--camera", [&] { camera = true; })
-            .option("--size", [&](const std::string& v) { size = sizeNamed(v); }, "--size needs WxH")
+            .option(
+                "--size", [&](const std::string& v) { size = sizeNamed(v); }, "--size needs WxH")
             .parse(args);
     if (positional.size() != 1) throw UsageError{"make-samples takes one DIR"};
     if (size && !camera) throw UsageError{"--size is for the camera night (--camera)"};

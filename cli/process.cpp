@@ -96,7 +96,8 @@ Options parse(const std::vector<std::string>& args) {
     Options o;
     const std::vector<std::string> positional =
         CommandLine()
-            .option("--op", [&](const std::string& v) { o.ops.push_back(parseOp(v)); }, "--op needs a command")
+            .option(
+                "--op", [&](const std::string& v) { o.ops.push_back(parseOp(v)); }, "--op needs a command")
             .flag("--out-master", [&] { o.master = true; })
             .parse(args);
     if (positional.size() != 2) throw UsageError{"process takes IN and OUT"};
