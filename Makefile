@@ -26,12 +26,14 @@ format-check: deps
 # file and line in every report, and compiled in less than half the time of -O2 -g.
 ASAN_FLAGS = "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
 
-# Checks the format; builds with warnings as errors and runs every test; then builds the Qt-free
-# layer and nuvak-cli with their tests (and the fuzz corpus replays) without Qt and with
-# AddressSanitizer and UndefinedBehaviorSanitizer, which stop at the first report, and runs them again.
+# Checks the format; builds with warnings as errors, runs clang-tidy on the changed files and
+# every test; then builds the Qt-free layer and nuvak-cli with their tests (and the fuzz corpus
+# replays) without Qt and with AddressSanitizer and UndefinedBehaviorSanitizer, which stop at
+# the first report, and runs them again.
 test: format-check
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DNUVAK_WERROR=ON $(LAUNCHER) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
+	@JOBS=$(JOBS) bash scripts/check-tidy $(BUILD)
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(ASAN_FLAGS) -DNUVAK_WITH_QT=OFF \
 		-DNUVAK_SANITIZE=ON -DNUVAK_WERROR=ON $(LAUNCHER) >/dev/null

@@ -79,7 +79,9 @@ Op parseOp(const std::string& text) {
                 ParseInt(v);
             }
         } catch (const ConversionError&) {
-            throw UsageError{"not a number in " + text + ": '" + v + "'"};
+            std::string problem = "not a number in " + text;
+            problem += ": '" + v + "'";
+            throw UsageError{problem};
         }
     }
     return op;

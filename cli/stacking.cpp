@@ -69,6 +69,7 @@ std::vector<ImageDocument> openAll(const std::vector<std::string>& paths, bool m
 
 std::vector<const ImageDocument*> pointers(const std::vector<ImageDocument>& documents) {
     std::vector<const ImageDocument*> out;
+    out.reserve(documents.size());
     for (const ImageDocument& d : documents) out.push_back(&d);
     return out;
 }
@@ -116,6 +117,7 @@ int Stack(const std::vector<std::string>& args) {
         const std::vector<ImageDocument> windows = openAll(inputs, true);
         // The right-hand list holds captions: two equal names resolve to the first window.
         std::vector<std::string> captions;
+        captions.reserve(windows.size());
         for (const ImageDocument& d : windows) captions.push_back(d.caption);
         Progress silent;
         const std::optional<ImageDocument> result =

@@ -229,7 +229,7 @@ int Track(const std::vector<std::string>& args) {
         TrackingState st;
         st.FrameCount = int(o.frames.size());
         // The run stops at the first frame it cannot measure; its message then names that frame.
-        const auto stopped = [&](std::exception_ptr stop, int frame) -> int {
+        const auto stopped = [&](const std::exception_ptr& stop, int frame) -> int {
             try {
                 std::rethrow_exception(stop);
             } catch (const FrameSizeError& e) {

@@ -17,9 +17,9 @@ namespace nuvak {
 
 namespace {
 
-constexpr double kSky = 1200;      // sky background
-constexpr double kNoise = 12;      // sky noise, one sigma
-constexpr double kDarkLevel = 300; // dark current in every pixel
+constexpr double kSky = 1200;       // sky background
+constexpr double kNoise = 12;       // sky noise, one sigma
+constexpr double kDarkLevel = 300;  // dark current in every pixel
 
 int clamp16(double v) { return v < 0 ? 0 : v > 65535 ? 65535 : static_cast<int>(v); }
 
@@ -44,7 +44,8 @@ std::string header16(int w, int h, const std::vector<std::string>& extraCards) {
     std::string header = card("SIMPLE", "T") + card("BITPIX", "16") + card("NAXIS", "2") +
                          card("NAXIS1", std::to_string(w)) + card("NAXIS2", std::to_string(h)) +
                          card("BZERO", "32768", "stored value + 32768 = sample") + card("BSCALE", "1");
-    for (const std::string& c : extraCards) header += c.substr(0, 80) + std::string(80 - std::min<std::size_t>(80, c.size()), ' ');
+    for (const std::string& c : extraCards)
+        header += c.substr(0, 80) + std::string(80 - std::min<std::size_t>(80, c.size()), ' ');
     header += std::string("END").append(77, ' ');
     header.resize((header.size() + 2879) / 2880 * 2880, ' ');
     return header;
@@ -81,6 +82,7 @@ std::vector<std::string> WriteSampleSeries(const std::string& folder, const Samp
 
     // Hot pixels shared by every frame and dark.
     std::vector<std::pair<int, int>> hot;
+    hot.reserve(12);
     for (int k = 0; k < 12; ++k) hot.emplace_back(int(rng() % s.width), int(rng() % s.height));
 
     auto frame = [&](bool withStar, double cx, double cy) {
@@ -109,7 +111,8 @@ std::vector<std::string> WriteSampleSeries(const std::string& folder, const Samp
         // Mid-exposure times on the real clock, for reports that read them.
         const long long start = 21 * 3600LL + static_cast<long long>(std::llround(i * s.intervalS));
         char date[40];
-        std::snprintf(date, sizeof date, "'2026-12-08T%02lld:%02lld:%02lld'", start / 3600, start / 60 % 60, start % 60);
+        std::snprintf(date, sizeof date, "'2026-12-08T%02lld:%02lld:%02lld'", start / 3600, start / 60 % 60,
+                      start % 60);
         const std::vector<std::string> cards = {FitsCard("DATE-OBS", date, "exposure start (UTC)"),
                                                 FitsCard("EXPTIME", FormatG6(s.exposureS), "seconds"),
                                                 FitsCard("OBJCTDEC", "'" + s.declination + "'")};
@@ -133,9 +136,9 @@ constexpr double kCameraGradientY = 60;   // added down the height
 constexpr double kCameraReadNoise = 3.5;
 constexpr double kCameraStarPeak = 18000;
 constexpr double kCameraFwhm = 3.6;
-constexpr int kCameraStarReach = 12;      // star pixels drawn within this many of its centre
+constexpr int kCameraStarReach = 12;  // star pixels drawn within this many of its centre
 constexpr int kCameraHotPixels = 40;
-constexpr int kCameraHotClearance = 40;   // no hot pixel this near the star's first position
+constexpr int kCameraHotClearance = 40;  // no hot pixel this near the star's first position
 
 // A 16-bit sample into the big-endian bytes stored under BZERO 32768.
 void putStored(std::uint8_t* at, int sample) {
@@ -220,7 +223,8 @@ CameraNightFiles WriteCameraNight(const std::string& folder, const CameraNight& 
         return kCameraOffset + kCameraSky + kCameraGradientX * x / w + kCameraGradientY * y / h;
     };
     std::vector<int> columnSky(static_cast<std::size_t>(w));
-    for (int x = 0; x < w; ++x) columnSky[std::size_t(x)] = int(std::lround(kCameraOffset + kCameraSky + kCameraGradientX * x / w));
+    for (int x = 0; x < w; ++x)
+        columnSky[std::size_t(x)] = int(std::lround(kCameraOffset + kCameraSky + kCameraGradientX * x / w));
 
     struct Hot {
         int x, y, value;
@@ -276,11 +280,13 @@ CameraNightFiles WriteCameraNight(const std::string& folder, const CameraNight& 
         }
         // The star with its own shot noise, then the hot pixels.
         for (int y = std::max(int(cy) - kCameraStarReach, 0); y <= std::min(int(cy) + kCameraStarReach, h - 1); ++y)
-            for (int x = std::max(int(cx) - kCameraStarReach, 0); x <= std::min(int(cx) + kCameraStarReach, w - 1); ++x) {
+            for (int x = std::max(int(cx) - kCameraStarReach, 0); x <= std::min(int(cx) + kCameraStarReach, w - 1);
+                 ++x) {
                 const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
                 const double star = kCameraStarPeak * std::exp(-(dx * dx + dy * dy) / (2 * starSigma * starSigma));
                 const double signal = skyAt(x, y) - kCameraOffset + star;
-                const double v = kCameraOffset + signal + normal() * std::sqrt(signal + kCameraReadNoise * kCameraReadNoise);
+                const double v =
+                    kCameraOffset + signal + normal() * std::sqrt(signal + kCameraReadNoise * kCameraReadNoise);
                 putStored(data + (std::size_t(y) * std::size_t(w) + std::size_t(x)) * 2, int(std::lround(v)));
             }
         for (const Hot& p : hot) putStored(data + (std::size_t(p.y) * std::size_t(w) + std::size_t(p.x)) * 2, p.value);

@@ -39,7 +39,8 @@ TComposite::TComposite(QWidget* parent) : QDialog(parent) {
     QRadioButton** radios[] = {&RadioButton1, &RadioButton2, &RadioButton3, &RadioButton4, &RadioButton5};
     for (int i = 0; i < 5; ++i) {
         const QByteArray name = "RadioButton" + QByteArray::number(i + 1);
-        *radios[i] = platform::Place(new QRadioButton(methods[i], GroupBox1), name.constData(), 12 + 94 * i, 20, 88, 20);
+        *radios[i] =
+            platform::Place(new QRadioButton(methods[i], GroupBox1), name.constData(), 12 + 94 * i, 20, 88, 20);
     }
     RadioButton1->setChecked(true);
 
@@ -66,6 +67,7 @@ bool TComposite::Chosen() const { return QString::compare(Edit2->text(), QString
 
 std::vector<std::string> TComposite::ChosenCaptions() const {
     std::vector<std::string> out;
+    out.reserve(std::size_t(ListBox2->count()));
     for (int i = 0; i < ListBox2->count(); ++i) out.push_back(ListBox2->item(i)->text().toStdString());
     return out;
 }

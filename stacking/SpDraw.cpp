@@ -73,7 +73,7 @@ void TSpDraw::Draw(const std::vector<GraphItem>& items) {
     for (const GraphItem& item : items) {
         // The plot is made of lines only.
         if (item.type != GraphItem::Type::Line) continue;
-        QPen pen(QColor((item.colour >> 16) & 0xFF, (item.colour >> 8) & 0xFF, item.colour & 0xFF));
+        QPen pen(QColor(int((item.colour >> 16) & 0xFF), int((item.colour >> 8) & 0xFF), int(item.colour & 0xFF)));
         pen.setWidth(item.penWidth);
         p.setPen(pen);
         p.drawLine(item.x1, item.y1, item.x2, item.y2);

@@ -281,7 +281,7 @@ void TTrack::paint(const GraphScene& scene) {
     image.fill(Qt::black);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, false);
-    auto colour = [](std::uint32_t c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); };
+    auto colour = [](std::uint32_t c) { return QColor(int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF)); };
     for (const GraphItem& item : scene.items) {
         QPen pen(colour(item.colour));
         pen.setWidth(item.penWidth);
@@ -378,6 +378,7 @@ void TTrack::Button3Click() {
     if (QFileInfo::exists(QString::fromStdString(target)) && !platform::ui().confirm(this, u8(msg::kOverwriteQuestion)))
         return;
     std::vector<std::string> names;
+    names.reserve(std::size_t(ListBox1->count()));
     for (int i = 0; i < ListBox1->count(); ++i) names.push_back(ListBox1->item(i)->text().toStdString());
     const QStringList paths = framePaths();
     const std::string body =

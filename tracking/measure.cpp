@@ -10,7 +10,6 @@
 #include <stdexcept>
 #include <utility>
 
-
 #include "core/error.h"
 #include "core/fileio.h"
 #include "core/fits.h"
@@ -281,7 +280,7 @@ std::pair<std::int32_t, std::int32_t> columnExtremes(const std::int32_t* v, int 
 
 }  // namespace
 
-FrameSizeError::FrameSizeError(Kind k, int w, int h, int ew, int eh, std::string message)
+FrameSizeError::FrameSizeError(Kind k, int w, int h, int ew, int eh, const std::string& message)
     : TrackingError(!message.empty()      ? message
                     : k == Kind::TooLarge ? std::string(msg::kTrackTooLarge)
                                           : std::string(msg::kTrackSizeDiffers)),

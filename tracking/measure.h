@@ -52,7 +52,7 @@ public:
     enum class Kind { TooLarge, NotFirstFrameSize, NotDarkSize };
     // The message is the run's fixed text for the kind unless one is given.
     FrameSizeError(Kind kind, int width, int height, int expectedWidth = 0, int expectedHeight = 0,
-                   std::string message = {});
+                   const std::string& message = {});
     Kind kind;
     int width, height;                  // the refused frame's
     int expectedWidth, expectedHeight;  // the first frame's or the darks' (0 when too large)

@@ -36,7 +36,7 @@ std::string escape(std::string_view text) {
 // A number with a fixed count of decimals; a dash when there is none.
 std::string fixed(double v, int decimals) {
     if (!std::isfinite(v)) return "—";
-    const std::string s = FormatDecimals(v, decimals);
+    std::string s = FormatDecimals(v, decimals);
     // No "-0.00".
     if (s.find_first_of("123456789") == std::string::npos && s[0] == '-') return s.substr(1);
     return s;
@@ -50,7 +50,8 @@ std::string general(double v, int digits = 3) {
 
 std::string withInterval(const Figure& f, int decimals, const char* unit) {
     std::string s = fixed(f.value, decimals) + unit;
-    if (f.ci95) s += "（95%区間 " + fixed(f.ci95->first, decimals) + " 〜 " + fixed(f.ci95->second, decimals) + unit + "）";
+    if (f.ci95)
+        s += "（95%区間 " + fixed(f.ci95->first, decimals) + " 〜 " + fixed(f.ci95->second, decimals) + unit + "）";
     return s;
 }
 
@@ -103,8 +104,8 @@ public:
             y_ = {cy - s * plotHeight() / 2, cy + s * plotHeight() / 2};
         }
         // Inline in HTML the element needs no namespace declaration.
-        svg_ = "<svg viewBox=\"0 0 " + general(kWidth) + " " + general(kHeight) +
-               "\" role=\"img\" aria-label=\"" + escape(title) + "\">\n";
+        svg_ = "<svg viewBox=\"0 0 " + general(kWidth) + " " + general(kHeight) + "\" role=\"img\" aria-label=\"" +
+               escape(title) + "\">\n";
         svg_ += "<rect x=\"" + num(kLeft) + "\" y=\"" + num(kTop) + "\" width=\"" + num(plotWidth()) + "\" height=\"" +
                 num(plotHeight()) + "\" fill=\"#fff\" stroke=\"#888\"/>\n";
         text(kWidth / 2, 18, title, "middle", "title");
@@ -132,8 +133,8 @@ public:
         int drawn = 0;
         for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i)
             if (inside(xs[i], ys[i])) {
-                svg_ += "<circle class=\"" + cls + "\" cx=\"" + num(px(xs[i])) + "\" cy=\"" + num(py(ys[i])) + "\" r=\"" +
-                        num(r) + "\"/>\n";
+                svg_ += "<circle class=\"" + cls + "\" cx=\"" + num(px(xs[i])) + "\" cy=\"" + num(py(ys[i])) +
+                        "\" r=\"" + num(r) + "\"/>\n";
                 ++drawn;
             }
         return drawn;
@@ -202,12 +203,12 @@ private:
     }
     static std::string num(double v) { return FormatDecimals(v, 1); }
     static std::string line(double x0, double y0, double x1, double y1, const std::string& cls) {
-        return "<line class=\"" + cls + "\" x1=\"" + num(x0) + "\" y1=\"" + num(y0) + "\" x2=\"" + num(x1) + "\" y2=\"" +
-               num(y1) + "\"/>\n";
+        return "<line class=\"" + cls + "\" x1=\"" + num(x0) + "\" y1=\"" + num(y0) + "\" x2=\"" + num(x1) +
+               "\" y2=\"" + num(y1) + "\"/>\n";
     }
     void text(double x, double y, const std::string& s, const char* anchor, const std::string& cls) {
-        svg_ += "<text class=\"" + cls + "\" x=\"" + num(x) + "\" y=\"" + num(y) + "\" text-anchor=\"" + anchor + "\">" +
-                escape(s) + "</text>\n";
+        svg_ += "<text class=\"" + cls + "\" x=\"" + num(x) + "\" y=\"" + num(y) + "\" text-anchor=\"" + anchor +
+                "\">" + escape(s) + "</text>\n";
     }
 
     Range x_, y_;
@@ -218,12 +219,14 @@ private:
 // The drift lines at the frame times: where the star would be on them.
 std::vector<double> onLine(const std::vector<double>& t, double intercept, const Figure& drift) {
     std::vector<double> v;
+    v.reserve(t.size());
     for (double s : t) v.push_back(intercept + drift.value * s / 60);
     return v;
 }
 
 std::vector<double> minutes(const std::vector<double>& t) {
     std::vector<double> m;
+    m.reserve(t.size());
     for (double s : t) m.push_back(s / 60);
     return m;
 }
@@ -238,7 +241,8 @@ std::vector<double> only(const std::vector<double>& v, Keep keep) {
 }
 
 std::string trackPlot(const TrackingReport& r) {
-    const std::vector<double> lineRa = onLine(r.t, r.interceptRa, r.driftRa), lineDec = onLine(r.t, r.interceptDec, r.driftDec);
+    const std::vector<double> lineRa = onLine(r.t, r.interceptRa, r.driftRa),
+                              lineDec = onLine(r.t, r.interceptDec, r.driftDec);
     const auto used = [&](std::size_t i) { return i < r.used.size() && r.used[i]; };
     const auto lost = [&](std::size_t i) { return i < r.flags.size() && has(r.flags[i], "lost"); };
     const auto saturated = [&](std::size_t i) { return used(i) && i < r.flags.size() && has(r.flags[i], "saturated"); };
@@ -250,7 +254,8 @@ std::string trackPlot(const TrackingReport& r) {
     Chart c("星の軌跡（赤経・赤緯）", x, y, "赤経方向 (″)", "赤緯方向 (″)", true);
     c.curve(only(r.ra, used), only(r.dec, used), "track");
     if (c.points(only(r.ra, used), only(r.dec, used), "ra")) c.legend("ra", "使用したフレーム");
-    if (c.points(only(r.ra, saturated), only(r.dec, saturated), "saturated", 4.5)) c.legend("saturated", "飽和したフレーム");
+    if (c.points(only(r.ra, saturated), only(r.dec, saturated), "saturated", 4.5))
+        c.legend("saturated", "飽和したフレーム");
     if (c.crosses(only(lineRa, lost), only(lineDec, lost), "lost"))
         c.legend("lost", "星を見失ったフレーム（×：ドリフト直線上の位置）");
     return c.finish();
@@ -260,7 +265,8 @@ std::string deviationPlot(const TrackingReport& r) {
     const std::vector<double> m = minutes(r.t);
     const auto used = [&](std::size_t i) { return i < r.used.size() && r.used[i]; };
     const auto lost = [&](std::size_t i) { return i < r.flags.size() && has(r.flags[i], "lost"); };
-    const std::vector<double> lineRa = onLine(r.t, r.interceptRa, r.driftRa), lineDec = onLine(r.t, r.interceptDec, r.driftDec);
+    const std::vector<double> lineRa = onLine(r.t, r.interceptRa, r.driftRa),
+                              lineDec = onLine(r.t, r.interceptDec, r.driftDec);
     Range x, y;
     for (std::size_t i = 0; i < m.size(); ++i) {
         x.add(m[i]);
@@ -293,7 +299,9 @@ std::string residualPlot(const TrackingReport& r) {
     for (double t : r.t) span.add(t);
     const double t0 = span.lo <= span.hi ? span.lo : 0, t1 = span.lo <= span.hi ? span.hi : 0;
     for (int k = 0; k <= 600; ++k) ft.push_back(t0 + (t1 - t0) * k / 600);
-    for (double t : ft) fitted.push_back(std::isfinite(a) && p > 0 ? a * std::sin(2 * std::numbers::pi * t / p + r.pe.fitPhase) : kNoValue);
+    for (double t : ft)
+        fitted.push_back(std::isfinite(a) && p > 0 ? a * std::sin(2 * std::numbers::pi * t / p + r.pe.fitPhase)
+                                                   : kNoValue);
     Range x, y;
     for (double v : m) x.add(v);
     for (double v : residual) y.add(v);
@@ -356,7 +364,8 @@ std::string timeSourceText(const TrackingReport& r) {
 
 std::string scaleSourceText(const TrackingReport& r) {
     if (r.scaleSource == "FOCALLEN+XPIXSZ") return "フレームの FOCALLEN（焦点距離）と XPIXSZ（画素サイズ）";
-    if (r.scaleSource == "FOCALLEN+PIXSIZE1*XBINNING") return "フレームの FOCALLEN（焦点距離）と PIXSIZE1 × XBINNING（画素サイズ × ビニング）";
+    if (r.scaleSource == "FOCALLEN+PIXSIZE1*XBINNING")
+        return "フレームの FOCALLEN（焦点距離）と PIXSIZE1 × XBINNING（画素サイズ × ビニング）";
     if (r.scaleSource == "window") return "追尾ウィンドウの焦点距離と画素サイズ";
     return "指定した（または既定の）焦点距離と画素サイズ";
 }
@@ -366,17 +375,16 @@ std::string reading(const TrackingReport& r) {
     std::string s;
     const auto sentence = [&](const std::string& text) { s += "<p>" + text + "</p>\n"; };
     if (r.polarAlignmentErrorArcmin) {
-        sentence("極軸は約" + fixed(r.polarAlignmentErrorArcmin->value, 1) +
-                 "′ずれています（赤緯方向のドリフト " + fixed(r.driftDec.value, 2) + "″/分、赤緯 " +
-                 fixed(r.decDeg.value_or(kNoValue), 1) + "° から）。");
+        sentence("極軸は約" + fixed(r.polarAlignmentErrorArcmin->value, 1) + "′ずれています（赤緯方向のドリフト " +
+                 fixed(r.driftDec.value, 2) + "″/分、赤緯 " + fixed(r.decDeg.value_or(kNoValue), 1) + "° から）。");
     } else {
-        sentence("赤緯が分からないため、極軸のずれは求めていません（赤緯方向のドリフトは " + fixed(r.driftDec.value, 2) + "″/分です）。");
+        sentence("赤緯が分からないため、極軸のずれは求めていません（赤緯方向のドリフトは " +
+                 fixed(r.driftDec.value, 2) + "″/分です）。");
     }
     if (std::isfinite(r.pe.periodS.value)) {
         std::string pe = "周期誤差は全振幅 " + fixed(r.pe.amplitudePpArcsec.value, 1) + "″、周期 " +
                          fixed(r.pe.periodS.value, 0) + " 秒です";
-        if (r.pe.harmonic == 1)
-            pe += "。ウォームの周期です";
+        if (r.pe.harmonic == 1) pe += "。ウォームの周期です";
         else if (r.pe.harmonic)
             pe += "。ウォーム周期の第" + std::to_string(*r.pe.harmonic) + "高調波（周期の1/" +
                   std::to_string(*r.pe.harmonic) + "）です";
@@ -387,10 +395,12 @@ std::string reading(const TrackingReport& r) {
     } else {
         sentence("周期誤差を調べるにはフレームの数か時間の長さが足りません。");
     }
-    sentence("ドリフトを除いた残差のRMSは赤経方向 " + fixed(r.rmsRa.value, 2) + "″、赤緯方向 " + fixed(r.rmsDec.value, 2) +
-             "″、合わせて " + fixed(r.rmsTotal.value, 2) + "″です。");
+    sentence("ドリフトを除いた残差のRMSは赤経方向 " + fixed(r.rmsRa.value, 2) + "″、赤緯方向 " +
+             fixed(r.rmsDec.value, 2) + "″、合わせて " + fixed(r.rmsTotal.value, 2) + "″です。");
     if (r.noiseLimited)
-        sentence("残差のばらつきは星像の重心の測定誤差だけで説明できます。架台は、これらのフレームで見分けられるよりもよく追尾しています。");
+        sentence(
+            "残差のばらつきは星像の重心の測定誤差だけで説明できます。架台は、これらのフレームで見分けられるよりもよく追"
+            "尾しています。");
     const int lost = countFlag(r, "lost"), saturated = countFlag(r, "saturated");
     if (lost)
         sentence(std::to_string(lost) +
@@ -399,14 +409,16 @@ std::string reading(const TrackingReport& r) {
     if (saturated) sentence(std::to_string(saturated) + " フレームで星が飽和しています（65535に達しています）。");
     const int backwards = countFlag(r, "time_backwards"), repeated = countFlag(r, "time_repeated");
     if (backwards || repeated)
-        sentence(std::to_string(backwards + repeated) +
-                 " フレームは時刻が前のフレームより後ではない（戻っている、または同じ）ため、すべての数値から除きました。"
-                 "フレームの順序はそのままです。");
+        sentence(
+            std::to_string(backwards + repeated) +
+            " フレームは時刻が前のフレームより後ではない（戻っている、または同じ）ため、すべての数値から除きました。"
+            "フレームの順序はそのままです。");
     if (!r.meridianFlips.empty()) {
         std::string at;
         for (std::size_t i : r.meridianFlips) at += (at.empty() ? "" : "、") + std::to_string(i + 1);
         sentence("子午線反転が " + std::to_string(r.meridianFlips.size()) + " 回あります（フレーム " + at +
-                 " から）。反転後は画像の向きを180°回して、反転の前後それぞれに切片を取り、共通の傾き（ドリフト）で当てはめました。");
+                 " から）。反転後は画像の向きを180°回して、反転の前後それぞれに切片を取り、共通の傾き（ドリフト）で当て"
+                 "はめました。");
     }
     sentence("時刻は" + timeSourceText(r) + "から、1ピクセルの角度（" + fixed(r.arcsecPerPixel, 4) + "″）は" +
              scaleSourceText(r) + "から求めました。");
@@ -425,26 +437,31 @@ std::string figures(const TrackingReport& r) {
     t += row("赤緯", r.decDeg ? fixed(*r.decDeg, 2) + "°" : "不明");
     t += row("赤経方向のドリフト", withInterval(r.driftRa, 3, "″/分"));
     t += row("赤緯方向のドリフト", withInterval(r.driftDec, 3, "″/分"));
-    t += row("極軸のずれ", r.polarAlignmentErrorArcmin ? withInterval(*r.polarAlignmentErrorArcmin, 2, "′") : "— （赤緯が不明）");
+    t += row("極軸のずれ",
+             r.polarAlignmentErrorArcmin ? withInterval(*r.polarAlignmentErrorArcmin, 2, "′") : "— （赤緯が不明）");
     t += row("RMS（赤経・赤緯・合計）",
              fixed(r.rmsRa.value, 3) + "″ ・ " + fixed(r.rmsDec.value, 3) + "″ ・ " + fixed(r.rmsTotal.value, 3) + "″");
     t += row("周期誤差の周期", withInterval(r.pe.periodS, 1, " 秒"));
     t += row("周期誤差の全振幅", withInterval(r.pe.amplitudePpArcsec, 2, "″"));
     t += row("ピークの誤警報確率", general(r.pe.fap.value, 2));
     if (r.wormPeriodS)
-        t += row("ウォーム周期", fixed(*r.wormPeriodS, 1) + " 秒" +
-                                     (r.pe.harmonic ? "（ピークは第" + std::to_string(*r.pe.harmonic) + "高調波）" : std::string()));
-    t += row("FWHM（ガウス関数の半値全幅）", fixed(r.fwhmPx.value, 2) + " ピクセル ・ " + fixed(r.fwhmArcsec.value, 2) + "″");
+        t += row("ウォーム周期",
+                 fixed(*r.wormPeriodS, 1) + " 秒" +
+                     (r.pe.harmonic ? "（ピークは第" + std::to_string(*r.pe.harmonic) + "高調波）" : std::string()));
+    t += row("FWHM（ガウス関数の半値全幅）",
+             fixed(r.fwhmPx.value, 2) + " ピクセル ・ " + fixed(r.fwhmArcsec.value, 2) + "″");
     t += row("HFD（半光束直径）", fixed(r.hfdPx.value, 2) + " ピクセル");
     if (r.superpixels)
-        t += row("測定した画素", "ベイヤー配列の 2×2 画素の和（スーパーピクセル）。位置と幅は元の画像のピクセルで示します");
+        t += row("測定した画素",
+                 "ベイヤー配列の 2×2 画素の和（スーパーピクセル）。位置と幅は元の画像のピクセルで示します");
     t += row("重心の測定誤差（中央値）", fixed(median(r.centroidSigmaPx), 3) + " ピクセル");
     t += row("測定誤差の範囲内", r.noiseLimited ? "はい（残差は重心の測定誤差で説明できます）"
                                                 : "いいえ（残差は重心の測定誤差より大きく、追尾の揺れが見えています）");
-    return t + "</table>\n<p>「測定誤差の範囲内」は、ドリフト直線を除いた残差が、星の明るさと背景の雑音から見積もった"
-               "各フレームの重心の測定誤差だけで説明できるか（カイ二乗検定、95%）の判定で、「はい」なら架台はこの測定で"
-               "見分けられるよりもよく追尾しており、「いいえ」なら残差には周期誤差や風、たわみなど測定の雑音より大きな"
-               "追尾の揺れが含まれています。</p>\n";
+    return t +
+           "</table>\n<p>「測定誤差の範囲内」は、ドリフト直線を除いた残差が、星の明るさと背景の雑音から見積もった"
+           "各フレームの重心の測定誤差だけで説明できるか（カイ二乗検定、95%）の判定で、「はい」なら架台はこの測定で"
+           "見分けられるよりもよく追尾しており、「いいえ」なら残差には周期誤差や風、たわみなど測定の雑音より大きな"
+           "追尾の揺れが含まれています。</p>\n";
 }
 
 std::string frameTable(const TrackingReport& r) {
@@ -455,8 +472,7 @@ std::string frameTable(const TrackingReport& r) {
         const auto at = [&](const std::vector<double>& v) { return i < v.size() ? v[i] : kNoValue; };
         std::string flags;
         if (i < r.flags.size())
-            for (const std::string& f : r.flags[i])
-            {
+            for (const std::string& f : r.flags[i]) {
                 if (!flags.empty()) flags += ' ';
                 if (f == "lost") {
                     const bool why = i < r.lostReasons.size() && !r.lostReasons[i].message.empty();
@@ -499,7 +515,8 @@ circle.ra { fill: #2c6fbb; } circle.dec { fill: #d0672a; } circle.saturated { fi
 }  // namespace
 
 std::string ReportHtml(const TrackingReport& r) {
-    std::string page = "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>追尾レポート</title>\n";
+    std::string page =
+        "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>追尾レポート</title>\n";
     page += kStyle;
     page += "</head>\n<body>\n<h1>追尾レポート</h1>\n";
     page += "<p>" + std::to_string(r.frames.size()) + " フレーム";
@@ -507,11 +524,14 @@ std::string ReportHtml(const TrackingReport& r) {
     page += "</p>\n";
     page += "<h2>所見</h2>\n<div class=\"reading\">\n" + reading(r) + "</div>\n";
     page += "<h2>数値</h2>\n" + figures(r);
-    page += "<p>星像の幅について：追尾ウィンドウの「FWHM」表示は、半値以上の明るさの画素を集めた面積と同じ面積の円の半径"
-            "（等面積半径）です。このレポートの FWHM は、背景を引いた星像に当てはめた円形ガウス関数の半値全幅（直径）、"
-            "HFD は星の光の半分を含む円の直径で、どちらも使用したフレームの中央値です。ガウス関数の星像では HFD と FWHM は等しくなります。</p>\n";
-    page += "<p>区間はすべて95%区間です。ドリフトの区間は、周期誤差のように相関した残差でも正直な幅になるよう、"
-            "ブロック・ブートストラップで求めています。</p>\n";
+    page +=
+        "<p>星像の幅について：追尾ウィンドウの「FWHM」表示は、半値以上の明るさの画素を集めた面積と同じ面積の円の半径"
+        "（等面積半径）です。このレポートの FWHM は、背景を引いた星像に当てはめた円形ガウス関数の半値全幅（直径）、"
+        "HFD は星の光の半分を含む円の直径で、どちらも使用したフレームの中央値です。ガウス関数の星像では HFD と FWHM "
+        "は等しくなります。</p>\n";
+    page +=
+        "<p>区間はすべて95%区間です。ドリフトの区間は、周期誤差のように相関した残差でも正直な幅になるよう、"
+        "ブロック・ブートストラップで求めています。</p>\n";
     page += "<h2>グラフ</h2>\n" + trackPlot(r) + deviationPlot(r) + residualPlot(r) + periodogramPlot(r);
     page += "<h2>フレーム</h2>\n" + frameTable(r);
     page += "</body>\n</html>\n";

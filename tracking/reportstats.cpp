@@ -55,10 +55,10 @@ double Median(std::vector<double> v) {
     std::erase_if(v, [](double x) { return !std::isfinite(x); });
     if (v.empty()) return kNoValue;
     const std::size_t h = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + h, v.end());
+    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(h), v.end());
     const double upper = v[h];
     if (v.size() % 2) return upper;
-    return (upper + *std::max_element(v.begin(), v.begin() + h)) / 2;
+    return (upper + *std::max_element(v.begin(), v.begin() + std::ptrdiff_t(h))) / 2;
 }
 
 // Two-sided 95 % quantile of Student's t (a table up to 10 degrees of freedom, the
@@ -145,9 +145,7 @@ double LombScarglePower(const std::vector<double>& t, const std::vector<double>&
 }
 
 // Least-squares coefficients of y on the columns of x.
-Eigen::VectorXd Solve(const Eigen::MatrixXd& x, const Eigen::VectorXd& y) {
-    return x.colPivHouseholderQr().solve(y);
-}
+Eigen::VectorXd Solve(const Eigen::MatrixXd& x, const Eigen::VectorXd& y) { return x.colPivHouseholderQr().solve(y); }
 
 // The columns: one a part (1 for its points, 0 elsewhere; a single part is the constant),
 // t - tMid and, when omega > 0, sin(omega t) and cos(omega t).
@@ -164,8 +162,8 @@ Eigen::MatrixXd Design(const std::vector<double>& t, const std::vector<int>& par
 }
 
 struct DriftLine {
-    Figure slope;                        // per second
-    std::vector<double> intercepts;      // at t = 0, one a part
+    Figure slope;                    // per second
+    std::vector<double> intercepts;  // at t = 0, one a part
     std::vector<double> residual;
 };
 
@@ -181,8 +179,8 @@ struct DriftLine {
 // autocorrelation), turned into an interval with Student's t on the number of blocks.
 // The interval is centred on the plain line's slope and widened by its distance from the
 // joint fit's slope, so it holds the joint fit's interval and the line's own slope.
-DriftLine FitDrift(const std::vector<double>& t, const std::vector<double>& y, const std::vector<int>& part,
-                   int parts, double omega) {
+DriftLine FitDrift(const std::vector<double>& t, const std::vector<double>& y, const std::vector<int>& part, int parts,
+                   double omega) {
     DriftLine out;
     const std::size_t m = t.size();
     if (m < std::size_t(parts) + 2) return out;
@@ -234,7 +232,8 @@ DriftLine FitDrift(const std::vector<double>& t, const std::vector<double>& y, c
     }
     const double mean = sum / kBootstrapRuns;
     const double se = std::sqrt(std::max(0.0, sum2 / kBootstrapRuns - mean * mean));
-    const double df = std::max(1.0, std::min(double(m - p), double(m / block) - 1));
+    const std::size_t blocks = m / block;  // whole blocks of the night
+    const double df = std::max(1.0, std::min(double(m - p), double(blocks) - 1));
     const double half = StudentT975(df) * se + std::abs(b(parts) - bj(parts));
     out.slope.ci95 = std::pair(b(parts) - half, b(parts) + half);
     return out;
@@ -289,8 +288,7 @@ PeriodicError FindPeriodicError(const std::vector<double>& t, const std::vector<
 
     const double omega = 2 * kPi * f;
     Eigen::MatrixXd x(Eigen::Index(m), 3);
-    for (std::size_t i = 0; i < m; ++i)
-        x.row(Eigen::Index(i)) << 1, std::sin(omega * t[i]), std::cos(omega * t[i]);
+    for (std::size_t i = 0; i < m; ++i) x.row(Eigen::Index(i)) << 1, std::sin(omega * t[i]), std::cos(omega * t[i]);
     const Eigen::VectorXd c = Solve(x, Eigen::Map<const Eigen::VectorXd>(y.data(), Eigen::Index(m)));
     pe.periodS.value = 1 / f;
     pe.amplitudePpArcsec.value = 2 * std::hypot(c(1), c(2));
@@ -380,10 +378,10 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
         const bool lost = !f.found || jump[i];
         if (lost) {
             r.flags[i].push_back("lost");
-            r.lostReasons[i] = f.found ? TrackingReport::LostReason{"jump", msg::kReportLostJump}
-                                       : TrackingReport::LostReason{f.lostReason.empty() ? "no_star" : f.lostReason,
-                                                                    f.lostReason.empty() ? msg::kReportLostNoStar
-                                                                                         : f.lostMessage};
+            r.lostReasons[i] =
+                f.found ? TrackingReport::LostReason{"jump", msg::kReportLostJump}
+                        : TrackingReport::LostReason{f.lostReason.empty() ? "no_star" : f.lostReason,
+                                                     f.lostReason.empty() ? msg::kReportLostNoStar : f.lostMessage};
         }
         if (!timeFlags[i].empty()) r.flags[i].push_back(timeFlags[i]);
         if (std::find(r.meridianFlips.begin(), r.meridianFlips.end(), i) != r.meridianFlips.end())
@@ -413,8 +411,8 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
     const DriftLine plainRa = FitDrift(t, ra, fitPart, parts, 0);
     if (!plainRa.residual.empty()) r.pe = FindPeriodicError(t, plainRa.residual, options.wormPeriodS);
     const double span = t.empty() ? 0 : *std::max_element(t.begin(), t.end()) - *std::min_element(t.begin(), t.end());
-    const double omega = r.pe.fap.value < kHarmonicFap && r.pe.periodS.value * kJointCycles <= span
-                             ? 2 * kPi / r.pe.periodS.value : 0;
+    const double omega =
+        r.pe.fap.value < kHarmonicFap && r.pe.periodS.value * kJointCycles <= span ? 2 * kPi / r.pe.periodS.value : 0;
     const DriftLine lineRa = FitDrift(t, ra, fitPart, parts, omega), lineDec = FitDrift(t, dec, fitPart, parts, omega);
     if (lineRa.residual.empty() || lineDec.residual.empty()) return r;
     // Each later part moved onto the first part's lines.
@@ -443,7 +441,8 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
         const double far = std::max(std::abs(lo), std::abs(hi));
         const double near = lo <= 0 && hi >= 0 ? 0 : std::min(std::abs(lo), std::abs(hi));
         if (std::isfinite(scale))
-            r.polarAlignmentErrorArcmin = Figure{std::abs(r.driftDec.value) * scale, std::pair(near * scale, far * scale)};
+            r.polarAlignmentErrorArcmin =
+                Figure{std::abs(r.driftDec.value) * scale, std::pair(near * scale, far * scale)};
     }
 
     // Noise limited: the residuals in pixels, both axes, pass a chi-square test at 95 %
@@ -457,8 +456,7 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
         terms += 2;
     }
     const double dof = terms - 2 * (parts + 1);
-    r.noiseLimited =
-        dof >= 1 && chi2 <= std::max(ChiSquare95(dof), dof * kNoiseAllowance * kNoiseAllowance);
+    r.noiseLimited = dof >= 1 && chi2 <= std::max(ChiSquare95(dof), dof * kNoiseAllowance * kNoiseAllowance);
     return r;
 }
 

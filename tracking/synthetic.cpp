@@ -72,8 +72,7 @@ long long parseStart(const std::string& iso) {
     if (std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d:%n", &y, &mo, &d, &h, &mi, &secondsAt) != 5 || secondsAt == 0 ||
         std::from_chars(iso.data() + secondsAt, iso.data() + iso.size(), s).ptr != iso.data() + iso.size())
         throw std::invalid_argument("synthetic start time is not YYYY-MM-DDTHH:MM:SS: " + iso);
-    return (daysFromCivil(y, unsigned(mo), unsigned(d)) * 86400 + h * 3600 + mi * 60) * 1000 +
-           std::llround(s * 1000);
+    return (daysFromCivil(y, unsigned(mo), unsigned(d)) * 86400 + h * 3600 + mi * 60) * 1000 + std::llround(s * 1000);
 }
 
 std::string formatMillis(long long ms) {
@@ -110,6 +109,7 @@ void WriteFits16(const std::string& path, int w, int h, const std::vector<std::u
     IntArray2D samples(w, h);
     std::copy(v.begin(), v.begin() + std::ptrdiff_t(samples.size()), samples.data());
     std::vector<std::string> extra;
+    extra.reserve(cards.size());
     for (const auto& [keyword, value] : cards) extra.push_back(FitsCard(keyword, value));
     WriteFileAtomically(path, EncodeFits16(samples, w, h, extra));
 }
@@ -131,7 +131,9 @@ std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, co
 
     // The sky track: drift, periodic error in RA and white wander on both axes, from frame 0.
     const double pi = std::numbers::pi;
-    auto ra = [&](double t) { return o.driftRa * t / 60 + o.pePeakToPeak / 2 * std::sin(2 * pi * t / o.pePeriodS + o.pePhase); };
+    auto ra = [&](double t) {
+        return o.driftRa * t / 60 + o.pePeakToPeak / 2 * std::sin(2 * pi * t / o.pePeriodS + o.pePhase);
+    };
     auto dec = [&](double t) { return o.driftDec * t / 60; };
     std::vector<double> wr(frames.size()), wd(frames.size());
     for (std::size_t k = 0; k < frames.size(); ++k) {

@@ -80,25 +80,30 @@ THLP::THLP(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect desktop = screen->availableGeometry();
-        move(desktop.x() + desktop.width() / 2 - width() / 2,
-             desktop.y() + desktop.height() / 2 - height() / 2);
+        move(desktop.x() + desktop.width() / 2 - width() / 2, desktop.y() + desktop.height() / 2 - height() / 2);
     }
 }
 
 void THLP::buildTopics() {
-    const Topic menu{"メニュー", 0, {
-        {"ファイル", 11, {}},
-        {"計測", 12, {
-            {"追尾計測", 21, {
-                {"ファイル", 31, {}},
-                {"パラメータ設定", 32, {{"高度な設定", 41, {}}}},
-                {"結果", 33, {}},
-            }},
-        }},
-        {"ウィンドウ", 13, {}},
-        {"バージョン", 14, {}},
-        {"ヘルプ", 16, {}},
-    }};
+    const Topic menu{"メニュー",
+                     0,
+                     {
+                         {"ファイル", 11, {}},
+                         {"計測",
+                          12,
+                          {
+                              {"追尾計測",
+                               21,
+                               {
+                                   {"ファイル", 31, {}},
+                                   {"パラメータ設定", 32, {{"高度な設定", 41, {}}}},
+                                   {"結果", 33, {}},
+                               }},
+                          }},
+                         {"ウィンドウ", 13, {}},
+                         {"バージョン", 14, {}},
+                         {"ヘルプ", 16, {}},
+                     }};
     TreeView1->addTopLevelItem(AddTopic(menu, new QTreeWidgetItem));
     TreeView1->addTopLevelItem(AddTopic({"撮影について", 1, {}}, new QTreeWidgetItem));
     TreeView1->addTopLevelItem(AddTopic({"精度", 2, {}}, new QTreeWidgetItem));
@@ -109,9 +114,16 @@ int THLP::HelpFileNumber(int topic) {
     switch (topic) {
         case 1: return 2;
         case 2: return 3;
-        case 11: case 12: case 13: case 14: case 16:
-        case 21: case 31: case 32: case 33: case 41:
-            return topic;
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+        case 16:
+        case 21:
+        case 31:
+        case 32:
+        case 33:
+        case 41: return topic;
         default: return -1;
     }
 }
@@ -122,7 +134,7 @@ QString THLP::HelpFilePath(int topic, const QString& currentDir, const QString& 
     const QString name = QStringLiteral("Help/help%1.txt").arg(number);
     for (const QString& folder : {currentDir, exeDir}) {
         if (folder.isEmpty()) continue;
-        const QString path = QDir(folder).filePath(name);
+        QString path = QDir(folder).filePath(name);
         if (QFileInfo(path).isFile()) return path;
     }
     return {};
@@ -136,8 +148,7 @@ void THLP::TreeView1Click() {
         Memo1->clear();
         return;
     }
-    const QString path =
-        HelpFilePath(topic, QDir::currentPath(), QCoreApplication::applicationDirPath());
+    const QString path = HelpFilePath(topic, QDir::currentPath(), QCoreApplication::applicationDirPath());
     if (path.isEmpty()) return;
     if (const std::optional<QString> text = ReadHelpText(path)) Memo1->setPlainText(*text);
 }

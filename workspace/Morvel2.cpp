@@ -687,8 +687,8 @@ void TMainForm::RGB2Click() {
 void TMainForm::C1Click() {
     if (!compositeWindow) return;
     const QList<TChild*> windows = children();
-    const auto [captions, documents] = PicturesOf(windows);
-    compositeWindow->Prepare(captions);
+    const OpenPictures pictures = PicturesOf(windows);
+    compositeWindow->Prepare(pictures.captions);
     platform::ui().showModal(compositeWindow);
     std::optional<ImageDocument> made;
     if (compositeWindow->Chosen()) {
@@ -698,9 +698,9 @@ void TMainForm::C1Click() {
         // A listed picture of another size is refused with its message, before any window
         // comes to the front.
         platform::RunWithBar<ImageError>(this, ProgressBar1, [&] {
-            made = CompositeCommand(documents, listed, method, progress);
+            made = CompositeCommand(pictures.documents, listed, method, progress);
             if (made)
-                for (std::size_t i : ResolveCaptions(documents, listed)) BringToFront(windows[qsizetype(i)]);
+                for (std::size_t i : ResolveCaptions(pictures.documents, listed)) BringToFront(windows[qsizetype(i)]);
         });
     }
     if (made) ShowNewPicture(*this, std::move(*made));
@@ -710,16 +710,17 @@ void TMainForm::C1Click() {
 void TMainForm::M2Click() {
     if (!mosaicWindow) return;
     const QList<TChild*> windows = children();
-    const auto [captions, documents] = PicturesOf(windows);
+    const OpenPictures pictures = PicturesOf(windows);
     for (TChild* c : windows) BringToFront(c);
-    mosaicWindow->Prepare(captions);
+    mosaicWindow->Prepare(pictures.captions);
     platform::ui().showModal(mosaicWindow);
     if (mosaicWindow->cancelled) return;
     const int across = ParseInt(mosaicWindow->Edit1->text().toStdString());
     const int down = ParseInt(mosaicWindow->Edit2->text().toStdString());
     std::optional<ImageDocument> made;
     // Counts of 0 or below are refused with their message; nothing is created.
-    platform::RunWithBar<ImageError>(this, ProgressBar1, [&] { made = MosaicCommand(documents, across, down); });
+    platform::RunWithBar<ImageError>(this, ProgressBar1,
+                                     [&] { made = MosaicCommand(pictures.documents, across, down); });
     if (made) ShowNewPicture(*this, std::move(*made));
 }
 

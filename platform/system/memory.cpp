@@ -42,10 +42,11 @@ int MemoryLoadPercent() {
 
 void AdviseLargePages(void* block, std::size_t bytes) {
 #ifdef __linux__
-    const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + page - 1) / page * page;
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) / page * page;
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    // The whole pages within the block: from its first page boundary on.
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t lead = (page - reinterpret_cast<std::uintptr_t>(block) % page) % page;
+    const std::size_t whole = bytes > lead ? (bytes - lead) / page * page : 0;
+    if (whole > 0) madvise(static_cast<char*>(block) + lead, whole, MADV_HUGEPAGE);
 #else
     (void)block;
     (void)bytes;

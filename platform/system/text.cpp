@@ -24,6 +24,8 @@ std::string ToCodePage932(const std::string& utf8) {
     return out;
 #else
     iconv_t cd = iconv_open("CP932", "UTF-8");
+    // iconv_open's failure is the handle (iconv_t)-1.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     if (cd == iconv_t(-1)) throw std::runtime_error(msg::kNoCodePage932);
     std::string out;
     char buffer[256];

@@ -29,7 +29,7 @@ class CliTest : public ::testing::Test {
 protected:
     test::TempDir dir;
     std::string put(const std::string& name, const Bytes& bytes) {
-        const std::string path = dir.file(name);
+        std::string path = dir.file(name);
         test::WriteBytes(path, bytes);
         return path;
     }

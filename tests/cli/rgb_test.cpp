@@ -20,7 +20,7 @@ protected:
     // A 41 x 41 sky of 1000 with a star at (22, 20): 3000, its four neighbours 2000 (kept by
     // the hot-pixel removal of the red frames; row 20 is the middle row either way rows are stored).
     std::string frame(const std::string& name) {
-        const std::string path = dir.file(name);
+        std::string path = dir.file(name);
         test::WriteBytes(path, test::FitsBuilder::Image16(41, 41)
                                    .samples(41, 41,
                                             [](int x, int y) {
@@ -31,7 +31,7 @@ protected:
         return path;
     }
     std::string project(const RGBCompositeSetup& s) {
-        const std::string path = dir.file("p.mvl");
+        std::string path = dir.file("p.mvl");
         SaveProjectFile(path, s);
         return path;
     }

@@ -18,7 +18,7 @@ protected:
     std::string flat(const std::string& name, int w, int h, int value) {
         Raster r(w, h);
         for (auto& b : r.bytes) b = std::uint8_t(value);
-        const std::string path = dir.file(name);
+        std::string path = dir.file(name);
         test::WriteBytes(path, EncodeBmp(r));
         return path;
     }

@@ -23,7 +23,7 @@ class ImageFiles : public ::testing::Test {
 protected:
     test::TempDir dir;
     std::string fits() {
-        const std::string path = dir.file("m42.fits");
+        std::string path = dir.file("m42.fits");
         test::WriteBytes(path, test::LevelExampleFrame());
         return path;
     }

@@ -179,7 +179,7 @@ void FitsGeneralSeeds() {
         layout.cards = {{"DATE-OBS", "2026-12-08T21:14:05.250"}, {"BAYERPAT", "RGGB"}};
         const std::string path = dir.file(name);
         nuvak::test::WriteLibraryFits(path, layout, w, h, v, planes);
-        const Bytes bytes = nuvak::test::ReadBytes(path);
+        Bytes bytes = nuvak::test::ReadBytes(path);
         Put("fitsgeneral", name, bytes);
         return bytes;
     };

@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.starSpecified = flags & 1;
     settings.noiseCut = flags & 2;
     settings.darkProcessing = flags & 4;
-    const int radius = static_cast<std::int8_t>(data[1]);
+    const int radius = data[1] < 128 ? int(data[1]) : int(data[1]) - 256;  // the byte as a signed number
     settings.searchRange = radius;
     settings.psfRadius = radius;
     settings.starX = int(data[2]) - 32;

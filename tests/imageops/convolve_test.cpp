@@ -22,7 +22,7 @@ IntArray2D Channel(int w, int h, unsigned seed, int lo, int hi) {
 DoubleArray2D Kernel(int a, int b, const std::vector<double>& values) {  // values row by row
     DoubleArray2D k(a, b);
     for (int j = 0; j < b; ++j)
-        for (int i = 0; i < a; ++i) k[i][j] = values[std::size_t(j * a + i)];
+        for (int i = 0; i < a; ++i) k[i][j] = values[std::size_t(j) * std::size_t(a) + std::size_t(i)];
     return k;
 }
 
@@ -71,10 +71,13 @@ TEST(ConvolveKernel, MatchesTheTapSum) {
         {"even 2 x 4 kernel centred at (1, 2)", 2, 4, {1, 3, 0, 2, 5, 1, 0.5, 0.25}, 5, 7, 0, 1000},
         {"5 x 1 streak wider than the image", 5, 1, {1, 1, 1, 1, 1}, 3, 4, 0, 255},
         {"7 x 5 kernel across many columns",
-         7, 5,
-         {1, 0, 2, 3, 0, 1, 1, 2, 1, 0, 4, 0, 1, 2, 3, 1, 5, 9, 5, 1, 3,
-          2, 1, 0, 4, 0, 1, 2, 1, 1, 0, 3, 2, 0, 1},
-         15, 11, 0, 255},
+         7,
+         5,
+         {1, 0, 2, 3, 0, 1, 1, 2, 1, 0, 4, 0, 1, 2, 3, 1, 5, 9, 5, 1, 3, 2, 1, 0, 4, 0, 1, 2, 1, 1, 0, 3, 2, 0, 1},
+         15,
+         11,
+         0,
+         255},
     };
     unsigned seed = 1;
     for (const Case& c : cases) {

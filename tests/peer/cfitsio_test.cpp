@@ -119,7 +119,6 @@ TEST(PeerFits, OpenCommandReadsPeerFiles) {
         for (int x = 0; x < w; x += 3) ASSERT_EQ(f.document.sample(x, y), peer[std::size_t(y) * w + x]);
 }
 
-
 // Every common layout, written by the library itself, reads as the plain 16-bit frame whose
 // values it holds: whole values within 0 ... 65535 as they are, anything else mapped
 // linearly onto 0 ... 65535; the open command, the run's fold by 32768 and the library's own
@@ -129,26 +128,30 @@ TEST(GeneralFits, EveryLayoutReadsAsItsSixteenBitOriginal) {
     const int w = 37, h = 29;
     // A star on a sloping sky: whole values 1000 ... about 50000.
     auto original = [](int x, int y) {
-        return std::floor(1000 + 20 * x + 7 * y + 49000 * std::exp(-((x - 20.3) * (x - 20.3) + (y - 11.6) * (y - 11.6)) / 8));
+        return std::floor(1000 + 20 * x + 7 * y +
+                          49000 * std::exp(-((x - 20.3) * (x - 20.3) + (y - 11.6) * (y - 11.6)) / 8));
     };
     using Value = std::function<double(double)>;
-    auto layout = [](int bitpix, double bscale = 1, double bzero = 0, bool extension = false, std::string compression = "") {
+    auto layout = [](int bitpix, double bscale = 1, double bzero = 0, bool extension = false,
+                     std::string compression = "") {
         test::LibraryFits l;
-        l.bitpix = bitpix, l.bscale = bscale, l.bzero = bzero, l.extension = extension, l.compression = compression;
+        l.bitpix = bitpix, l.bscale = bscale, l.bzero = bzero, l.extension = extension,
+        l.compression = std::move(compression);
         return l;
     };
     const Value same = [](double v) { return v; };
     struct Row {
         const char* what;
         test::LibraryFits layout;
-        Value value;        // the physical value written for an original value
-        bool identity;      // read as they are, or mapped
+        Value value;    // the physical value written for an original value
+        bool identity;  // read as they are, or mapped
     } rows[] = {
         {"8-bit", layout(8), [](double v) { return std::floor(v / 256); }, true},
         {"8-bit signed", layout(8, 1, -128), [](double v) { return std::floor(v / 256) - 128; }, false},
         {"16-bit in an extension", layout(16, 1, 32768, true), same, true},
         {"16-bit BSCALE 2, in range", layout(16, 2, 0), [](double v) { return 2 * std::floor(v / 2); }, true},
-        {"16-bit BSCALE 0.5 BZERO 100", layout(16, 0.5, 100), [](double v) { return 100 + std::floor(v / 2) / 2; }, false},
+        {"16-bit BSCALE 0.5 BZERO 100", layout(16, 0.5, 100), [](double v) { return 100 + std::floor(v / 2) / 2; },
+         false},
         {"32-bit counts beyond 16 bits", layout(32), [](double v) { return v * 10; }, false},
         {"float", layout(-32), [](double v) { return v / 7.3; }, false},
         {"double, negative, in an extension", layout(-64, 1, 0, true), [](double v) { return v - 30000; }, false},
@@ -199,7 +202,8 @@ TEST(GeneralFits, EveryLayoutReadsAsItsSixteenBitOriginal) {
                     ASSERT_EQ(s, v) << x << "," << y;
                 } else {
                     // The float rows keep single precision only: the tolerance allows for it.
-                    ASSERT_NEAR(s / c.factor + c.offset, v, (0.5 + 1e-6) / c.factor + std::abs(v) * 1e-7) << x << "," << y;
+                    ASSERT_NEAR(s / c.factor + c.offset, v, (0.5 + 1e-6) / c.factor + std::abs(v) * 1e-7)
+                        << x << "," << y;
                 }
             }
         }
@@ -216,7 +220,9 @@ TEST(GeneralFits, UndefinedValuesCubesAndConstantImages) {
     test::TempDir dir;
     const int w = 30, h = 24;
     std::vector<double> v(std::size_t(w) * h * 3);
-    for (std::size_t i = 0; i < v.size(); ++i) v[i] = 0.25 + double(i % (std::size_t(w) * h)) + (i / (w * h)) * 100;
+    const std::size_t plane = std::size_t(w) * h;
+    for (std::size_t p = 0; p < 3; ++p)
+        for (std::size_t i = 0; i < plane; ++i) v[p * plane + i] = 0.25 + double(i) + double(p * 100);
     v[5] = std::nan("");
     const std::string cube = dir.file("cube.fits");
     test::LibraryFits floats;
@@ -224,7 +230,7 @@ TEST(GeneralFits, UndefinedValuesCubesAndConstantImages) {
     test::WriteLibraryFits(cube, floats, w, h, v, 3);
     const FitsImage first = LoadFits(cube);
     EXPECT_EQ(first.samples[5][0], 0);
-    EXPECT_EQ(first.samples[0][0], 0);        // the smallest value
+    EXPECT_EQ(first.samples[0][0], 0);              // the smallest value
     EXPECT_EQ(first.samples[w - 1][h - 1], 65535);  // the largest of the first plane
 
     // Three planes: one mapping over all of them, so plane 3 (blue) is the brightest.
@@ -239,7 +245,7 @@ TEST(GeneralFits, UndefinedValuesCubesAndConstantImages) {
     const std::string four = dir.file("four.fits");
     test::LibraryFits counts;
     counts.bzero = 32768;
-    test::WriteLibraryFits(four, counts, w, h, std::vector<double>(v.begin(), v.begin() + w * h * 4 / 3) , 4);
+    test::WriteLibraryFits(four, counts, w, h, std::vector<double>(v.begin(), v.begin() + w * h * 4 / 3), 4);
     std::ostringstream note;
     const OpenedFits grey = OpenFitsPicture(four, &note);
     EXPECT_EQ(grey.document.kind(), ImageKind::Mono16);

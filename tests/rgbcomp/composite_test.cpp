@@ -30,7 +30,7 @@ IntArray2D Filled(int w, int h, const std::function<std::int32_t(int, int)>& v) 
 // Writes a 16-bit frame (BZERO 32768) of the given physical values.
 std::string WriteFrame(const test::TempDir& dir, const std::string& name, int w, int h,
                        const std::function<int(int, int)>& v) {
-    const std::string path = dir.file(name);
+    std::string path = dir.file(name);
     test::WriteBytes(
         path, FitsBuilder::Image16(w, h).samples(w, h, [&](int x, int y) { return test::Stored(v(x, y)); }).bytes());
     return path;

@@ -34,6 +34,7 @@ Raster Reference(const std::vector<const Raster*>& pictures, CompositeMethod met
     const std::size_t n = pictures.size();
     for (std::size_t i = 0; i < out.bytes.size(); ++i) {
         std::vector<int> v;
+        v.reserve(n);
         for (const Raster* p : pictures) v.push_back(p->bytes[i]);
         std::sort(v.begin(), v.end());
         long sum = 0;
@@ -53,13 +54,15 @@ struct Recorder : Progress {
 TEST(Composite, EveryMethodMatchesTheDefinition) {
     // count, size (rows longer than one block of 256 bytes among them), smallest byte value
     // (high values drive the sums to their limits)
-    const int cases[][4] = {{1, 7, 5, 0},   {2, 7, 5, 0},   {3, 7, 5, 0},     {4, 5, 3, 0},     {5, 100, 3, 0},
-                            {8, 9, 4, 0},   {20, 90, 2, 0}, {33, 11, 3, 0},  {256, 5, 2, 250}, {257, 5, 2, 250},
-                            {300, 3, 2, 200}};
+    const int cases[][4] = {{1, 7, 5, 0},     {2, 7, 5, 0},     {3, 7, 5, 0},    {4, 5, 3, 0},
+                            {5, 100, 3, 0},   {8, 9, 4, 0},     {20, 90, 2, 0},  {33, 11, 3, 0},
+                            {256, 5, 2, 250}, {257, 5, 2, 250}, {300, 3, 2, 200}};
     for (const auto& [count, w, h, lo] : cases) {
         std::vector<Raster> pictures;
+        pictures.reserve(std::size_t(count));
         for (int k = 0; k < count; ++k) pictures.push_back(Random(w, h, unsigned(1000 * count + k), lo));
         std::vector<const Raster*> listed;
+        listed.reserve(pictures.size());
         for (const Raster& p : pictures) listed.push_back(&p);
         for (int m = 1; m <= 5; ++m) {
             Progress quiet;

@@ -18,7 +18,7 @@ Raster Reference(const std::vector<const Raster*>& pictures, int across, int dow
     Raster out(cell.width * across, cell.height * down);
     for (int y = 0; y < out.height; ++y)
         for (int x = 0; x < out.width; ++x) {
-            const std::size_t i = std::size_t(x / cell.width * down + y / cell.height);
+            const std::size_t i = std::size_t(x / cell.width) * std::size_t(down) + std::size_t(y / cell.height);
             const int px = x % cell.width, py = y % cell.height;
             if (i < pictures.size() && px < pictures[i]->width && py < pictures[i]->height)
                 for (int c = 0; c < 3; ++c) out.pixel(x, y)[c] = pictures[i]->pixel(px, py)[c];

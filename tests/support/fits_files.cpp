@@ -90,8 +90,8 @@ Bytes LevelExampleFrame() {
 
 namespace nuvak::test {
 
-void WriteLibraryFits(const std::string& path, const LibraryFits& layout, int w, int h, const std::vector<double>& values,
-                      int planes) {
+void WriteLibraryFits(const std::string& path, const LibraryFits& layout, int w, int h,
+                      const std::vector<double>& values, int planes) {
     fitsfile* f = nullptr;
     int status = 0;
     const std::string name = "!" + path;
@@ -126,7 +126,8 @@ void WriteLibraryFits(const std::string& path, const LibraryFits& layout, int w,
         std::vector<decltype(sample)> v(values.begin(), values.end());
         fits_write_img(f, type, 1, LONGLONG(v.size()), v.data(), &status);
     };
-    if (layout.compression.empty()) {
+    // Uncompressed images and 64-bit floats go as doubles: the library converts them to the type.
+    if (layout.compression.empty() || layout.bitpix == -64) {
         write(double(), TDOUBLE);
     } else if (unsigned16) {
         write(std::uint16_t(), TUSHORT);
@@ -136,8 +137,6 @@ void WriteLibraryFits(const std::string& path, const LibraryFits& layout, int w,
         write(std::int32_t(), TINT);
     } else if (layout.bitpix == -32) {
         write(float(), TFLOAT);
-    } else if (layout.bitpix == -64) {
-        write(double(), TDOUBLE);
     } else {
         write(std::uint8_t(), TBYTE);
     }

@@ -35,13 +35,13 @@ void AddStar(IntArray2D& a, double sx, double sy, double peak, double sigma = 1.
     for (int x = 0; x < a.width(); ++x)
         for (int y = 0; y < a.height(); ++y) {
             const double dx = x + 0.5 - sx, dy = y + 0.5 - sy;
-            a[x][y] += int(peak * std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma)) + 0.5);
+            a[x][y] += int(std::floor(peak * std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma)) + 0.5));
         }
 }
 
 // Writes samples 0 ... 65535 as a 16-bit FITS file (stored with BZERO 32768).
 std::string Write(const TempDir& dir, const std::string& name, const IntArray2D& a) {
-    const std::string path = dir.file(name);
+    std::string path = dir.file(name);
     test::WriteBytes(path, EncodeFits16(a, a.width(), a.height()));
     return path;
 }

@@ -305,7 +305,7 @@ std::string StarFrame(const test::TempDir& dir, const std::string& name, double 
             const double v = 1000 + peak * std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma)) + gauss(random);
             a[x][y] = int(std::clamp(std::lround(v), 0L, 65535L));
         }
-    const std::string path = dir.file(name);
+    std::string path = dir.file(name);
     test::WriteBytes(path, EncodeFits16(a, w, h));
     return path;
 }
@@ -544,6 +544,7 @@ TEST(ReportFrames, CentroidSigmaMatchesTheScatter) {
     test::TempDir dir;
     std::mt19937 random(11);
     std::vector<std::string> paths;
+    paths.reserve(40);
     for (int i = 0; i < 40; ++i)
         paths.push_back(StarFrame(dir, std::to_string(i) + ".fits", 30.3, 40.6, 200, 10, random));
     MeasureSettings settings;

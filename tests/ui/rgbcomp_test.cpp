@@ -326,7 +326,7 @@ private slots:
         QFETCH(bool, star2Arrows);
         // A star off the centre on a sloping sky, so that a turn or a levelling shows.
         const auto sky = [this](const char* name) {
-            const std::string path = dir->file(name);
+            std::string path = dir->file(name);
             test::WriteBytes(path, test::FitsBuilder::Image16(40, 32)
                                        .samples(40, 32,
                                                 [](int x, int y) {

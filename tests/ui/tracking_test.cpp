@@ -149,15 +149,18 @@ private slots:
         QVERIFY(form->Button1->isEnabled());
 
         // The window and the command line give the same figures.
-        QStringList args{QStringLiteral("track"), QStringLiteral("--star"), QStringLiteral("150,110"), QStringLiteral("--json")};
+        QStringList args{QStringLiteral("track"), QStringLiteral("--star"), QStringLiteral("150,110"),
+                         QStringLiteral("--json")};
         args << frames;
         std::vector<std::string> a;
         for (const QString& s : args) a.push_back(s.toStdString());
         const test::RunResult r = test::Run(NUVAK_CLI_PATH, a);
         QCOMPARE(r.status, 0);
         const QString out = QString::fromStdString(r.out);
-        QVERIFY2(out.contains(QStringLiteral("\"Label13\":\"") + track->Label13->text() + QLatin1Char('"')), qPrintable(out));
-        QVERIFY2(out.contains(QStringLiteral("\"Label14\":\"") + track->Label14->text() + QLatin1Char('"')), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("\"Label13\":\"") + track->Label13->text() + QLatin1Char('"')),
+                 qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("\"Label14\":\"") + track->Label14->text() + QLatin1Char('"')),
+                 qPrintable(out));
     }
 
     void noRemovesTheMarksAndKeepsWaiting() {
@@ -219,7 +222,8 @@ private slots:
         QCOMPARE(settings->Edit3->text(), QString::number(pixel.x()));
         QCOMPARE(settings->Edit4->text(), QString::number(pixel.y()));
         // Square half-size 20 round the picked pixel: its top-left corner is 20 up and left.
-        QCOMPARE(c->document().Image.colour(pixel.x() - 20, pixel.y() - 20), 0xFFFF00u);  // cyan, blue*65536+green*256+red
+        QCOMPARE(c->document().Image.colour(pixel.x() - 20, pixel.y() - 20),
+                 0xFFFF00u);  // cyan, blue*65536+green*256+red
         QCOMPARE(c->document().Image.colour(pixel.x(), pixel.y()), 0u);
     }
 
@@ -323,8 +327,11 @@ private slots:
         measureWithPick(150, 110, list);  // complete: every entry filled
         QVERIFY(track->Label13->text().contains(QStringLiteral("p/min.")));
 
-        test::Bytes bad(good.begin(), good.begin() + good.size() / 2);
-        if (!unreadable) bad = test::FitsBuilder::Image16(320, 240).samples(320, 240, [](int, int) { return test::Stored(0); }).bytes();
+        test::Bytes bad(good.begin(), good.begin() + std::ptrdiff_t(good.size() / 2));
+        if (!unreadable)
+            bad = test::FitsBuilder::Image16(320, 240)
+                      .samples(320, 240, [](int, int) { return test::Stored(0); })
+                      .bytes();
         test::WriteBytes(changing, bad);
         dialogs->acknowledge(u8("恒星を指定してください。"));
         track->Button4Click();
@@ -346,7 +353,10 @@ private slots:
         measureWithPick(150, 110);
         track->ListBox1->setCurrentRow(0);
         track->ListBox1Click();
-        const Raster plain = [&] { track->RefreshGraph(); return track->Image1->raster(); }();
+        const Raster plain = [&] {
+            track->RefreshGraph();
+            return track->Image1->raster();
+        }();
         QTest::keyClick(track->ListBox1, Qt::Key_Down);
         QCOMPARE(track->ListBox1->currentRow(), 1);
         const Raster byKey = track->Image1->raster();
@@ -358,8 +368,9 @@ private slots:
     // The full configuration shows the results panel; its "保存" writes the results file.
     void fullConfigurationOffersTheResults() {
         useFullConfiguration();
-        for (QWidget* w : std::initializer_list<QWidget*>{track->GroupBox1, track->Button3, track->GroupBox3, track->CheckBox3,
-                                                           track->CheckBox6, track->CheckBox4, track->CheckBox5, track->Button7})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{track->GroupBox1, track->Button3, track->GroupBox3, track->CheckBox3,
+                                             track->CheckBox6, track->CheckBox4, track->CheckBox5, track->Button7})
             QVERIFY2(w->isVisibleTo(track), qPrintable(w->objectName()));
         measureWithPick(150, 110);
         QVERIFY(track->Label7->text().endsWith(QStringLiteral(" pxls")));
@@ -393,16 +404,17 @@ private slots:
                     } else if (auto* check = qobject_cast<QCheckBox*>(w); check || qobject_cast<QRadioButton*>(w)) {
                         // The indicator, its spacing and the caption.
                         const QStyle* st = w->style();
-                        const int indicator =
-                            check ? st->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
-                                      st->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w)
-                                : st->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w) +
-                                      st->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w);
+                        const int indicator = check
+                                                  ? st->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
+                                                        st->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w)
+                                                  : st->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w) +
+                                                        st->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w);
                         const QString text = qobject_cast<QAbstractButton*>(w)->text();
                         QVERIFY2(indicator + fm.horizontalAdvance(text) <= w->width() && fm.height() <= w->height(),
                                  qPrintable(name));
                     } else if (auto* button = qobject_cast<QPushButton*>(w)) {
-                        QVERIFY2(fm.horizontalAdvance(button->text()) + 8 <= button->width() && fm.height() + 4 <= button->height(),
+                        QVERIFY2(fm.horizontalAdvance(button->text()) + 8 <= button->width() &&
+                                     fm.height() + 4 <= button->height(),
                                  qPrintable(name));
                     }
                 }
@@ -425,7 +437,8 @@ private slots:
         const test::Bytes bytes = test::ReadBytes(page);
         QVERIFY(std::string(bytes.begin(), bytes.end()).rfind("<!DOCTYPE html>", 0) == 0);
         // The window's report keeps the window's scale, and says so.
-        QVERIFY(std::string(bytes.begin(), bytes.end()).find("追尾ウィンドウの焦点距離と画素サイズ") != std::string::npos);
+        QVERIFY(std::string(bytes.begin(), bytes.end()).find("追尾ウィンドウの焦点距離と画素サイズ") !=
+                std::string::npos);
         QCOMPARE(dialogs->urls, QStringList{QUrl::fromLocalFile(QString::fromStdString(page)).toString()});
         // A system that cannot open the page: a message names the written file.
         dialogs->urlOpens = false;
