@@ -12,6 +12,9 @@
 
 namespace nuvak {
 
+// Instants across an exposure that a smeared frame averages.
+inline constexpr int kSmearSteps = 32;
+
 struct SyntheticOptions {
     int width = 200, height = 200;      // frame size in pixels
     int frames = 120;
@@ -35,6 +38,11 @@ struct SyntheticOptions {
     double pePeriodS = 480;             // periodic error in RA: period,
     double pePeakToPeak = 7;            // peak-to-peak size (arc-seconds)
     double pePhase = 0;                 // and phase (radians): PE = pp / 2 sin(2 pi t / P + phase)
+    double pe2PeakToPeak = 0;           // its second harmonic (period P / 2): peak to peak
+    double pe2Phase = 0;                // and phase: pp2 / 2 sin(4 pi t / P + phase2)
+    bool smear = false;                 // the star moves during the exposure: each frame is the mean
+                                        // of the star at kSmearSteps instants across EXPTIME (else it
+                                        // stands where it is at mid-exposure)
     double wanderArcsec = 0.3;          // white random wander per axis (standard deviation)
 
     int saturatedFrame = 20;            // the star clipped at 65535 in this frame (-1: none)
@@ -42,7 +50,7 @@ struct SyntheticOptions {
     std::uint64_t seed = 1;
 };
 
-// The truth of one frame.
+// The truth of one frame, at mid-exposure.
 struct SyntheticFrame {
     std::string path;
     double t = 0;                       // mid-exposure, seconds from the first frame's
