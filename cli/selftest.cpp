@@ -285,8 +285,8 @@ void checkWorm(Table& table, const ScratchFolder& scratch) {
     };
     table.relative(seq, "harmonic 1 amplitude \"", o.pePeakToPeak / 2, amplitude(1), kAmplitudeShare);
     table.relative(seq, "harmonic 2 amplitude \"", o.pe2PeakToPeak / 2, amplitude(2), kAmplitudeShare);
-    table.note(seq, "residual rms after pec \"", Table::fmt(o.wanderArcsec), Table::fmt(r.worm.residualRmsAfterPecArcsec),
-               "");
+    table.note(seq, "residual rms after pec \"", Table::fmt(o.wanderArcsec),
+               Table::fmt(r.worm.residualRmsAfterPecArcsec), "");
 }
 
 }  // namespace

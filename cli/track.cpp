@@ -157,12 +157,13 @@ Options parse(const std::vector<std::string>& args) {
                     o.reportOptions.cameraAngleDeg = realValue("--camera-angle", v);
                     reportOnly.emplace_back("--camera-angle");
                 })
-        .option("--worm-period", [&](const std::string& v) {
-            const double period = realValue("--worm-period", v);
-            if (!(period > 0)) throw UsageError{"--worm-period takes a period in seconds above 0"};
-            o.reportOptions.wormPeriodS = period;
-            reportOnly.emplace_back("--worm-period");
-        })
+        .option("--worm-period",
+                [&](const std::string& v) {
+                    const double period = realValue("--worm-period", v);
+                    if (!(period > 0)) throw UsageError{"--worm-period takes a period in seconds above 0"};
+                    o.reportOptions.wormPeriodS = period;
+                    reportOnly.emplace_back("--worm-period");
+                })
         .option("--pec",
                 [&](const std::string& v) {
                     if (!endsWith(v, ".csv")) throw UsageError{"--pec takes a file ending in .csv, not '" + v + "'"};

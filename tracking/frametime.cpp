@@ -247,8 +247,8 @@ TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS) {
         axis.source = source;
         // Days are MJD (day 40587 at 1970-01-01) or JD (2440587.5 there).
         const double dayZero = source == "JD" ? 2440587.5 : 40587;
-        axis.epochUtcS = origin.unitS == 1 ? origin.value + origin.halfS
-                                           : (origin.value - dayZero) * origin.unitS + origin.halfS;
+        axis.epochUtcS =
+            origin.unitS == 1 ? origin.value + origin.halfS : (origin.value - dayZero) * origin.unitS + origin.halfS;
         for (const auto& s : stamps) {
             if (!s) axis.t.push_back(kNoValue);
             else if (s->unitS == 1)  // seconds since 1970: far from overflowing their precision

@@ -34,18 +34,17 @@ std::string PecTableCsv(const TrackingReport& report, int bins) {
     out += "# Periodic-error correction of the RA axis: one worm period of " + g(fold.periodS) + " s in " +
            std::to_string(bins) + " bins of " + g(binS) + " s, the period " +
            (fold.periodSource == "worm_period" ? "given (--worm-period)" : "of the detected periodic error") + "\n";
-    out += "# sign: correction_arcsec = -(measured periodic error), so that adding it cancels the error; arc-seconds "
-           "at the RA axis (the error on the sky / cos(dec), dec " +
-           g(*report.decDeg) + " deg)\n";
+    out +=
+        "# sign: correction_arcsec = -(measured periodic error), so that adding it cancels the error; arc-seconds "
+        "at the RA axis (the error on the sky / cos(dec), dec " +
+        g(*report.decDeg) + " deg)\n";
     out += "# rate_arcsec_per_s: (the next bin's correction - this bin's) / " + g(binS) +
            " s, the rate to add through the bin\n";
     out += "# phase: the bin's start as a fraction of the worm period from phase 0 at ";
-    if (fold.phaseRef == "given")
-        out += FormatIsoDateTime(*fold.phaseRefUtcS) + " UTC (given by --pec-phase-ref)\n";
+    if (fold.phaseRef == "given") out += FormatIsoDateTime(*fold.phaseRefUtcS) + " UTC (given by --pec-phase-ref)\n";
     else if (fold.phaseRefUtcS)
         out += FormatIsoDateTime(*fold.phaseRefUtcS) + " UTC, the first frame's mid-exposure (no --pec-phase-ref)\n";
-    else
-        out += "the first frame's time (no --pec-phase-ref; the frames carry no date)\n";
+    else out += "the first frame's time (no --pec-phase-ref; the frames carry no date)\n";
     out += "phase,correction_arcsec,rate_arcsec_per_s\n";
     for (int k = 0; k < bins; ++k) {
         const double here = correction(k);

@@ -120,7 +120,8 @@ std::vector<ReportFrame> MeasureReportFramesInBands(const std::vector<std::strin
 struct TimeAxis {
     std::string source;  // "DATE-AVG", "DATE-OBS", "MJD-OBS", "MJD-AVG", "JD" or "interval"
     std::vector<double> t;
-    std::optional<double> epochUtcS;  // the UTC of t = 0, seconds since 1970; nothing on the interval axis
+    std::optional<double> epochUtcS =
+        std::nullopt;  // the UTC of t = 0, seconds since 1970; nothing on the interval axis
 };
 TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS);
 
@@ -188,9 +189,9 @@ struct WormHarmonic {
                                  // 0.6 of its period); empty when fitted
 };
 
-// The RA residuals folded on the worm's period (the --worm-period, else the detected period
-// when its peak is significant) and fitted with a Fourier series of the worm's first
-// kWormHarmonics harmonics and a constant (least squares, Student's t intervals).
+// The RA track folded on the worm's period (the --worm-period, else the detected period when
+// its peak is significant) and fitted with a Fourier series of the worm's first kWormHarmonics
+// harmonics together with the drift line (least squares, Student's t intervals).
 inline constexpr int kWormHarmonics = 4;
 struct WormFold {
     double periodS = kNoValue;  // NaN: nothing folded
@@ -198,13 +199,15 @@ struct WormFold {
     double phaseRefT = 0;       // the time of phase 0 on the report's axis, seconds
     std::string phaseRef;       // "given" (ReportOptions::phaseRefUtcS) or "first_frame"
     std::optional<double> phaseRefUtcS;
-    std::vector<double> phase;  // per frame in [0, 1); NaN for frames not used
-    std::vector<int> cycle;     // per frame, the worm cycle from phase 0 (-1 for frames not used)
+    std::vector<double> phase;            // per frame in [0, 1); NaN for frames not used
+    std::vector<int> cycle;               // per frame, the worm cycle from phase 0 (-1 for frames not used)
+    std::vector<double> residual;         // per frame, the RA position about the fit's own drift line (NaN
+                                          // for frames not used, and all NaN when nothing was fitted)
     std::vector<WormHarmonic> harmonics;  // orders 1 ... kWormHarmonics
     struct Point {
         double phase = 0, arcsec = 0, lo = 0, hi = 0;  // the curve and its 95 % band
     };
-    std::vector<Point> curve;  // kCurvePoints phases over one cycle, the constant left out
+    std::vector<Point> curve;                     // kCurvePoints phases over one cycle, the constant left out
     double residualRmsAfterPecArcsec = kNoValue;  // the residuals' RMS after the fitted curve
     static constexpr int kCurvePoints = 100;
 };

@@ -350,9 +350,10 @@ constexpr int kCycleColours = 8;
 std::string foldPlot(const TrackingReport& r) {
     const WormFold& w = r.worm;
     if (!std::isfinite(w.periodS) || w.phase.empty()) return {};
-    const std::vector<double> residual = raResidual(r);
+    const std::vector<double>& residual = w.residual;
     std::vector<double> cx, cy, lo, hi;
-    for (const WormFold::Point& p : w.curve) cx.push_back(p.phase), cy.push_back(p.arcsec), lo.push_back(p.lo), hi.push_back(p.hi);
+    for (const WormFold::Point& p : w.curve)
+        cx.push_back(p.phase), cy.push_back(p.arcsec), lo.push_back(p.lo), hi.push_back(p.hi);
     if (!w.curve.empty()) cx.push_back(1), cy.push_back(cy.front()), lo.push_back(lo.front()), hi.push_back(hi.front());
     Range x, y;
     x.add(0), x.add(1);
@@ -369,8 +370,7 @@ std::string foldPlot(const TrackingReport& r) {
     for (int k = 0; k < cycles; ++k) {
         const auto inCycle = [&](std::size_t i) { return i < w.cycle.size() && w.cycle[i] == k; };
         const std::string cls = "cycle-" + std::to_string(k % kCycleColours);
-        if (c.points(w.phase, only(residual, inCycle), cls) && each)
-            c.legend(cls, std::to_string(k + 1) + "周目");
+        if (c.points(w.phase, only(residual, inCycle), cls) && each) c.legend(cls, std::to_string(k + 1) + "周目");
     }
     if (!each && cycles) c.legend("cycle-0", "点の色：周回ごと（" + std::to_string(cycles) + " 周）");
     if (fitted) c.legend("fit-worm-dot", band ? "当てはめた曲線と95%区間" : "当てはめた曲線");
@@ -512,12 +512,12 @@ std::string figures(const TrackingReport& r) {
     t += row("露出時間", r.exposureS ? fixed(*r.exposureS, 1) + " 秒" : "不明");
     t += row("周期誤差の全振幅（露出中の星の動きを補正）",
              std::isfinite(r.amplitudePpCorrectedArcsec.value)
-                 ? fixed(r.amplitudePpCorrectedArcsec.value, 2) + "″（測った値 ÷ sinc(π×露出時間/周期) = " +
-                       fixed(r.smearFactor, 3) + "）"
+                 ? fixed(r.amplitudePpCorrectedArcsec.value, 2) +
+                       "″（測った値 ÷ sinc(π×露出時間/周期) = " + fixed(r.smearFactor, 3) + "）"
                  : std::string("—"));
     t += row("周期誤差の全振幅（赤経軸上、÷ cos 赤緯）", std::isfinite(r.amplitudePpAxisArcsec.value)
-                                                        ? fixed(r.amplitudePpAxisArcsec.value, 2) + "″"
-                                                        : std::string("—"));
+                                                             ? fixed(r.amplitudePpAxisArcsec.value, 2) + "″"
+                                                             : std::string("—"));
     if (r.wormPeriodS)
         t += row("ウォーム周期",
                  fixed(*r.wormPeriodS, 1) + " 秒" +
@@ -544,10 +544,11 @@ std::string foldFigures(const TrackingReport& r) {
     const WormFold& w = r.worm;
     if (!std::isfinite(w.periodS)) return "<p>ウォームの1周期に折り返した曲線はありません。</p>\n";
     std::string t = "<table class=\"figures\">\n";
-    t += row("折り返した周期", fixed(w.periodS, 1) + " 秒（" +
-                                   (w.periodSource == "worm_period" ? "指定したウォーム周期" : "見つかった周期誤差の周期") +
-                                   "）");
-    std::string ref = w.phaseRefUtcS ? escape(FormatIsoDateTime(*w.phaseRefUtcS)) + " UTC" : std::string("最初のフレームの時刻");
+    t += row("折り返した周期",
+             fixed(w.periodS, 1) + " 秒（" +
+                 (w.periodSource == "worm_period" ? "指定したウォーム周期" : "見つかった周期誤差の周期") + "）");
+    std::string ref =
+        w.phaseRefUtcS ? escape(FormatIsoDateTime(*w.phaseRefUtcS)) + " UTC" : std::string("最初のフレームの時刻");
     ref += w.phaseRef == "given" ? "（指定した時刻）" : "（最初のフレームの露出の中央）";
     t += row("位相0の時刻", ref);
     t += row("曲線を完全に補正した後の残差RMS", fixed(w.residualRmsAfterPecArcsec, 3) + "″");
@@ -560,8 +561,9 @@ std::string foldFigures(const TrackingReport& r) {
         t += "<tr><td>" + std::to_string(h.order) + "</td><td>" + left + "</td><td>" + fixed(h.phaseRad, 2) +
              "</td><td>" + fixed(h.smearFactor, 3) + "</td></tr>\n";
     }
-    return t + "</table>\n<p>各高調波は A sin(2π × 次数 × 位相 + 位相角) の形で、振幅 A は露出中の星の動きによる縮み"
-               "（sinc(π × 露出時間 × 次数 / 周期)）を補正した空の上の値です。</p>\n";
+    return t +
+           "</table>\n<p>各高調波は A sin(2π × 次数 × 位相 + 位相角) の形で、振幅 A は露出中の星の動きによる縮み"
+           "（sinc(π × 露出時間 × 次数 / 周期)）を補正した空の上の値です。</p>\n";
 }
 
 std::string frameTable(const TrackingReport& r) {

@@ -45,43 +45,42 @@ std::string ReportJson(const TrackingReport& report) {
         .addRaw("rms_ra", FigureJson(report.rmsRa))
         .addRaw("rms_dec", FigureJson(report.rmsDec))
         .addRaw("rms_total", FigureJson(report.rmsTotal))
-        .addRaw("pe", JsonObject(4)
-                          .addRaw("period_s", FigureJson(pe.periodS))
-                          .addRaw("amplitude_pp_arcsec", FigureJson(pe.amplitudePpArcsec))
-                          .addRaw("fap", FigureJson(pe.fap))
-                          .addRaw("harmonic", pe.harmonic ? std::to_string(*pe.harmonic) : "null")
-                          .addRaw("worm_period_s", Optional(report.wormPeriodS))
-                          .addRaw("amplitude_pp_observed_arcsec", FigureJson(pe.amplitudePpArcsec))
-                          .addRaw("amplitude_pp_corrected_arcsec", FigureJson(report.amplitudePpCorrectedArcsec))
-                          .addRaw("amplitude_pp_axis_arcsec", FigureJson(report.amplitudePpAxisArcsec))
-                          .addRaw("exposure_s", Optional(report.exposureS))
-                          .addRaw("smear_factor", Number(report.smearFactor))
-                          .addRaw("fold_period_s", Number(worm.periodS))
-                          .addRaw("fold_period_source",
-                                  worm.periodSource.empty() ? "null" : String(worm.periodSource))
-                          .addRaw("phase_ref", String(worm.phaseRef))
-                          .addRaw("phase_ref_utc",
-                                  worm.phaseRefUtcS ? String(FormatIsoDateTime(*worm.phaseRefUtcS)) : "null")
-                          .addRaw("harmonics", Array(worm.harmonics,
-                                                     [](const WormHarmonic& h) {
-                                                         return "{\"order\": " + std::to_string(h.order) +
-                                                                ", \"amplitude_arcsec\": " +
-                                                                FigureJson(h.amplitudeArcsec) +
-                                                                ", \"phase_rad\": " + Number(h.phaseRad) +
-                                                                ", \"smear_factor\": " + Number(h.smearFactor) +
-                                                                ", \"left\": " +
-                                                                (h.left.empty() ? "null" : String(h.left)) + "}";
-                                                     }))
-                          .addRaw("curve", Array(worm.curve,
-                                                 [](const WormFold::Point& p) {
-                                                     return "{\"phase\": " + Number(p.phase) +
-                                                            ", \"arcsec\": " + Number(p.arcsec) + ", \"ci95\": [" +
-                                                            Number(p.lo) + ", " + Number(p.hi) + "]}";
-                                                 }))
-                          .addRaw("residual_rms_after_pec_arcsec", Number(worm.residualRmsAfterPecArcsec))
-                          .addRaw("fold_phase", Array(worm.phase, number))
-                          .addRaw("fold_cycle", Array(worm.cycle, [](int c) { return std::to_string(c); }))
-                          .str())
+        .addRaw("pe",
+                JsonObject(4)
+                    .addRaw("period_s", FigureJson(pe.periodS))
+                    .addRaw("amplitude_pp_arcsec", FigureJson(pe.amplitudePpArcsec))
+                    .addRaw("fap", FigureJson(pe.fap))
+                    .addRaw("harmonic", pe.harmonic ? std::to_string(*pe.harmonic) : "null")
+                    .addRaw("worm_period_s", Optional(report.wormPeriodS))
+                    .addRaw("amplitude_pp_observed_arcsec", FigureJson(pe.amplitudePpArcsec))
+                    .addRaw("amplitude_pp_corrected_arcsec", FigureJson(report.amplitudePpCorrectedArcsec))
+                    .addRaw("amplitude_pp_axis_arcsec", FigureJson(report.amplitudePpAxisArcsec))
+                    .addRaw("exposure_s", Optional(report.exposureS))
+                    .addRaw("smear_factor", Number(report.smearFactor))
+                    .addRaw("fold_period_s", Number(worm.periodS))
+                    .addRaw("fold_period_source", worm.periodSource.empty() ? "null" : String(worm.periodSource))
+                    .addRaw("phase_ref", String(worm.phaseRef))
+                    .addRaw("phase_ref_utc", worm.phaseRefUtcS ? String(FormatIsoDateTime(*worm.phaseRefUtcS)) : "null")
+                    .addRaw("harmonics", Array(worm.harmonics,
+                                               [](const WormHarmonic& h) {
+                                                   return "{\"order\": " + std::to_string(h.order) +
+                                                          ", \"amplitude_arcsec\": " + FigureJson(h.amplitudeArcsec) +
+                                                          ", \"phase_rad\": " + Number(h.phaseRad) +
+                                                          ", \"smear_factor\": " + Number(h.smearFactor) +
+                                                          ", \"left\": " + (h.left.empty() ? "null" : String(h.left)) +
+                                                          "}";
+                                               }))
+                    .addRaw("curve", Array(worm.curve,
+                                           [](const WormFold::Point& p) {
+                                               return "{\"phase\": " + Number(p.phase) +
+                                                      ", \"arcsec\": " + Number(p.arcsec) + ", \"ci95\": [" +
+                                                      Number(p.lo) + ", " + Number(p.hi) + "]}";
+                                           }))
+                    .addRaw("residual_rms_after_pec_arcsec", Number(worm.residualRmsAfterPecArcsec))
+                    .addRaw("fold_phase", Array(worm.phase, number))
+                    .addRaw("fold_cycle", Array(worm.cycle, [](int c) { return std::to_string(c); }))
+                    .addRaw("fold_residual_arcsec", Array(worm.residual, number))
+                    .str())
         .addRaw("polar_alignment_error_arcmin",
                 report.polarAlignmentErrorArcmin ? FigureJson(*report.polarAlignmentErrorArcmin) : "null")
         .addRaw("declination_deg", Optional(report.decDeg))
@@ -150,8 +149,10 @@ std::string ReportJson(const TrackingReport& report) {
                 .addRaw("pe_fold",
                         String("pe: the RA residuals folded on fold_period_s (the worm period, else the detected "
                                "period when its fap is below 0.01) from phase_ref (given: --pec-phase-ref, else "
-                               "first_frame, whose UTC is phase_ref_utc); fold_phase (0 to 1) and fold_cycle per "
-                               "frame; a least-squares Fourier series of the worm's first four harmonics, each "
+                               "first_frame, whose UTC is phase_ref_utc); fold_phase (0 to 1), fold_cycle and "
+                               "fold_residual_arcsec (the RA position about the fit's drift line) per frame; a "
+                               "least-squares Fourier series of the worm's first four harmonics fitted with the drift "
+                               "line, each "
                                "A sin(2 pi order phase + phase_rad) on the sky with A (amplitude_arcsec, half its "
                                "peak to peak) undone from the exposure's smear, left out (left: phase_coverage or "
                                "exposure_smear) when the folded frames or the exposure cannot show it; curve: the "

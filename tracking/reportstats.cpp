@@ -338,8 +338,7 @@ void CorrectSmear(TrackingReport& r, const std::vector<double>& t) {
         r.warnings.push_back(
             {"exposure_smear", FillMessage(msg::kReportSmearTooLong, FormatG6(*r.exposureS), FormatG6(period))});
     } else if (cadence > period / 2) {
-        r.warnings.push_back(
-            {"cadence", FillMessage(msg::kReportCadenceTooSlow, FormatG6(cadence), FormatG6(period))});
+        r.warnings.push_back({"cadence", FillMessage(msg::kReportCadenceTooSlow, FormatG6(cadence), FormatG6(period))});
     } else {
         r.smearFactor = Sinc(kPi * *r.exposureS / period);
         r.amplitudePpCorrectedArcsec.value = observed / r.smearFactor;
@@ -348,10 +347,12 @@ void CorrectSmear(TrackingReport& r, const std::vector<double>& t) {
     }
 }
 
-// The residuals y at times t folded on the period from phase 0 at refT, with the fitted
-// harmonics (see WormFold); phases and cycles per point.
-void FitWormFold(WormFold& fold, const std::vector<double>& t, const std::vector<double>& y, double exposureS,
-                 std::vector<ReportWarning>& warnings) {
+// The RA positions y at times t folded on the period from phase 0 at fold.phaseRefT and
+// fitted with the harmonics (see WormFold) together with the drift line (one intercept a part,
+// as FitDrift's): a line fitted alone would take up part of an unfinished cycle. Phases,
+// cycles and the residuals about that line per point.
+void FitWormFold(WormFold& fold, const std::vector<double>& t, const std::vector<double>& y,
+                 const std::vector<int>& part, int parts, double exposureS, std::vector<ReportWarning>& warnings) {
     const double period = fold.periodS;
     const std::size_t m = t.size();
     std::vector<double> phase(m);
@@ -392,17 +393,20 @@ void FitWormFold(WormFold& fold, const std::vector<double>& t, const std::vector
 
     // The highest orders go while the fit has too few frames or cannot tell them apart.
     const Eigen::VectorXd ye = Eigen::Map<const Eigen::VectorXd>(y.data(), Eigen::Index(m));
+    const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
+    const double tMid = (*lo + *hi) / 2;
+    const Eigen::MatrixXd line = Design(t, part, parts, tMid, 0);
     for (; !orders.empty(); orders.pop_back()) {
-        const Eigen::Index p = Eigen::Index(1 + 2 * orders.size());
+        const Eigen::Index q = Eigen::Index(2 * orders.size()), p = line.cols() + q;
         if (Eigen::Index(m) < p + 2) continue;
         Eigen::MatrixXd x(Eigen::Index(m), p);
+        x.leftCols(line.cols()) = line;
         for (std::size_t i = 0; i < m; ++i) {
             const auto row = Eigen::Index(i);
-            x(row, 0) = 1;
             for (std::size_t j = 0; j < orders.size(); ++j) {
                 const double a = 2 * kPi * orders[j] * phase[i];
-                x(row, Eigen::Index(1 + 2 * j)) = std::sin(a);
-                x(row, Eigen::Index(2 + 2 * j)) = std::cos(a);
+                x(row, line.cols() + Eigen::Index(2 * j)) = std::sin(a);
+                x(row, line.cols() + Eigen::Index(2 * j + 1)) = std::cos(a);
             }
         }
         const auto qr = x.colPivHouseholderQr();
@@ -413,9 +417,10 @@ void FitWormFold(WormFold& fold, const std::vector<double>& t, const std::vector
         const Eigen::MatrixXd cov = (x.transpose() * x).inverse() * (e.squaredNorm() / dof);
         const double tq = StudentT975(dof);
         fold.residualRmsAfterPecArcsec = std::sqrt(e.squaredNorm() / double(m));
+        const Eigen::VectorXd about = ye - line * b.head(line.cols());
+        fold.residual.assign(about.data(), about.data() + m);
 
         // Each harmonic's sine and cosine coefficients undone from the smear, and their covariance.
-        const Eigen::Index q = p - 1;
         Eigen::VectorXd c = b.tail(q);
         Eigen::MatrixXd v = cov.bottomRightCorner(q, q);
         for (std::size_t j = 0; j < orders.size(); ++j) {
@@ -430,10 +435,10 @@ void FitWormFold(WormFold& fold, const std::vector<double>& t, const std::vector
             WormHarmonic& h = fold.harmonics[std::size_t(orders[j] - 1)];
             const auto s = Eigen::Index(2 * j), k = s + 1;
             const double a = c(s), bc = c(k), amplitude = std::hypot(a, bc);
-            const double se = amplitude > 0 ? std::sqrt(std::max(0.0, a * a * v(s, s) + bc * bc * v(k, k) +
-                                                                           2 * a * bc * v(s, k))) /
-                                                  amplitude
-                                            : std::sqrt(std::max(v(s, s), v(k, k)));
+            const double se =
+                amplitude > 0
+                    ? std::sqrt(std::max(0.0, a * a * v(s, s) + bc * bc * v(k, k) + 2 * a * bc * v(s, k))) / amplitude
+                    : std::sqrt(std::max(v(s, s), v(k, k)));
             h.amplitudeArcsec = Figure{amplitude, std::pair(std::max(0.0, amplitude - tq * se), amplitude + tq * se)};
             h.phaseRad = std::atan2(bc, a);
         }
@@ -603,13 +608,17 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
         r.warnings.push_back({"no_worm_period", msg::kReportNoWormPeriod});
     }
     if (std::isfinite(fold.periodS)) {
-        FitWormFold(fold, t, lineRa.residual, r.exposureS.value_or(0), r.warnings);
+        FitWormFold(fold, t, ra, fitPart, parts, r.exposureS.value_or(0), r.warnings);
         // Per frame, list order.
-        std::vector<double> phase(n, kNoValue);
+        std::vector<double> phase(n, kNoValue), residual(n, kNoValue);
         std::vector<int> cycle(n, -1);
-        for (std::size_t k = 0; k < index.size(); ++k) phase[index[k]] = fold.phase[k], cycle[index[k]] = fold.cycle[k];
+        for (std::size_t k = 0; k < index.size(); ++k) {
+            phase[index[k]] = fold.phase[k], cycle[index[k]] = fold.cycle[k];
+            if (k < fold.residual.size()) residual[index[k]] = fold.residual[k];
+        }
         fold.phase = std::move(phase);
         fold.cycle = std::move(cycle);
+        fold.residual = std::move(residual);
     }
 
     if (r.decDeg) {

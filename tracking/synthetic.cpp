@@ -132,7 +132,8 @@ std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, co
     // The sky track: drift, periodic error in RA and white wander on both axes, from frame 0.
     const double pi = std::numbers::pi;
     auto ra = [&](double t) {
-        const double pe2 = o.pe2PeakToPeak != 0 ? o.pe2PeakToPeak / 2 * std::sin(4 * pi * t / o.pePeriodS + o.pe2Phase) : 0;
+        const double pe2 =
+            o.pe2PeakToPeak != 0 ? o.pe2PeakToPeak / 2 * std::sin(4 * pi * t / o.pePeriodS + o.pe2Phase) : 0;
         return o.driftRa * t / 60 + o.pePeakToPeak / 2 * std::sin(2 * pi * t / o.pePeriodS + o.pePhase) + pe2;
     };
     auto dec = [&](double t) { return o.driftDec * t / 60; };
