@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <optional>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "core/error.h"
+#include "core/json.h"
 #include "tests/support/files.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/locale.h"
-#include "core/error.h"
-#include "core/json.h"
 #include "tracking/graph.h"
 #include "tracking/report.h"
 #include "tracking/results.h"
