@@ -484,6 +484,12 @@ std::string reading(const TrackingReport& r) {
                  " から）。反転後は画像の向きを180°回して、反転の前後それぞれに切片を取り、共通の傾き（ドリフト）で当て"
                  "はめました。");
     }
+    if (std::isfinite(r.amplitudePpCorrectedArcsec.value) && r.smearFactor < 0.995)
+        sentence("露出中の星の動きで小さく見える分を補正すると、周期誤差の全振幅は " +
+                 fixed(r.amplitudePpCorrectedArcsec.value, 1) + "″です。");
+    if (std::isfinite(r.worm.residualRmsAfterPecArcsec))
+        sentence("ウォームの1周期に折り返した曲線を完全に補正できれば、赤経方向の残差のRMSは " +
+                 fixed(r.worm.residualRmsAfterPecArcsec, 2) + "″になります。");
     for (const ReportWarning& w : r.warnings) sentence("注意：" + escape(w.message) + "。");
     sentence("時刻は" + timeSourceText(r) + "から、1ピクセルの角度（" + fixed(r.arcsecPerPixel, 4) + "″）は" +
              scaleSourceText(r) + "から求めました。");

@@ -184,42 +184,6 @@ TEST(ReportFrameTime, TimeAxis) {
     }
 }
 
-// The UTC of the axis's t = 0 (the first frame's mid-exposure) and the frames' exposure time.
-TEST(ReportFrameTime, EpochAndExposure) {
-    const auto date = [](const char* v) { return FitsCard("DATE-OBS", std::string("'") + v + "'"); };
-    const struct {
-        const char* what;
-        std::vector<std::vector<std::string>> frames;
-        const char* epoch;  // "" for none
-        std::optional<double> exposure;
-    } rows[] = {
-        {"DATE-OBS and half of EXPTIME",
-         {{date("2026-12-08T21:00:00"), FitsCard("EXPTIME", "10")}, {date("2026-12-08T21:00:20"), FitsCard("EXPTIME", "10")}},
-         "2026-12-08T21:00:05.000", 10},
-        {"MJD-OBS, the median of EXPTIME and EXPOSURE",
-         {{FitsCard("MJD-OBS", "61017.5"), FitsCard("EXPTIME", "10")},
-          {FitsCard("MJD-OBS", "61017.6"), FitsCard("EXPOSURE", "30")},
-          {FitsCard("MJD-OBS", "61017.7"), FitsCard("EXPTIME", "20"), FitsCard("EXPOSURE", "99")}},
-         "2025-12-08T12:00:05.000", 20},
-        {"JD, an unread frame first", {{}, {FitsCard("JD", "2461017.5"), FitsCard("EXPOSURE", "4")}},
-         "2025-12-08T00:00:02.000", 4},
-        {"the interval axis has no date", {{FitsCard("EXPTIME", "4")}, {}}, "", 4},
-        {"no exposure time", {{date("1969-12-31T23:59:59.5")}, {date("1970-01-01T00:00:10")}},
-         "1969-12-31T23:59:59.500", std::nullopt},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.what);
-        std::vector<ReportFrame> frames;
-        for (const auto& cards : r.frames) frames.push_back(WithCards(cards));
-        const TimeAxis axis = FrameTimes(frames, 15);
-        EXPECT_EQ(axis.epochUtcS ? FormatIsoDateTime(*axis.epochUtcS) : "", r.epoch);
-        if (axis.epochUtcS) {
-            EXPECT_EQ(ParseIsoDateTime(r.epoch), *axis.epochUtcS);
-        }
-        EXPECT_EQ(FramesExposure(frames), r.exposure);
-    }
-}
-
 TEST(ReportFrameTime, Scales) {
     const auto card = [](const char* key, const char* value) { return FitsCard(key, value); };
     const double kArcsecPerRadian = 206264.80624709636;
