@@ -324,6 +324,8 @@ std::string residualPlot(const TrackingReport& r) {
     const double a = r.pe.amplitudePpArcsec.value / 2, p = r.pe.periodS.value;
     // The fitted sinusoid, drawn finely enough to look smooth.
     std::vector<double> ft;
+    ft.reserve(601);
+    fitted.reserve(601);
     Range span;  // a frame that could not be read has no time
     for (double t : r.t) span.add(t);
     const double t0 = span.lo <= span.hi ? span.lo : 0, t1 = span.lo <= span.hi ? span.hi : 0;

@@ -240,12 +240,12 @@ TEST(ReportPeriodicError, TheWormFoldGivesBackItsHarmonics) {
         ReportOptions o;
         o.arcsecPerPixel = 2;
         if (row.given) o.wormPeriodS = row.period;
-        if (row.refShiftS) o.phaseRefUtcS = 1.8e9 + row.refShiftS;
+        if (row.refShiftS != 0) o.phaseRefUtcS = 1.8e9 + row.refShiftS;
         const TrackingReport r = ComputeReport(s.frames, s.times, o);
         const WormFold& w = r.worm;
         EXPECT_EQ(w.periodSource, row.given ? "worm_period" : "detected");
         EXPECT_NEAR(w.periodS, row.period, 0.01 * row.period);
-        EXPECT_EQ(w.phaseRef, row.refShiftS ? "given" : "first_frame");
+        EXPECT_EQ(w.phaseRef, row.refShiftS != 0 ? "given" : "first_frame");
         EXPECT_EQ(*w.phaseRefUtcS, 1.8e9 + row.refShiftS);
         ASSERT_EQ(w.harmonics.size(), 4u);
         // On the fold's phase: the worm's own shifted by the reference.
