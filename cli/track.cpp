@@ -33,10 +33,16 @@ extern const char kTrackUsage[] =
     "  --report FILE.json|FILE.html: the tracking report (drift in RA and Dec, polar-alignment\n"
     "    error, periodic error, star width, frame flags), with\n"
     "    --dec DEG (else OBJCTDEC or DEC)  --camera-angle DEG (default 0)  --worm-period S;\n"
+    "    --pec FILE.csv: the periodic-error correction for the mount over one worm period (the\n"
+    "    --worm-period, else the detected period), in axis arc-seconds and arc-seconds per second,\n"
+    "    with --pec-bins N (default 100)  --pec-phase-ref ISO-TIME (the UTC of phase 0; default\n"
+    "    the first frame's time);\n"
     "    without --focal and --pixel the report takes FOCALLEN and XPIXSZ (or PIXSIZE1 x XBINNING)\n"
     "    from the frames when they have them\n";
 
 namespace {
+
+constexpr int kMaxPecBins = 100000;
 
 // The path as the current folder makes it, without "." and ".." steps; unchanged when the
 // current folder cannot be had.
@@ -81,6 +87,8 @@ struct Options {
     std::optional<std::string> report;  // the report file, .json or .html
     ReportOptions reportOptions;        // what the report needs beside the run's settings
     bool scaleGiven = false;            // --focal or --pixel: the report takes no scale from the frames
+    std::optional<std::string> pec;     // the correction table, .csv
+    int pecBins = 100;
 };
 
 bool endsWith(const std::string& s, std::string_view ending) {
@@ -94,6 +102,7 @@ Options parse(const std::vector<std::string>& args) {
     Options o;
     o.parameters.multiplier = "1.000";
     std::vector<std::string> reportOnly;  // options that mean something only with --report
+    std::vector<std::string> pecOnly;     // and only with --pec
     CommandLine line;
     line.option("--focal",
                 [&](const std::string& v) {
@@ -148,14 +157,39 @@ Options parse(const std::vector<std::string>& args) {
                     o.reportOptions.cameraAngleDeg = realValue("--camera-angle", v);
                     reportOnly.emplace_back("--camera-angle");
                 })
-        .option("--worm-period", [&](const std::string& v) {
-            const double period = realValue("--worm-period", v);
-            if (!(period > 0)) throw UsageError{"--worm-period takes a period in seconds above 0"};
-            o.reportOptions.wormPeriodS = period;
-            reportOnly.emplace_back("--worm-period");
+        .option("--worm-period",
+                [&](const std::string& v) {
+                    const double period = realValue("--worm-period", v);
+                    if (!(period > 0)) throw UsageError{"--worm-period takes a period in seconds above 0"};
+                    o.reportOptions.wormPeriodS = period;
+                    reportOnly.emplace_back("--worm-period");
+                })
+        .option("--pec",
+                [&](const std::string& v) {
+                    if (!endsWith(v, ".csv")) throw UsageError{"--pec takes a file ending in .csv, not '" + v + "'"};
+                    o.pec = v;
+                    reportOnly.emplace_back("--pec");
+                })
+        .option("--pec-bins",
+                [&](const std::string& v) {
+                    const int bins = wholeNumber("--pec-bins", v);
+                    if (bins < 2 || bins > kMaxPecBins)
+                        throw UsageError{"--pec-bins takes a whole number from 2 to " + std::to_string(kMaxPecBins) +
+                                         ", not '" + v + "'"};
+                    o.pecBins = bins;
+                    pecOnly.emplace_back("--pec-bins");
+                })
+        .option("--pec-phase-ref", [&](const std::string& v) {
+            const auto utc = ParseIsoDateTime(v);
+            if (!utc)
+                throw UsageError{"--pec-phase-ref takes a UTC date and time such as 2026-12-08T21:14:05, not '" + v +
+                                 "'"};
+            o.reportOptions.phaseRefUtcS = *utc;
+            pecOnly.emplace_back("--pec-phase-ref");
         });
     o.frames = line.parse(args);
     if (!reportOnly.empty() && !o.report) throw UsageError{reportOnly.front() + " needs --report"};
+    if (!pecOnly.empty() && !o.pec) throw UsageError{pecOnly.front() + " needs --pec"};
     if (o.frames.size() < 2) throw UsageError{"track needs at least 2 frames"};
     // The window's figures hold at most 200 frames; the report alone takes a longer night.
     if (o.frames.size() > std::size_t(kMaxFrames) && (!o.report || o.json || o.results))
@@ -265,6 +299,14 @@ int Track(const std::vector<std::string>& args) {
             const TrackingReport report = ComputeReport(frames, options);
             const std::string text = endsWith(*o.report, ".json") ? ReportJson(report) : ReportHtml(report);
             WriteFileAtomically(*o.report, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+            if (o.pec) {
+                // The table is written after the report, which stands whatever the table's fate.
+                if (o.reportOptions.phaseRefUtcS && report.worm.phaseRef != "given")
+                    throw Refusal(msg::kPecPhaseRefNoDates);
+                const std::string table = PecTableCsv(report, o.pecBins);
+                WriteFileAtomically(*o.pec,
+                                    std::span(reinterpret_cast<const std::uint8_t*>(table.data()), table.size()));
+            }
             if (o.frames.size() > std::size_t(kMaxFrames)) {
                 std::cerr << "nuvak-cli: " << o.frames.size()
                           << " frames: the report is written; the eight figures take at most 200 frames\n";

@@ -162,6 +162,18 @@ inline constexpr char kReportLostNotFirstSize[] = "画像のサイズ {}x{} が�
 inline constexpr char kReportLostNotDarkSize[] = "画像のサイズ {}x{} がダークフレームの {}x{} と違います";
 inline constexpr char kReportLostNoStar[] = "星が見つかりません";
 inline constexpr char kReportLostJump[] = "星の位置が前後のフレームから飛んでいます";
+// The tracking report's warnings and the correction table's refusals ("{}" marks where a value is put in).
+inline constexpr char kReportExposureUnknown[] = "フレームに露出時間（EXPTIME・EXPOSURE）がないため、露出中の星の動きで小さく見える周期誤差の振幅を補正していません";
+inline constexpr char kReportSmearTooLong[] = "露出時間 {} 秒が周期誤差の周期 {} 秒の0.6倍を超えるため、露出中の星の動きで小さく見える振幅を補正できません";
+inline constexpr char kReportCadenceTooSlow[] = "撮影間隔 {} 秒が周期誤差の周期 {} 秒の半分を超える（1周期に2フレーム未満）ため、振幅を補正できません";
+inline constexpr char kReportNoWormPeriod[] = "ウォーム周期の指定も有意な周期誤差もないため、ウォームの1周期に折り返した曲線は求めていません";
+inline constexpr char kReportFoldTooFew[] = "ウォームの1周期に折り返した曲線を当てはめるにはフレームが足りません";
+inline constexpr char kReportHarmonicCoverage[] = "ウォームの第{}高調波は、折り返したフレームの位相にその周期の半分以上の隙間があるため、当てはめていません";
+inline constexpr char kReportHarmonicSmear[] = "ウォームの第{}高調波は、露出時間がその周期の0.6倍を超えるため、当てはめていません";
+inline constexpr char kReportPhaseRefNoDates[] = "フレームに日時がないため、指定した位相の基準時刻は使えません。最初のフレームの時刻を位相0としました";
+inline constexpr char kPecNoCurve[] = "PEC表を書けません: ウォームの1周期に折り返した周期誤差の曲線がありません";
+inline constexpr char kPecPhaseRefNoDates[] = "PEC表を書けません: フレームに日時がないため、--pec-phase-ref の時刻から位相を決められません";
+inline constexpr char kPecNoDeclination[] = "PEC表を書けません: 赤緯が分かりません（--dec を指定するか、フレームに OBJCTDEC または DEC が必要です）";
 
 // Tone operations (UTF-8).
 inline constexpr char kToneGammaNotPositive[] = "γには0より大きい数値を入力してください。";

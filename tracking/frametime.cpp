@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -244,6 +245,10 @@ TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS) {
         const Stamp& origin = *first;
         TimeAxis axis;
         axis.source = source;
+        // Days are MJD (day 40587 at 1970-01-01) or JD (2440587.5 there).
+        const double dayZero = source == "JD" ? 2440587.5 : 40587;
+        axis.epochUtcS =
+            origin.unitS == 1 ? origin.value + origin.halfS : (origin.value - dayZero) * origin.unitS + origin.halfS;
         for (const auto& s : stamps) {
             if (!s) axis.t.push_back(kNoValue);
             else if (s->unitS == 1)  // seconds since 1970: far from overflowing their precision
@@ -257,6 +262,39 @@ TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS) {
     axis.source = "interval";
     for (std::size_t i = 0; i < frames.size(); ++i) axis.t.push_back(intervalS * double(i));
     return axis;
+}
+
+std::optional<double> FramesExposure(const std::vector<ReportFrame>& frames) {
+    std::vector<double> e;
+    for (const ReportFrame& f : frames) {
+        if (f.headerCards.empty()) continue;
+        for (const char* key : {"EXPTIME", "EXPOSURE"})
+            if (const auto v = numberCard(f.headerCards, key); v && *v >= 0) {
+                e.push_back(*v);
+                break;
+            }
+    }
+    if (e.empty()) return std::nullopt;
+    std::sort(e.begin(), e.end());
+    const std::size_t h = e.size() / 2;
+    return e.size() % 2 ? e[h] : (e[h - 1] + e[h]) / 2;
+}
+
+std::string FormatIsoDateTime(double utcS) {
+    const long long ms = std::llround(utcS * 1000);
+    const long long days = ms >= 0 ? ms / 86400000 : -((-ms + 86399999) / 86400000);
+    const long long rest = ms - days * 86400000;
+    // Civil date from days since 1970 (proleptic Gregorian calendar).
+    const long long z = days + 719468, era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097, yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
+    const long long d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9, y = yoe + era * 400 + (m <= 2);
+    const auto part = [&](long long v, long long range) { return unsigned(std::clamp(v, 0LL, range - 1)); };
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02uT%02u:%02u:%02u.%03u", y, part(m, 13), part(d, 32),
+                  part(rest / 3600000, 24), part(rest / 60000 % 60, 60), part(rest / 1000 % 60, 60),
+                  part(rest % 1000, 1000));
+    return buf;
 }
 
 std::vector<std::string> TimeOrderFlags(const std::vector<double>& t) {

@@ -29,6 +29,9 @@ struct ReportOptions {
     std::optional<double> decDeg;         // declination given by the user; else the frames' (FramesDeclination)
     double cameraAngleDeg = 0;            // camera angle: image x turned onto RA
     std::optional<double> wormPeriodS;    // the worm's period, to name the harmonic of the peak
+                                          // and to fold the RA residuals on
+    std::optional<double> phaseRefUtcS;   // the UTC of the fold's phase 0, seconds since 1970;
+                                          // else the first frame's time
 };
 
 // What the window's run measured of a frame: MeasureStar's peak, centroid and width radius in
@@ -117,6 +120,8 @@ std::vector<ReportFrame> MeasureReportFramesInBands(const std::vector<std::strin
 struct TimeAxis {
     std::string source;  // "DATE-AVG", "DATE-OBS", "MJD-OBS", "MJD-AVG", "JD" or "interval"
     std::vector<double> t;
+    std::optional<double> epochUtcS =
+        std::nullopt;  // the UTC of t = 0, seconds since 1970; nothing on the interval axis
 };
 TimeAxis FrameTimes(const std::vector<ReportFrame>& frames, double intervalS);
 
@@ -134,6 +139,13 @@ struct PixelScale {
     std::string source;  // "FOCALLEN+XPIXSZ" or "FOCALLEN+PIXSIZE1*XBINNING"
 };
 std::optional<PixelScale> FramesScale(const std::vector<ReportFrame>& frames, double multiplier);
+
+// The exposure time in seconds: the median over the frames whose header gives EXPTIME, else
+// EXPOSURE; nothing when no frame's does.
+std::optional<double> FramesExposure(const std::vector<ReportFrame>& frames);
+
+// An ISO 8601 UTC date-time to the millisecond ("2026-12-08T21:14:05.250") of seconds since 1970.
+std::string FormatIsoDateTime(double utcS);
 
 // The frames (list indices) whose PIERSIDE ("EAST" or "WEST") differs from the last side read
 // before them: the first frame after each meridian flip. Frames without one keep the side.
@@ -163,6 +175,49 @@ struct PeriodicError {
     std::vector<double> frequency;  // the periodogram, cycles per second
     std::vector<double> power;      // normalised Lomb-Scargle power
     double fitPhase = 0;            // the sinusoid fitted at the period: A sin(2 pi t / P + phase)
+};
+
+// One harmonic of the worm's folded curve, A sin(2 pi order phase + phaseRad) in arc-seconds
+// on the sky, corrected for the exposure's smear (divided by smearFactor).
+struct WormHarmonic {
+    int order = 0;
+    Figure amplitudeArcsec;      // A, half the harmonic's peak to peak; NaN when not fitted
+    double phaseRad = kNoValue;  // at the fold's phase 0
+    double smearFactor = 1;      // sinc(pi T order / P): how much of it a centroid of T seconds keeps
+    std::string left;            // why it is not fitted: "phase_coverage" (the folded frames leave a
+                                 // gap of half its period or more) or "exposure_smear" (T beyond
+                                 // 0.6 of its period); empty when fitted
+};
+
+// The RA track folded on the worm's period (the --worm-period, else the detected period when
+// its peak is significant) and fitted with a Fourier series of the worm's first kWormHarmonics
+// harmonics together with the drift line (least squares, Student's t intervals).
+inline constexpr int kWormHarmonics = 4;
+struct WormFold {
+    double periodS = kNoValue;  // NaN: nothing folded
+    std::string periodSource;   // "worm_period" or "detected"
+    double phaseRefT = 0;       // the time of phase 0 on the report's axis, seconds
+    std::string phaseRef;       // "given" (ReportOptions::phaseRefUtcS) or "first_frame"
+    std::optional<double> phaseRefUtcS;
+    std::vector<double> phase;            // per frame in [0, 1); NaN for frames not used
+    std::vector<int> cycle;               // per frame, the worm cycle from phase 0 (-1 for frames not used)
+    std::vector<double> residual;         // per frame, the RA position about the fit's own drift line (NaN
+                                          // for frames not used, and all NaN when nothing was fitted)
+    std::vector<WormHarmonic> harmonics;  // orders 1 ... kWormHarmonics
+    struct Point {
+        double phase = 0, arcsec = 0, lo = 0, hi = 0;  // the curve and its 95 % band
+    };
+    std::vector<Point> curve;                     // kCurvePoints phases over one cycle, the constant left out
+    double residualRmsAfterPecArcsec = kNoValue;  // the residuals' RMS after the fitted curve
+    static constexpr int kCurvePoints = 100;
+};
+
+// The fitted harmonics' sum at a phase (cycles): the worm's periodic error on the sky.
+double WormCurveAt(const WormFold& fold, double phase);
+
+// A warning of the report: a code and the user's words.
+struct ReportWarning {
+    std::string code, message;
 };
 
 struct TrackingReport {
@@ -197,6 +252,15 @@ struct TrackingReport {
     double interceptRa = 0, interceptDec = 0;  // the drift lines at t = 0, arc-seconds (the first part's)
     Figure rmsRa, rmsDec, rmsTotal;            // arc-seconds, after the drift lines
     PeriodicError pe;
+    // The periodic error's amplitude undone from the exposure's smear: a centroid over T
+    // seconds sees a harmonic of period P shrunk by sinc(pi T / P). NaN when T is unknown,
+    // beyond 0.6 P or the cadence gives fewer than two frames a period (each with a warning).
+    std::optional<double> exposureS;  // FramesExposure
+    double smearFactor = kNoValue;
+    Figure amplitudePpCorrectedArcsec;
+    Figure amplitudePpAxisArcsec;  // the corrected figure at the RA axis: divided by cos(dec)
+    WormFold worm;
+    std::vector<ReportWarning> warnings;
     std::optional<Figure> polarAlignmentErrorArcmin;
     Figure fwhmPx, fwhmArcsec, hfdPx;
     bool noiseLimited = false;
@@ -213,5 +277,12 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
 // HTML page with its plots inline.
 std::string ReportJson(const TrackingReport& report);
 std::string ReportHtml(const TrackingReport& report);
+
+// The periodic-error correction table for the mount: bins equal parts of one worm period,
+// each row the bin's start phase, the correction there in arc-seconds at the RA axis (the
+// negative of the fold's curve, divided by cos(dec)) and the rate that takes the correction
+// to the next bin's, in axis arc-seconds per second; comment lines first give the sign, the
+// period and the phase reference. Throws Refusal when the report has no fold or no declination.
+std::string PecTableCsv(const TrackingReport& report, int bins);
 
 }  // namespace nuvak

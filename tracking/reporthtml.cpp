@@ -169,6 +169,29 @@ public:
         if (!d.empty()) svg_ += "<path class=\"" + cls + "\" fill=\"none\" d=\"" + d + "\"/>\n";
         return !d.empty();
     }
+    // A band between two curves over the same xs, as one filled shape; false when nothing was drawn.
+    bool band(const std::vector<double>& xs, const std::vector<double>& lo, const std::vector<double>& hi,
+              const std::string& cls) {
+        std::string d;
+        std::vector<std::size_t> drawn;
+        for (std::size_t i = 0; i < xs.size() && i < lo.size() && i < hi.size(); ++i) {
+            if (!std::isfinite(xs[i]) || !std::isfinite(lo[i]) || !std::isfinite(hi[i])) continue;
+            d += d.empty() ? 'M' : 'L';
+            d += num(px(xs[i]));
+            d += ' ';
+            d += num(py(std::clamp(lo[i], y_.lo, y_.hi)));
+            drawn.push_back(i);
+        }
+        if (d.empty()) return false;
+        for (auto i = drawn.rbegin(); i != drawn.rend(); ++i) {
+            d += 'L';
+            d += num(px(xs[*i]));
+            d += ' ';
+            d += num(py(std::clamp(hi[*i], y_.lo, y_.hi)));
+        }
+        svg_ += "<path class=\"" + cls + "\" d=\"" + d + "Z\"/>\n";
+        return true;
+    }
     // A vertical line across the plot; its label, if any, in the given row from the plot's top
     // (rows 14 pixels apart), beside the line on the side where it fits. False when x is
     // outside the plot.
@@ -286,13 +309,19 @@ std::string deviationPlot(const TrackingReport& r) {
     return c.finish();
 }
 
+// The RA residual of each used frame about the drift line; NaN for the others.
+std::vector<double> raResidual(const TrackingReport& r) {
+    std::vector<double> residual(r.t.size(), kNoValue);
+    for (std::size_t i = 0; i < r.t.size(); ++i)
+        if (i < r.used.size() && r.used[i]) residual[i] = r.ra[i] - (r.interceptRa + r.driftRa.value * r.t[i] / 60);
+    return residual;
+}
+
 std::string residualPlot(const TrackingReport& r) {
     const std::vector<double> m = minutes(r.t);
-    const auto used = [&](std::size_t i) { return i < r.used.size() && r.used[i]; };
-    std::vector<double> residual(r.t.size(), kNoValue), fitted;
+    const std::vector<double> residual = raResidual(r);
+    std::vector<double> fitted;
     const double a = r.pe.amplitudePpArcsec.value / 2, p = r.pe.periodS.value;
-    for (std::size_t i = 0; i < r.t.size(); ++i)
-        if (used(i)) residual[i] = r.ra[i] - (r.interceptRa + r.driftRa.value * r.t[i] / 60);
     // The fitted sinusoid, drawn finely enough to look smooth.
     std::vector<double> ft;
     Range span;  // a frame that could not be read has no time
@@ -310,6 +339,41 @@ std::string residualPlot(const TrackingReport& r) {
     const bool sine = c.curve(minutes(ft), fitted, "fit-pe");
     if (c.points(m, residual, "ra")) c.legend("ra", "赤経方向の残差");
     if (sine) c.legend("fit-pe-dot", "当てはめた正弦波");
+    return c.finish();
+}
+
+// Colours of the worm's cycles in the fold plot, repeated past the last.
+constexpr int kCycleColours = 8;
+
+// The RA residuals over the worm's phase, each cycle in its colour, with the fitted curve and
+// its 95 % band; empty without a fold.
+std::string foldPlot(const TrackingReport& r) {
+    const WormFold& w = r.worm;
+    if (!std::isfinite(w.periodS) || w.phase.empty()) return {};
+    const std::vector<double>& residual = w.residual;
+    std::vector<double> cx, cy, lo, hi;
+    for (const WormFold::Point& p : w.curve)
+        cx.push_back(p.phase), cy.push_back(p.arcsec), lo.push_back(p.lo), hi.push_back(p.hi);
+    if (!w.curve.empty()) cx.push_back(1), cy.push_back(cy.front()), lo.push_back(lo.front()), hi.push_back(hi.front());
+    Range x, y;
+    x.add(0), x.add(1);
+    for (double v : residual) y.add(v);
+    for (double v : lo) y.add(v);
+    for (double v : hi) y.add(v);
+    Chart c("ウォームの1周期に折り返した赤経方向の残差（周期 " + fixed(w.periodS, 1) + " 秒）", x, y,
+            "ウォームの位相（0〜1）", "残差 (″)");
+    const bool band = c.band(cx, lo, hi, "fold-band");
+    const bool fitted = c.curve(cx, cy, "fit-worm");
+    int cycles = 0;
+    for (int k : w.cycle) cycles = std::max(cycles, k + 1);
+    bool each = cycles <= 6;
+    for (int k = 0; k < cycles; ++k) {
+        const auto inCycle = [&](std::size_t i) { return i < w.cycle.size() && w.cycle[i] == k; };
+        const std::string cls = "cycle-" + std::to_string(k % kCycleColours);
+        if (c.points(w.phase, only(residual, inCycle), cls) && each) c.legend(cls, std::to_string(k + 1) + "周目");
+    }
+    if (!each && cycles) c.legend("cycle-0", "点の色：周回ごと（" + std::to_string(cycles) + " 周）");
+    if (fitted) c.legend("fit-worm-dot", band ? "当てはめた曲線と95%区間" : "当てはめた曲線");
     return c.finish();
 }
 
@@ -420,6 +484,13 @@ std::string reading(const TrackingReport& r) {
                  " から）。反転後は画像の向きを180°回して、反転の前後それぞれに切片を取り、共通の傾き（ドリフト）で当て"
                  "はめました。");
     }
+    if (std::isfinite(r.amplitudePpCorrectedArcsec.value) && r.smearFactor < 0.995)
+        sentence("露出中の星の動きで小さく見える分を補正すると、周期誤差の全振幅は " +
+                 fixed(r.amplitudePpCorrectedArcsec.value, 1) + "″です。");
+    if (std::isfinite(r.worm.residualRmsAfterPecArcsec))
+        sentence("ウォームの1周期に折り返した曲線を完全に補正できれば、赤経方向の残差のRMSは " +
+                 fixed(r.worm.residualRmsAfterPecArcsec, 2) + "″になります。");
+    for (const ReportWarning& w : r.warnings) sentence("注意：" + escape(w.message) + "。");
     sentence("時刻は" + timeSourceText(r) + "から、1ピクセルの角度（" + fixed(r.arcsecPerPixel, 4) + "″）は" +
              scaleSourceText(r) + "から求めました。");
     return s;
@@ -444,6 +515,15 @@ std::string figures(const TrackingReport& r) {
     t += row("周期誤差の周期", withInterval(r.pe.periodS, 1, " 秒"));
     t += row("周期誤差の全振幅", withInterval(r.pe.amplitudePpArcsec, 2, "″"));
     t += row("ピークの誤警報確率", general(r.pe.fap.value, 2));
+    t += row("露出時間", r.exposureS ? fixed(*r.exposureS, 1) + " 秒" : "不明");
+    t += row("周期誤差の全振幅（露出中の星の動きを補正）",
+             std::isfinite(r.amplitudePpCorrectedArcsec.value)
+                 ? fixed(r.amplitudePpCorrectedArcsec.value, 2) +
+                       "″（測った値 ÷ sinc(π×露出時間/周期) = " + fixed(r.smearFactor, 3) + "）"
+                 : std::string("—"));
+    t += row("周期誤差の全振幅（赤経軸上、÷ cos 赤緯）", std::isfinite(r.amplitudePpAxisArcsec.value)
+                                                             ? fixed(r.amplitudePpAxisArcsec.value, 2) + "″"
+                                                             : std::string("—"));
     if (r.wormPeriodS)
         t += row("ウォーム周期",
                  fixed(*r.wormPeriodS, 1) + " 秒" +
@@ -462,6 +542,34 @@ std::string figures(const TrackingReport& r) {
            "各フレームの重心の測定誤差だけで説明できるか（カイ二乗検定、95%）の判定で、「はい」なら架台はこの測定で"
            "見分けられるよりもよく追尾しており、「いいえ」なら残差には周期誤差や風、たわみなど測定の雑音より大きな"
            "追尾の揺れが含まれています。</p>\n";
+}
+
+// The fold's figures: its period and phase reference, the harmonics and what a perfect
+// correction of the curve leaves.
+std::string foldFigures(const TrackingReport& r) {
+    const WormFold& w = r.worm;
+    if (!std::isfinite(w.periodS)) return "<p>ウォームの1周期に折り返した曲線はありません。</p>\n";
+    std::string t = "<table class=\"figures\">\n";
+    t += row("折り返した周期",
+             fixed(w.periodS, 1) + " 秒（" +
+                 (w.periodSource == "worm_period" ? "指定したウォーム周期" : "見つかった周期誤差の周期") + "）");
+    std::string ref =
+        w.phaseRefUtcS ? escape(FormatIsoDateTime(*w.phaseRefUtcS)) + " UTC" : std::string("最初のフレームの時刻");
+    ref += w.phaseRef == "given" ? "（指定した時刻）" : "（最初のフレームの露出の中央）";
+    t += row("位相0の時刻", ref);
+    t += row("曲線を完全に補正した後の残差RMS", fixed(w.residualRmsAfterPecArcsec, 3) + "″");
+    t += "</table>\n<table class=\"frames\">\n<tr><th>高調波</th><th>振幅 (″、全振幅の半分)</th><th>位相 (rad)</th>"
+         "<th>露出による縮み</th></tr>\n";
+    for (const WormHarmonic& h : w.harmonics) {
+        const std::string left = h.left == "phase_coverage"   ? "当てはめていません（位相の隙間）"
+                                 : h.left == "exposure_smear" ? "当てはめていません（露出が長すぎる）"
+                                                              : withInterval(h.amplitudeArcsec, 3, "″");
+        t += "<tr><td>" + std::to_string(h.order) + "</td><td>" + left + "</td><td>" + fixed(h.phaseRad, 2) +
+             "</td><td>" + fixed(h.smearFactor, 3) + "</td></tr>\n";
+    }
+    return t +
+           "</table>\n<p>各高調波は A sin(2π × 次数 × 位相 + 位相角) の形で、振幅 A は露出中の星の動きによる縮み"
+           "（sinc(π × 露出時間 × 次数 / 周期)）を補正した空の上の値です。</p>\n";
 }
 
 std::string frameTable(const TrackingReport& r) {
@@ -509,6 +617,9 @@ circle.ra { fill: #2c6fbb; } circle.dec { fill: #d0672a; } circle.saturated { fi
 .power { stroke: #333; stroke-width: 1.2; } .worm { stroke: #3a9a3a; stroke-dasharray: 4 3; } text.worm-label { fill: #3a9a3a; }
 .peak { stroke: #d00; stroke-width: 1.5; } text.peak-label { fill: #d00; }
 .flip { stroke: #7a3ab0; stroke-width: 1.5; } text.flip-label { fill: #7a3ab0; }
+.fit-worm { stroke: #222; stroke-width: 2; } circle.fit-worm-dot { fill: #222; } .fold-band { fill: #222; fill-opacity: 0.12; stroke: none; }
+circle.cycle-0 { fill: #2c6fbb; } circle.cycle-1 { fill: #d0672a; } circle.cycle-2 { fill: #3a9a3a; } circle.cycle-3 { fill: #b03a8a; }
+circle.cycle-4 { fill: #8a6a1a; } circle.cycle-5 { fill: #1a9aa0; } circle.cycle-6 { fill: #d03a3a; } circle.cycle-7 { fill: #6a5acd; }
 </style>
 )";
 
@@ -533,6 +644,7 @@ std::string ReportHtml(const TrackingReport& r) {
         "<p>区間はすべて95%区間です。ドリフトの区間は、周期誤差のように相関した残差でも正直な幅になるよう、"
         "ブロック・ブートストラップで求めています。</p>\n";
     page += "<h2>グラフ</h2>\n" + trackPlot(r) + deviationPlot(r) + residualPlot(r) + periodogramPlot(r);
+    page += "<h2>ウォームの1周期</h2>\n" + foldFigures(r) + foldPlot(r);
     page += "<h2>フレーム</h2>\n" + frameTable(r);
     page += "</body>\n</html>\n";
     return page;

@@ -31,6 +31,7 @@ std::string FigureJson(const Figure& f) {
 std::string ReportJson(const TrackingReport& report) {
     const auto number = [](double v) { return Number(v); };
     const PeriodicError& pe = report.pe;
+    const WormFold& worm = report.worm;
     JsonObject json(2);
     json.addRaw("time_source", String(report.timeSource))
         .addRaw("t_s", Array(report.t, number))
@@ -44,13 +45,42 @@ std::string ReportJson(const TrackingReport& report) {
         .addRaw("rms_ra", FigureJson(report.rmsRa))
         .addRaw("rms_dec", FigureJson(report.rmsDec))
         .addRaw("rms_total", FigureJson(report.rmsTotal))
-        .addRaw("pe", JsonObject(4)
-                          .addRaw("period_s", FigureJson(pe.periodS))
-                          .addRaw("amplitude_pp_arcsec", FigureJson(pe.amplitudePpArcsec))
-                          .addRaw("fap", FigureJson(pe.fap))
-                          .addRaw("harmonic", pe.harmonic ? std::to_string(*pe.harmonic) : "null")
-                          .addRaw("worm_period_s", Optional(report.wormPeriodS))
-                          .str())
+        .addRaw("pe",
+                JsonObject(4)
+                    .addRaw("period_s", FigureJson(pe.periodS))
+                    .addRaw("amplitude_pp_arcsec", FigureJson(pe.amplitudePpArcsec))
+                    .addRaw("fap", FigureJson(pe.fap))
+                    .addRaw("harmonic", pe.harmonic ? std::to_string(*pe.harmonic) : "null")
+                    .addRaw("worm_period_s", Optional(report.wormPeriodS))
+                    .addRaw("amplitude_pp_observed_arcsec", FigureJson(pe.amplitudePpArcsec))
+                    .addRaw("amplitude_pp_corrected_arcsec", FigureJson(report.amplitudePpCorrectedArcsec))
+                    .addRaw("amplitude_pp_axis_arcsec", FigureJson(report.amplitudePpAxisArcsec))
+                    .addRaw("exposure_s", Optional(report.exposureS))
+                    .addRaw("smear_factor", Number(report.smearFactor))
+                    .addRaw("fold_period_s", Number(worm.periodS))
+                    .addRaw("fold_period_source", worm.periodSource.empty() ? "null" : String(worm.periodSource))
+                    .addRaw("phase_ref", String(worm.phaseRef))
+                    .addRaw("phase_ref_utc", worm.phaseRefUtcS ? String(FormatIsoDateTime(*worm.phaseRefUtcS)) : "null")
+                    .addRaw("harmonics", Array(worm.harmonics,
+                                               [](const WormHarmonic& h) {
+                                                   return "{\"order\": " + std::to_string(h.order) +
+                                                          ", \"amplitude_arcsec\": " + FigureJson(h.amplitudeArcsec) +
+                                                          ", \"phase_rad\": " + Number(h.phaseRad) +
+                                                          ", \"smear_factor\": " + Number(h.smearFactor) +
+                                                          ", \"left\": " + (h.left.empty() ? "null" : String(h.left)) +
+                                                          "}";
+                                               }))
+                    .addRaw("curve", Array(worm.curve,
+                                           [](const WormFold::Point& p) {
+                                               return "{\"phase\": " + Number(p.phase) +
+                                                      ", \"arcsec\": " + Number(p.arcsec) + ", \"ci95\": [" +
+                                                      Number(p.lo) + ", " + Number(p.hi) + "]}";
+                                           }))
+                    .addRaw("residual_rms_after_pec_arcsec", Number(worm.residualRmsAfterPecArcsec))
+                    .addRaw("fold_phase", Array(worm.phase, number))
+                    .addRaw("fold_cycle", Array(worm.cycle, [](int c) { return std::to_string(c); }))
+                    .addRaw("fold_residual_arcsec", Array(worm.residual, number))
+                    .str())
         .addRaw("polar_alignment_error_arcmin",
                 report.polarAlignmentErrorArcmin ? FigureJson(*report.polarAlignmentErrorArcmin) : "null")
         .addRaw("declination_deg", Optional(report.decDeg))
@@ -70,6 +100,11 @@ std::string ReportJson(const TrackingReport& report) {
         .addRaw("used", Array(report.used, [](bool u) { return std::string(u ? "true" : "false"); }))
         .addRaw("meridian_flips", Array(report.meridianFlips, [](std::size_t i) { return std::to_string(i); }))
         .addRaw("frames", Array(report.frames, String))
+        .addRaw("warnings", Array(report.warnings,
+                                  [](const ReportWarning& w) {
+                                      return "{\"code\": " + String(w.code) + ", \"message\": " + String(w.message) +
+                                             "}";
+                                  }))
         .addRaw(
             "notes",
             JsonObject(4)
@@ -103,6 +138,30 @@ std::string ReportJson(const TrackingReport& report) {
                 .addRaw("lost_reasons", String("per frame, why a frame flagged lost was left out: unreadable, "
                                                "other_size (than the first frame or the darks), no_star "
                                                "or jump; null for the frames not lost"))
+                .addRaw("pe_amplitudes",
+                        String("pe: amplitude_pp_arcsec and amplitude_pp_observed_arcsec are the peak to peak of the "
+                               "sinusoid fitted to the RA residuals as the centroids show it; "
+                               "amplitude_pp_corrected_arcsec undoes the shrinking by the exposure (a centroid over "
+                               "exposure_s seconds sees a period P shrunk by smear_factor = sinc(pi exposure_s / P)), "
+                               "null with a warning when the exposure is unknown, above 0.6 P or the frames are "
+                               "fewer than two a period; amplitude_pp_axis_arcsec is that figure at the RA axis "
+                               "(divided by cos(declination_deg))"))
+                .addRaw("pe_fold",
+                        String("pe: the RA residuals folded on fold_period_s (the worm period, else the detected "
+                               "period when its fap is below 0.01) from phase_ref (given: --pec-phase-ref, else "
+                               "first_frame, whose UTC is phase_ref_utc); fold_phase (0 to 1), fold_cycle and "
+                               "fold_residual_arcsec (the RA position about the fit's drift line) per frame; a "
+                               "least-squares Fourier series of the worm's first four harmonics fitted with the drift "
+                               "line, each "
+                               "A sin(2 pi order phase + phase_rad) on the sky with A (amplitude_arcsec, half its "
+                               "peak to peak) undone from the exposure's smear, left out (left: phase_coverage or "
+                               "exposure_smear) when the folded frames or the exposure cannot show it; curve: the "
+                               "harmonics' sum with its 95 % band at 100 phases; residual_rms_after_pec_arcsec: "
+                               "the residuals' RMS after the fitted curve, what a perfect correction leaves"))
+                .addRaw("warnings", String("what the report could not do, each with a code and its reason: "
+                                           "exposure_unknown, exposure_smear, cadence, no_worm_period, "
+                                           "fold_too_few_frames, harmonic_phase_coverage, harmonic_exposure_smear, "
+                                           "phase_ref_without_dates"))
                 .addRaw("drift", String("drift_ra and drift_dec: slope of the least-squares line, arc-seconds per "
                                         "minute; ci95 holds the periodic error's share of the slope"))
                 .str());

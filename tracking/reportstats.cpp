@@ -11,6 +11,7 @@
 
 #include <Eigen/Dense>
 
+#include "core/format.h"
 #include "resources/messages.h"
 #include "tracking/report.h"
 
@@ -49,6 +50,10 @@ constexpr double kHarmonicFap = 0.01;
 constexpr double kNoiseAllowance = 1.2;
 // Arc-minutes of polar-axis error per arc-second a minute of declination drift, at the equator.
 constexpr double kPolarFactor = 3.8197;
+// A centroid over an exposure of T seconds sees a harmonic of period P shrunk by
+// sinc(pi T / P); beyond T = kSmearLimit P so little is left that undoing it would mostly
+// magnify noise (at 0.6 the factor is 0.50, and it reaches 0 at T = P).
+constexpr double kSmearLimit = 0.6;
 
 // Median of the finite values; NaN when there are none.
 double Median(std::vector<double> v) {
@@ -312,7 +317,156 @@ PeriodicError FindPeriodicError(const std::vector<double>& t, const std::vector<
     return pe;
 }
 
+double Sinc(double x) { return x == 0 ? 1 : std::sin(x) / x; }
+
+// The median time between successive times (sorted); NaN with fewer than two.
+double MedianCadence(std::vector<double> t) {
+    std::sort(t.begin(), t.end());
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < t.size(); ++i) steps.push_back(t[i] - t[i - 1]);
+    return Median(steps);
+}
+
+// The periodic error's amplitude undone from the exposure's smear (see TrackingReport).
+void CorrectSmear(TrackingReport& r, const std::vector<double>& t) {
+    const double period = r.pe.periodS.value, observed = r.pe.amplitudePpArcsec.value;
+    if (!(period > 0) || !std::isfinite(observed)) return;
+    const double cadence = MedianCadence(t);
+    if (!r.exposureS) {
+        r.warnings.push_back({"exposure_unknown", msg::kReportExposureUnknown});
+    } else if (*r.exposureS > kSmearLimit * period) {
+        r.warnings.push_back(
+            {"exposure_smear", FillMessage(msg::kReportSmearTooLong, FormatG6(*r.exposureS), FormatG6(period))});
+    } else if (cadence > period / 2) {
+        r.warnings.push_back({"cadence", FillMessage(msg::kReportCadenceTooSlow, FormatG6(cadence), FormatG6(period))});
+    } else {
+        r.smearFactor = Sinc(kPi * *r.exposureS / period);
+        r.amplitudePpCorrectedArcsec.value = observed / r.smearFactor;
+        const double cosDec = r.decDeg ? std::cos(*r.decDeg * kPi / 180) : 0;
+        if (cosDec > 1e-3) r.amplitudePpAxisArcsec.value = r.amplitudePpCorrectedArcsec.value / cosDec;
+    }
+}
+
+// The RA positions y at times t folded on the period from phase 0 at fold.phaseRefT and
+// fitted with the harmonics (see WormFold) together with the drift line (one intercept a part,
+// as FitDrift's): a line fitted alone would take up part of an unfinished cycle. Phases,
+// cycles and the residuals about that line per point.
+void FitWormFold(WormFold& fold, const std::vector<double>& t, const std::vector<double>& y,
+                 const std::vector<int>& part, int parts, double exposureS, std::vector<ReportWarning>& warnings) {
+    const double period = fold.periodS;
+    const std::size_t m = t.size();
+    std::vector<double> phase(m);
+    std::vector<long long> cycle(m);
+    for (std::size_t i = 0; i < m; ++i) {
+        const double c = std::floor((t[i] - fold.phaseRefT) / period);
+        phase[i] = std::clamp((t[i] - fold.phaseRefT) / period - c, 0.0, std::nextafter(1.0, 0.0));
+        cycle[i] = (long long)c;
+    }
+    const long long first = m ? *std::min_element(cycle.begin(), cycle.end()) : 0;
+    fold.phase = phase;
+    fold.cycle.clear();
+    for (const long long c : cycle) fold.cycle.push_back(int(c - first));
+
+    // The widest gap between the folded phases, round the cycle: a harmonic needs two frames
+    // within each of its periods.
+    std::vector<double> sorted = phase;
+    std::sort(sorted.begin(), sorted.end());
+    double gap = sorted.empty() ? 1 : sorted.front() + 1 - sorted.back();
+    for (std::size_t i = 1; i < sorted.size(); ++i) gap = std::max(gap, sorted[i] - sorted[i - 1]);
+    std::vector<int> orders;
+    fold.harmonics.assign(kWormHarmonics, {});
+    for (int k = 1; k <= kWormHarmonics; ++k) {
+        WormHarmonic& h = fold.harmonics[std::size_t(k - 1)];
+        h.order = k;
+        h.smearFactor = Sinc(kPi * exposureS * k / period);
+        if (!(gap < 0.5 / k)) {
+            h.left = "phase_coverage";
+            warnings.push_back({"harmonic_phase_coverage", FillMessage(msg::kReportHarmonicCoverage, k)});
+        } else if (exposureS * k > kSmearLimit * period) {
+            h.left = "exposure_smear";
+            warnings.push_back({"harmonic_exposure_smear", FillMessage(msg::kReportHarmonicSmear, k)});
+        } else {
+            orders.push_back(k);
+        }
+    }
+    if (orders.empty()) return;
+
+    // The highest orders go while the fit has too few frames or cannot tell them apart.
+    const Eigen::VectorXd ye = Eigen::Map<const Eigen::VectorXd>(y.data(), Eigen::Index(m));
+    const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
+    const double tMid = (*lo + *hi) / 2;
+    const Eigen::MatrixXd line = Design(t, part, parts, tMid, 0);
+    for (; !orders.empty(); orders.pop_back()) {
+        const Eigen::Index q = Eigen::Index(2 * orders.size()), p = line.cols() + q;
+        if (Eigen::Index(m) < p + 2) continue;
+        Eigen::MatrixXd x(Eigen::Index(m), p);
+        x.leftCols(line.cols()) = line;
+        for (std::size_t i = 0; i < m; ++i) {
+            const auto row = Eigen::Index(i);
+            for (std::size_t j = 0; j < orders.size(); ++j) {
+                const double a = 2 * kPi * orders[j] * phase[i];
+                x(row, line.cols() + Eigen::Index(2 * j)) = std::sin(a);
+                x(row, line.cols() + Eigen::Index(2 * j + 1)) = std::cos(a);
+            }
+        }
+        const auto qr = x.colPivHouseholderQr();
+        if (qr.rank() < p) continue;
+        const Eigen::VectorXd b = qr.solve(ye);
+        const Eigen::VectorXd e = ye - x * b;
+        const double dof = double(Eigen::Index(m) - p);
+        const Eigen::MatrixXd cov = (x.transpose() * x).inverse() * (e.squaredNorm() / dof);
+        const double tq = StudentT975(dof);
+        fold.residualRmsAfterPecArcsec = std::sqrt(e.squaredNorm() / double(m));
+        const Eigen::VectorXd about = ye - line * b.head(line.cols());
+        fold.residual.assign(about.data(), about.data() + m);
+
+        // Each harmonic's sine and cosine coefficients undone from the smear, and their covariance.
+        Eigen::VectorXd c = b.tail(q);
+        Eigen::MatrixXd v = cov.bottomRightCorner(q, q);
+        for (std::size_t j = 0; j < orders.size(); ++j) {
+            const double f = fold.harmonics[std::size_t(orders[j] - 1)].smearFactor;
+            for (const Eigen::Index col : {Eigen::Index(2 * j), Eigen::Index(2 * j + 1)}) {
+                c(col) /= f;
+                v.row(col) /= f;
+                v.col(col) /= f;
+            }
+        }
+        for (std::size_t j = 0; j < orders.size(); ++j) {
+            WormHarmonic& h = fold.harmonics[std::size_t(orders[j] - 1)];
+            const auto s = Eigen::Index(2 * j), k = s + 1;
+            const double a = c(s), bc = c(k), amplitude = std::hypot(a, bc);
+            const double se =
+                amplitude > 0
+                    ? std::sqrt(std::max(0.0, a * a * v(s, s) + bc * bc * v(k, k) + 2 * a * bc * v(s, k))) / amplitude
+                    : std::sqrt(std::max(v(s, s), v(k, k)));
+            h.amplitudeArcsec = Figure{amplitude, std::pair(std::max(0.0, amplitude - tq * se), amplitude + tq * se)};
+            h.phaseRad = std::atan2(bc, a);
+        }
+        for (int n = 0; n < WormFold::kCurvePoints; ++n) {
+            const double ph = double(n) / WormFold::kCurvePoints;
+            Eigen::VectorXd g(q);
+            for (std::size_t j = 0; j < orders.size(); ++j) {
+                const double a = 2 * kPi * orders[j] * ph;
+                g(Eigen::Index(2 * j)) = std::sin(a);
+                g(Eigen::Index(2 * j + 1)) = std::cos(a);
+            }
+            const double value = g.dot(c), half = tq * std::sqrt(std::max(0.0, g.dot(v * g)));
+            fold.curve.push_back({ph, value, value - half, value + half});
+        }
+        return;
+    }
+    warnings.push_back({"fold_too_few_frames", msg::kReportFoldTooFew});
+}
+
 }  // namespace
+
+double WormCurveAt(const WormFold& fold, double phase) {
+    double v = 0;
+    for (const WormHarmonic& h : fold.harmonics)
+        if (h.left.empty() && std::isfinite(h.amplitudeArcsec.value))
+            v += h.amplitudeArcsec.value * std::sin(2 * kPi * h.order * phase + h.phaseRad);
+    return v;
+}
 
 std::pair<double, double> TurnToSky(double dx, double dy, double cameraAngleDeg) {
     // Quarter turns exactly, so that 90 degrees gives no rounding residue on the other axis.
@@ -410,6 +564,8 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
     // interval then needs.
     const DriftLine plainRa = FitDrift(t, ra, fitPart, parts, 0);
     if (!plainRa.residual.empty()) r.pe = FindPeriodicError(t, plainRa.residual, options.wormPeriodS);
+    r.exposureS = FramesExposure(frames);
+    CorrectSmear(r, t);
     const double span = t.empty() ? 0 : *std::max_element(t.begin(), t.end()) - *std::min_element(t.begin(), t.end());
     const double omega =
         r.pe.fap.value < kHarmonicFap && r.pe.periodS.value * kJointCycles <= span ? 2 * kPi / r.pe.periodS.value : 0;
@@ -432,6 +588,38 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
     r.rmsRa.value = Rms(lineRa.residual);
     r.rmsDec.value = Rms(lineDec.residual);
     r.rmsTotal.value = std::hypot(r.rmsRa.value, r.rmsDec.value);
+
+    // The worm's cycle folded from phase 0: the given time when the frames carry dates, else
+    // the first frame's.
+    WormFold& fold = r.worm;
+    fold.phaseRef = "first_frame";
+    if (options.phaseRefUtcS && times.epochUtcS) {
+        fold.phaseRef = "given";
+        fold.phaseRefT = *options.phaseRefUtcS - *times.epochUtcS;
+    } else if (options.phaseRefUtcS) {
+        r.warnings.push_back({"phase_ref_without_dates", msg::kReportPhaseRefNoDates});
+    }
+    if (times.epochUtcS) fold.phaseRefUtcS = *times.epochUtcS + fold.phaseRefT;
+    if (options.wormPeriodS && *options.wormPeriodS > 0) {
+        fold.periodS = *options.wormPeriodS, fold.periodSource = "worm_period";
+    } else if (r.pe.fap.value < kHarmonicFap && r.pe.periodS.value > 0) {
+        fold.periodS = r.pe.periodS.value, fold.periodSource = "detected";
+    } else {
+        r.warnings.push_back({"no_worm_period", msg::kReportNoWormPeriod});
+    }
+    if (std::isfinite(fold.periodS)) {
+        FitWormFold(fold, t, ra, fitPart, parts, r.exposureS.value_or(0), r.warnings);
+        // Per frame, list order.
+        std::vector<double> phase(n, kNoValue), residual(n, kNoValue);
+        std::vector<int> cycle(n, -1);
+        for (std::size_t k = 0; k < index.size(); ++k) {
+            phase[index[k]] = fold.phase[k], cycle[index[k]] = fold.cycle[k];
+            if (k < fold.residual.size()) residual[index[k]] = fold.residual[k];
+        }
+        fold.phase = std::move(phase);
+        fold.cycle = std::move(cycle);
+        fold.residual = std::move(residual);
+    }
 
     if (r.decDeg) {
         // At the pole a declination drift says nothing about the axis: no figure there.

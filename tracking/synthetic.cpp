@@ -132,7 +132,9 @@ std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, co
     // The sky track: drift, periodic error in RA and white wander on both axes, from frame 0.
     const double pi = std::numbers::pi;
     auto ra = [&](double t) {
-        return o.driftRa * t / 60 + o.pePeakToPeak / 2 * std::sin(2 * pi * t / o.pePeriodS + o.pePhase);
+        const double pe2 =
+            o.pe2PeakToPeak != 0 ? o.pe2PeakToPeak / 2 * std::sin(4 * pi * t / o.pePeriodS + o.pe2Phase) : 0;
+        return o.driftRa * t / 60 + o.pePeakToPeak / 2 * std::sin(2 * pi * t / o.pePeriodS + o.pePhase) + pe2;
     };
     auto dec = [&](double t) { return o.driftDec * t / 60; };
     std::vector<double> wr(frames.size()), wd(frames.size());
@@ -167,19 +169,34 @@ std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, co
     const int w = o.width, h = o.height;
 
     std::vector<std::uint16_t> v(std::size_t(w) * std::size_t(h));
+    std::vector<std::pair<double, double>> at;  // the star's centres that the frame averages
     for (std::size_t k = 0; k < frames.size(); ++k) {
         SyntheticFrame& f = frames[k];
         f.x += ox;
         f.y += oy;
+        at.assign(1, {f.x, f.y});
+        if (o.smear) {
+            // The track's own motion through the exposure about mid-exposure; the wander holds still.
+            at.clear();
+            for (int j = 0; j < kSmearSteps; ++j) {
+                const double s = f.t + o.exposureS * ((j + 0.5) / kSmearSteps - 0.5);
+                const double r = (ra(s) - ra(f.t)) / o.arcsecPerPixel, d = (dec(s) - dec(f.t)) / o.arcsecPerPixel;
+                at.emplace_back(f.x + r * std::cos(theta) - d * std::sin(theta),
+                                f.y + r * std::sin(theta) + d * std::cos(theta));
+            }
+        }
         const double sky = f.lost ? o.sky * 1.3 : o.sky;
         const double a = f.lost ? 0 : f.saturated ? amplitude * 25 : amplitude;
         for (int x = 0; x < w; ++x)
             for (int y = 0; y < h; ++y) {
                 // The Gaussian sampled at the pixel centre.
-                double signal = sky;
-                const double dx = x + 0.5 - f.x, dy = y + 0.5 - f.y;
-                if (a > 0 && std::abs(dx) <= reach && std::abs(dy) <= reach)
-                    signal += a * std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma));
+                double signal = sky, star = 0;
+                for (const auto& [cx, cy] : at) {
+                    const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
+                    if (a > 0 && std::abs(dx) <= reach && std::abs(dy) <= reach)
+                        star += std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma));
+                }
+                if (star > 0) signal += a * star / double(at.size());
                 const double value = signal + std::sqrt(signal + o.readNoise * o.readNoise) * noise.normal();
                 v[std::size_t(x) * std::size_t(h) + std::size_t(y)] =
                     std::uint16_t(std::clamp(std::lround(value), 0L, 65535L));

@@ -12,42 +12,50 @@
 
 namespace nuvak {
 
+// Instants across an exposure that a smeared frame averages.
+inline constexpr int kSmearSteps = 32;
+
 struct SyntheticOptions {
-    int width = 200, height = 200;      // frame size in pixels
+    int width = 200, height = 200;  // frame size in pixels
     int frames = 120;
-    double cadenceS = 20;               // mean time between exposure starts
-    double jitterS = 3;                 // each start moves uniformly within +-jitterS
-    int gapAfter = 70;                  // frames after which the gap falls (-1: no gap)
-    double gapS = 300;                  // extra time of the gap
-    double exposureS = 5;               // EXPTIME
+    double cadenceS = 20;                           // mean time between exposure starts
+    double jitterS = 3;                             // each start moves uniformly within +-jitterS
+    int gapAfter = 70;                              // frames after which the gap falls (-1: no gap)
+    double gapS = 300;                              // extra time of the gap
+    double exposureS = 5;                           // EXPTIME
     std::string start = "2026-12-08T21:14:05.250";  // DATE-OBS of the first frame
 
     double arcsecPerPixel = 1.5;
-    double cameraAngleDeg = 0;          // image x turned onto RA by this angle
-    double decDeg = 45.5;               // OBJCTDEC
+    double cameraAngleDeg = 0;  // image x turned onto RA by this angle
+    double decDeg = 45.5;       // OBJCTDEC
 
-    double fwhmPx = 4;                  // full width at half maximum of the star
-    double peakSnr = 50;                // star peak over the noise at the peak
-    double sky = 1000;                  // sky level, ADU (gain 1)
-    double readNoise = 10;              // ADU
+    double fwhmPx = 4;      // full width at half maximum of the star
+    double peakSnr = 50;    // star peak over the noise at the peak
+    double sky = 1000;      // sky level, ADU (gain 1)
+    double readNoise = 10;  // ADU
 
     double driftRa = 0.8, driftDec = 1.5;  // arc-seconds per minute
-    double pePeriodS = 480;             // periodic error in RA: period,
-    double pePeakToPeak = 7;            // peak-to-peak size (arc-seconds)
-    double pePhase = 0;                 // and phase (radians): PE = pp / 2 sin(2 pi t / P + phase)
-    double wanderArcsec = 0.3;          // white random wander per axis (standard deviation)
+    double pePeriodS = 480;                // periodic error in RA: period,
+    double pePeakToPeak = 7;               // peak-to-peak size (arc-seconds)
+    double pePhase = 0;                    // and phase (radians): PE = pp / 2 sin(2 pi t / P + phase)
+    double pe2PeakToPeak = 0;              // its second harmonic (period P / 2): peak to peak
+    double pe2Phase = 0;                   // and phase: pp2 / 2 sin(4 pi t / P + phase2)
+    bool smear = false;                    // the star moves during the exposure: each frame is the mean
+                                           // of the star at kSmearSteps instants across EXPTIME (else it
+                                           // stands where it is at mid-exposure)
+    double wanderArcsec = 0.3;             // white random wander per axis (standard deviation)
 
-    int saturatedFrame = 20;            // the star clipped at 65535 in this frame (-1: none)
-    int lostFrame = 50;                 // no star in this frame (-1: none)
+    int saturatedFrame = 20;  // the star clipped at 65535 in this frame (-1: none)
+    int lostFrame = 50;       // no star in this frame (-1: none)
     std::uint64_t seed = 1;
 };
 
-// The truth of one frame.
+// The truth of one frame, at mid-exposure.
 struct SyntheticFrame {
     std::string path;
-    double t = 0;                       // mid-exposure, seconds from the first frame's
-    double ra = 0, dec = 0;             // true offset on the sky from frame 0, arc-seconds
-    double x = 0, y = 0;                // true star centre in image pixels (centres at i + 0.5)
+    double t = 0;            // mid-exposure, seconds from the first frame's
+    double ra = 0, dec = 0;  // true offset on the sky from frame 0, arc-seconds
+    double x = 0, y = 0;     // true star centre in image pixels (centres at i + 0.5)
     bool saturated = false;
     bool lost = false;
 };
