@@ -54,5 +54,19 @@ bench: deps
 fuzz: deps
 	@JOBS=$(JOBS) bash scripts/fuzz $(BUILD)-fuzz
 
+# The Windows build, cross-compiled with mingw-w64 against the libraries scripts/windows-deps
+# builds into its cache (the first time: Qt's 20 minutes and more); tests run under wine.
+WIN_BUILD ?= build-win
+.PHONY: windows windows-test
+windows:
+	@bash scripts/install-deps windows
+	@cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake \
+		-DNUVAK_WIN_PREFIX="$$(bash scripts/windows-deps --prefix)" $(LAUNCHER) >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+# The Qt-free test programs of the Windows build under wine; lists the tests that fail.
+windows-test: windows
+	@JOBS=$(JOBS) bash scripts/windows-test $(WIN_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-fuzz $(WIN_BUILD)

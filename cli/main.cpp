@@ -31,6 +31,7 @@
 #include "core/json.h"
 #include "core/open.h"
 #include "core/samples.h"
+#include "platform/system/arguments.h"
 #include "platform/system/memory.h"
 #include "resources/messages.h"
 
@@ -231,6 +232,6 @@ int run(const std::vector<std::string>& args) {
 }  // namespace nuvak::cli
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return nuvak::cli::run(args);
+    nuvak::platform::UseBinaryStandardStreams();
+    return nuvak::cli::run(nuvak::platform::CommandLineArguments(argc, argv));
 }

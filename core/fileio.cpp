@@ -10,6 +10,7 @@
 
 #include "core/error.h"
 #include "core/format.h"
+#include "core/systemfiles.h"
 #include "resources/messages.h"
 
 namespace nuvak {
@@ -21,9 +22,7 @@ namespace {
 // errno after a failed C library call: 0 when the call set none.
 std::string systemReason(int err) { return ReasonOf(std::error_code(err, std::generic_category())); }
 
-fs::path pathOf(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
+fs::path pathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
 // A fresh name beside target: a clock stamp and a counter (created exclusively by the writers).
 fs::path temporaryFor(const fs::path& target) {
@@ -41,11 +40,7 @@ FileSource::FileSource(const std::string& path) : path_(path) {
     const fs::path p = pathOf(path);
     if (fs::is_directory(p, ec)) throw FileError(path, msg::kIsFolder);
     errno = 0;
-#ifdef _WIN32
-    file_ = _wfopen(p.c_str(), L"rb");
-#else
-    file_ = std::fopen(p.c_str(), "rb");
-#endif
+    file_ = systemfiles::OpenForReading(p);
     if (!file_) throw FileError(path, FillMessage(msg::kCannotOpen, systemReason(errno)));
     const auto n = fs::file_size(p, ec);
     if (ec) {
@@ -62,11 +57,7 @@ FileSource::~FileSource() {
 void FileSource::read(std::uint64_t pos, void* dst, std::size_t n) {
     if (pos > size_ || n > size_ - pos) throw FileError(path_, msg::kTruncated);
     if (pos != position_) {
-#ifdef _WIN32
-        const int rc = _fseeki64(file_, static_cast<long long>(pos), SEEK_SET);
-#else
-        const int rc = fseeko(file_, static_cast<off_t>(pos), SEEK_SET);
-#endif
+        const int rc = systemfiles::SeekTo(file_, pos);
         if (rc != 0) throw FileError(path_, FillMessage(msg::kReadFailed, systemReason(errno)));
         position_ = pos;
     }
@@ -107,11 +98,7 @@ void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     const fs::path temp = temporaryFor(target);
 
     errno = 0;
-#ifdef _WIN32
-    std::FILE* f = _wfopen(temp.c_str(), L"wbx");
-#else
-    std::FILE* f = std::fopen(temp.c_str(), "wbx");
-#endif
+    std::FILE* f = systemfiles::CreateNew(temp);
     if (!f) throw FileError(path, FillMessage(msg::kCannotWrite, systemReason(errno)));
     bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     std::error_code err;
@@ -125,7 +112,7 @@ void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
         err = std::error_code(errno, std::generic_category());
     }
     if (ok) {
-        fs::rename(temp, target, err);
+        err = systemfiles::ReplaceWith(temp, target);
         ok = !err;
     }
     if (!ok) {
@@ -146,8 +133,7 @@ void WriteThroughTemporary(const std::string& path, const std::function<void(con
         fs::remove(temp, ec);
         throw;
     }
-    std::error_code err;
-    fs::rename(temp, target, err);
+    const std::error_code err = systemfiles::ReplaceWith(temp, target);
     if (err) {
         fs::remove(temp, ec);
         throw FileError(path, FillMessage(msg::kCannotWrite, ReasonOf(err)));

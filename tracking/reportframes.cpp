@@ -12,6 +12,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -653,7 +654,12 @@ void measureStar(const StarPatch& patch, Scratch& scratch) {
 class StarWorker {
 public:
     explicit StarWorker(bool threaded) {
-        if (threaded && std::thread::hardware_concurrency() > 1) thread_ = std::thread([this] { work(); });
+        if (!threaded || std::thread::hardware_concurrency() < 2) return;
+        try {
+            thread_ = std::thread([this] { work(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the stars are measured on the calling thread.
+        }
     }
     ~StarWorker() { stop(); }
     StarWorker(const StarWorker&) = delete;

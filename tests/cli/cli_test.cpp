@@ -256,6 +256,35 @@ TEST_F(CliTest, MakeSamplesWritesFramesThatOpen) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("s/dark2.fits")));
 }
 
+// Folders named in Japanese, with a space: the samples are written, read, tracked, rendered
+// and reported there, and every file lands where it was asked for.
+TEST_F(CliTest, EveryRoadWorksInAFolderNamedInJapanese) {
+    const std::string night = dir.file("星空 観測");
+    ASSERT_EQ(Cli({"make-samples", night}).status, 0);
+    const std::string first = night + "/frame01.fits";
+    std::vector<std::string> track = {
+        "track", "--dark", night + "/dark1.fits", "--results", night + "/結果.txt", "--report", night + "/報告.html"};
+    for (int i = 1; i <= 24; ++i)
+        track.push_back(night + (i < 10 ? "/frame0" : "/frame") + std::to_string(i) + ".fits");
+    const struct {
+        std::vector<std::string> args;
+        std::string writes;
+    } rows[] = {
+        {{"info", first}, ""},
+        {{"render", first, night + "/画像.bmp"}, night + "/画像.bmp"},
+        {track, night + "/結果.txt"},
+        {{"spectrum", first, night + "/分光.txt"}, night + "/分光.txt"},
+    };
+    for (const auto& row : rows) {
+        const RunResult r = Cli(row.args);
+        EXPECT_EQ(r.status, 0) << row.args.front() << ": " << r.err;
+        if (!row.writes.empty()) {
+            EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(row.writes))) << row.writes;
+        }
+    }
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(night + "/報告.html")));
+}
+
 TEST_F(CliTest, MakeSamplesCameraWritesACaptureProgramsNightTheReportMeasures) {
     // Smaller frames than the night's 6248 x 4176; the layout, cards and star are the same.
     const RunResult r = Cli({"make-samples", "--camera", dir.file("cam"), "--size", "400x300"});
