@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "core/samples.h"
+#include "resources/messages.h"
+#include "tests/support/files.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
 
@@ -38,7 +43,8 @@ std::vector<std::string> CliTrack::frames_;
 TEST_F(CliTrack, PrintsTheEightLabels) {
     const RunResult r = track({"--star", "150,110"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<std::string> prefixes = {"RMS = ", "RMS_X = ", "RMS_Y = ", "PV_X = ", "PV_Y = ", "FWHM = ", "Vx = ", "Vy = "};
+    const std::vector<std::string> prefixes = {
+        "RMS = ", "RMS_X = ", "RMS_Y = ", "PV_X = ", "PV_Y = ", "FWHM = ", "Vx = ", "Vy = "};
     std::size_t pos = 0;
     for (const auto& p : prefixes) {
         const std::size_t at = r.out.find(p, pos);
@@ -53,11 +59,31 @@ TEST_F(CliTrack, JsonHasEveryFigureAndArcsecondsOnlyChangeTheLabels) {
     const RunResult px = track({"--json"});
     const RunResult as = track({"--json", "--arcsec"});
     ASSERT_EQ(px.status, 0) << px.err;
-    for (const char* key : {"\"frames\":", "\"centroid_x\":", "\"centroid_y\":", "\"fwhm_radius\":", "\"first_peak_x\":",
-                            "\"first_peak_y\":", "\"search_radius\":", "\"mean_x\":", "\"mean_y\":", "\"mean_fwhm\":",
-                            "\"deviation_x\":", "\"deviation_y\":", "\"rms_all\":", "\"rms_x\":", "\"rms_y\":",
-                            "\"max_dev_x\":", "\"min_dev_x\":", "\"max_dev_y\":", "\"min_dev_y\":", "\"pv_x\":", "\"pv_y\":",
-                            "\"drift_x\":", "\"drift_y\":", "\"arcsec_per_pixel\":", "\"labels\":{\"Label7\":"})
+    for (const char* key : {"\"frames\":",
+                            "\"centroid_x\":",
+                            "\"centroid_y\":",
+                            "\"fwhm_radius\":",
+                            "\"first_peak_x\":",
+                            "\"first_peak_y\":",
+                            "\"search_radius\":",
+                            "\"mean_x\":",
+                            "\"mean_y\":",
+                            "\"mean_fwhm\":",
+                            "\"deviation_x\":",
+                            "\"deviation_y\":",
+                            "\"rms_all\":",
+                            "\"rms_x\":",
+                            "\"rms_y\":",
+                            "\"max_dev_x\":",
+                            "\"min_dev_x\":",
+                            "\"max_dev_y\":",
+                            "\"min_dev_y\":",
+                            "\"pv_x\":",
+                            "\"pv_y\":",
+                            "\"drift_x\":",
+                            "\"drift_y\":",
+                            "\"arcsec_per_pixel\":",
+                            "\"labels\":{\"Label7\":"})
         EXPECT_NE(px.out.find(key), std::string::npos) << key;
     // The numbers are the same in both; only the label texts follow the scale.
     EXPECT_EQ(px.out.substr(0, px.out.find("\"labels\"")), as.out.substr(0, as.out.find("\"labels\"")));
@@ -70,8 +96,7 @@ TEST_F(CliTrack, JsonHasEveryFigureAndArcsecondsOnlyChangeTheLabels) {
 
 TEST_F(CliTrack, UsageErrorsExitWithTwo) {
     const std::vector<std::vector<std::string>> rows = {
-        {"--focal", "abc"}, {"--pixel", "nan"}, {"--psf", "99999999999"}, {"--star", "12"},
-        {"--bogus"},        {"--range"},
+        {"--focal", "abc"}, {"--pixel", "nan"}, {"--psf", "99999999999"}, {"--star", "12"}, {"--bogus"}, {"--range"},
     };
     for (const auto& args : rows) {
         const RunResult r = track(args);
@@ -124,7 +149,8 @@ TEST_F(CliTrack, RelativeFramesGiveTheirFolder) {
     const test::Bytes bytes = test::ReadBytes(dir_->file("night/rel.txt"));
     const std::string text(bytes.begin(), bytes.end());
     const std::string folder = std::filesystem::canonical(dir_->file("night")).string();
-    EXPECT_NE(text.find("\x83\x74\x83\x48\x83\x8B\x83\x5F " + folder + "\r\n"), std::string::npos) << text;  // "フォルダ "
+    EXPECT_NE(text.find("\x83\x74\x83\x48\x83\x8B\x83\x5F " + folder + "\r\n"), std::string::npos)
+        << text;  // "フォルダ "
 }
 
 // The report goes to FILE by its ending; the labels print as before.
@@ -135,8 +161,9 @@ TEST_F(CliTrack, ReportIsWrittenAsJsonOrHtml) {
     EXPECT_EQ(j.out.rfind("RMS = ", 0), 0u) << j.out;
     const test::Bytes jb = test::ReadBytes(json);
     const std::string jt(jb.begin(), jb.end());
-    for (const char* key : {"\"time_source\": \"DATE-OBS\"", "\"drift_ra\"", "\"ci95\"", "\"polar_alignment_error_arcmin\"",
-                            "\"pe\"", "\"flags\"", "\"used\"", "\"worm_period_s\": 120"})
+    for (const char* key :
+         {"\"time_source\": \"DATE-OBS\"", "\"drift_ra\"", "\"ci95\"", "\"polar_alignment_error_arcmin\"", "\"pe\"",
+          "\"flags\"", "\"used\"", "\"worm_period_s\": 120"})
         EXPECT_NE(jt.find(key), std::string::npos) << key << "\n" << jt;
 
     // A frame whose name holds HTML's special characters appears escaped.
@@ -165,8 +192,8 @@ TEST_F(CliTrack, ReportTakesTheScaleFromTheHeadersUnlessGiven) {
         std::string header(bytes.begin(), bytes.begin() + 2880);
         const std::size_t end = header.find("END" + std::string(77, ' '));
         ASSERT_EQ(end % 80, 0u);
-        header.replace(end, 240, FitsCard("FOCALLEN", "1000.5", "mm") + FitsCard("XPIXSZ", "3.76", "um") +
-                                     header.substr(end, 80));
+        header.replace(
+            end, 240, FitsCard("FOCALLEN", "1000.5", "mm") + FitsCard("XPIXSZ", "3.76", "um") + header.substr(end, 80));
         std::copy(header.begin(), header.end(), bytes.begin());
         night.push_back(dir_->file("scaled" + std::to_string(k) + ".fits"));
         test::WriteBytes(night.back(), bytes);
@@ -182,8 +209,8 @@ TEST_F(CliTrack, ReportTakesTheScaleFromTheHeadersUnlessGiven) {
         const std::size_t at = text.find("\"arcsec_per_pixel\": ");
         const std::size_t source = text.find("\"scale_source\": \"");
         EXPECT_NE(source, std::string::npos);
-        return std::tuple(std::stod(text.substr(at + 20)), text.substr(source + 17, text.find('"', source + 17) - source - 17),
-                          r.out);
+        return std::tuple(std::stod(text.substr(at + 20)),
+                          text.substr(source + 17, text.find('"', source + 17) - source - 17), r.out);
     };
     const auto [header, headerSource, headerLabels] = scaleOf({});
     EXPECT_NEAR(header, 206.264806 * 3.76 / 1000.5, 1e-6);
@@ -197,9 +224,14 @@ TEST_F(CliTrack, ReportTakesTheScaleFromTheHeadersUnlessGiven) {
 TEST_F(CliTrack, ReportUsageErrorsExitWithTwo) {
     const std::string json = dir_->file("bad.json");
     const std::vector<std::vector<std::string>> rows = {
-        {"--report", dir_->file("report.txt")}, {"--report", dir_->file("report")}, {"--dec", "30"},
-        {"--camera-angle", "10"},  {"--worm-period", "480"}, {"--report", json, "--dec", "95"},
-        {"--report", json, "--worm-period", "0"}, {"--report", json, "--camera-angle", "x"},
+        {"--report", dir_->file("report.txt")},
+        {"--report", dir_->file("report")},
+        {"--dec", "30"},
+        {"--camera-angle", "10"},
+        {"--worm-period", "480"},
+        {"--report", json, "--dec", "95"},
+        {"--report", json, "--worm-period", "0"},
+        {"--report", json, "--camera-angle", "x"},
     };
     for (const auto& args : rows) {
         const RunResult r = track(args);
@@ -268,6 +300,85 @@ TEST_F(CliTrack, ReportTakesLongNightsAndFramesTheWindowStopsAt) {
         EXPECT_NE(json.find("\"flags\": [[], [], [\"lost\"], []]"), std::string::npos) << json;
         EXPECT_NE(json.find("\"lost_reasons\": [null, null, " + std::string(row.reason)), std::string::npos) << json;
     }
+}
+
+// The periodic-error correction table.
+// --pec writes the correction table beside the report: its bins, its phase 0 from
+// --pec-phase-ref or the first frame's time; a night too short to fold gets its report and no
+// table.
+TEST_F(CliTrack, PecWritesTheCorrectionTable) {
+    const std::string folder = dir_->file("worm");
+    const std::vector<std::string> night = WriteSampleSeries(folder, SampleSeries{});
+    const std::string json = dir_->file("worm.json"), csv = dir_->file("worm.csv");
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--dark", folder + "/dark1.fits", "--noise-cut", "--worm-period", "120", "--report",
+                                   json, "--pec", csv});
+        args.insert(args.end(), night.begin(), night.end());
+        const RunResult r = track(args, false);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const test::Bytes b = test::ReadBytes(csv);
+        return std::string(b.begin(), b.end());
+    };
+    const struct {
+        std::vector<std::string> args;
+        int bins;
+        const char* phaseZero;
+    } rows[] = {
+        {{}, 100, "phase 0 at 2026-12-08T21:00:05.000 UTC, the first frame's mid-exposure (no --pec-phase-ref)"},
+        {{"--pec-bins", "12", "--pec-phase-ref", "2026-12-08T21:00:35"},
+         12,
+         "phase 0 at 2026-12-08T21:00:35.000 UTC (given by --pec-phase-ref)"},
+    };
+    std::vector<std::string> tables;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.bins);
+        const std::string table = run(row.args);
+        EXPECT_NE(table.find(row.phaseZero), std::string::npos) << table;
+        EXPECT_NE(table.find("\nphase,correction_arcsec,rate_arcsec_per_s\n0,"), std::string::npos) << table;
+        EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 5 + row.bins);
+        tables.push_back(table);
+    }
+    // Phase 0 30 s (a quarter of the worm) later: the 100 bins' row 25 is the 12 bins' row 3's phase 0.
+    const auto rowAfter = [](const std::string& table, const std::string& start) {
+        const std::size_t at = table.find("\n" + start + ",");
+        return at == std::string::npos ? ""
+                                       : table.substr(at + 1 + start.size(),
+                                                      table.find(',', at + 2 + start.size()) - at - 1 - start.size());
+    };
+    EXPECT_NE(rowAfter(tables[1], "0"), "");
+    EXPECT_EQ(rowAfter(tables[0], "0.25"), rowAfter(tables[1], "0"));
+    const test::Bytes jb = test::ReadBytes(json);
+    EXPECT_NE(std::string(jb.begin(), jb.end()).find("\"phase_ref\": \"given\""), std::string::npos);
+
+    std::filesystem::remove(csv);
+    const RunResult shortNight = track({"--report", json, "--worm-period", "120", "--pec", csv});
+    EXPECT_EQ(shortNight.status, 1);
+    EXPECT_NE(shortNight.err.find(msg::kPecNoCurve), std::string::npos) << shortNight.err;
+    EXPECT_TRUE(std::filesystem::exists(json));
+    EXPECT_FALSE(std::filesystem::exists(csv));
+    EXPECT_NE(test::Run(NUVAK_CLI_PATH, {"track", "--help"}).out.find("--pec-phase-ref ISO-TIME"), std::string::npos);
+}
+
+TEST_F(CliTrack, PecUsageErrorsExitWithTwo) {
+    const std::string json = dir_->file("pec.json"), csv = dir_->file("pec.csv");
+    const std::vector<std::vector<std::string>> rows = {
+        {"--pec", csv},
+        {"--report", json, "--pec", dir_->file("pec.txt")},
+        {"--report", json, "--pec-bins", "10"},
+        {"--report", json, "--pec", csv, "--pec-bins", "1"},
+        {"--report", json, "--pec", csv, "--pec-bins", "ten"},
+        {"--report", json, "--pec", csv, "--pec-bins", "100001"},
+        {"--report", json, "--pec-phase-ref", "2026-12-08T21:00:00"},
+        {"--report", json, "--pec", csv, "--pec-phase-ref", "yesterday"},
+    };
+    for (const auto& args : rows) {
+        const RunResult r = track(args);
+        EXPECT_EQ(r.status, 2) << args[args.size() - 2] << " " << args.back();
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("--pec"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(json));
+    EXPECT_FALSE(std::filesystem::exists(csv));
 }
 
 }  // namespace
