@@ -59,6 +59,10 @@ TEST(CodePage932, ConvertsAsWindowsDoes) {
     EXPECT_EQ(ToCodePage932("ab"), "ab");
     EXPECT_EQ(ToCodePage932("\xE8\xBF\xBD\xE5\xB0\xBE"), "\x92\xC7\x94\xF6");
     EXPECT_EQ(ToCodePage932("\xEF\xBD\x9E"), "\x81\x60");
+    // The JIS forms of the wave dash, the minus sign and the em dash land where Windows'
+    // own forms do.
+    EXPECT_EQ(ToCodePage932("\xE3\x80\x9C\xE2\x88\x92\xE2\x80\x94"), "\x81\x60\x81\x7C\x81\x5C");
+    EXPECT_EQ(ToCodePage932("\xC3\xA9"), "?");  // not in the code page, and no look-alike
     // A character outside the code page becomes one '?', and the rest goes on.
     EXPECT_EQ(ToCodePage932("a\xF0\x9F\x94\xAD"
                             "b"),
@@ -66,6 +70,9 @@ TEST(CodePage932, ConvertsAsWindowsDoes) {
     EXPECT_EQ(ToCodePage932("a\xFF"
                             "b"),
               "a?b");  // a byte that is not UTF-8
+    EXPECT_EQ(ToCodePage932("a\xE8\xBF"
+                            "b"),
+              "a?b");  // a character cut short
 }
 
 class RecordingServices final : public Services {
