@@ -13,6 +13,7 @@
 
 #include "cli/arguments.h"
 #include "cli/failure.h"
+#include "core/fileio.h"
 #include "core/format.h"
 #include "tracking/report.h"
 #include "tracking/synthetic.h"
@@ -41,7 +42,7 @@ public:
         for (int attempt = 0;; ++attempt) {
             path_ = base / ("nuvak-selftest-" + std::to_string(seed()));
             if (std::filesystem::create_directory(path_)) break;
-            if (attempt > 100) throw std::runtime_error("cannot make a temporary folder in " + base.string());
+            if (attempt > 100) throw std::runtime_error("cannot make a temporary folder in " + Utf8Of(base));
         }
     }
     ~ScratchFolder() {
@@ -54,7 +55,7 @@ public:
     std::string make(const std::string& name) const {
         const auto p = path_ / name;
         std::filesystem::create_directory(p);
-        return p.string();
+        return Utf8Of(p);
     }
 
 private:

@@ -154,9 +154,9 @@ int Separate(const std::vector<std::string>& args) {
         const ImageDocument source = openAll({p.positional[0]}).front();
         const std::vector<ImageDocument> channels = SeparateRGB(source);
         if (channels.empty()) throw ImageError(msg::kSeparateNeedsColour);
-        const std::filesystem::path folder(p.positional[1]);
+        const std::filesystem::path folder = PathOf(p.positional[1]);
         for (const ImageDocument& c : channels)
-            WriteDisplay(c, (folder / (c.caption + ".bmp")).string(), DisplayFormat::Bmp);
+            WriteDisplay(c, Utf8Of(folder / PathOf(c.caption + ".bmp")), DisplayFormat::Bmp);
         return 0;
     });
 }

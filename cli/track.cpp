@@ -48,8 +48,8 @@ constexpr int kMaxPecBins = 100000;
 // current folder cannot be had.
 std::string AbsolutePath(const std::string& path) {
     std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), ec);
-    return ec ? path : full.lexically_normal().string();
+    const std::filesystem::path full = std::filesystem::absolute(PathOf(path), ec);
+    return ec ? path : Utf8Of(full.lexically_normal());
 }
 
 int wholeNumber(const std::string& option, const std::string& value) {

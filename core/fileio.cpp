@@ -22,8 +22,6 @@ namespace {
 // errno after a failed C library call: 0 when the call set none.
 std::string systemReason(int err) { return ReasonOf(std::error_code(err, std::generic_category())); }
 
-fs::path pathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-
 // A fresh name beside target: a clock stamp and a counter (created exclusively by the writers).
 fs::path temporaryFor(const fs::path& target) {
     static std::atomic<unsigned> counter{0};
@@ -35,9 +33,16 @@ fs::path temporaryFor(const fs::path& target) {
 
 }  // namespace
 
+fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::string Utf8Of(const fs::path& path) {
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
 FileSource::FileSource(const std::string& path) : path_(path) {
     std::error_code ec;
-    const fs::path p = pathOf(path);
+    const fs::path p = PathOf(path);
     if (fs::is_directory(p, ec)) throw FileError(path, msg::kIsFolder);
     errno = 0;
     file_ = systemfiles::OpenForReading(p);
@@ -91,7 +96,7 @@ FileBytes ReadWholeFile(const std::string& path) {
 }
 
 void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
-    const fs::path target = pathOf(path);
+    const fs::path target = PathOf(path);
     std::error_code ec;
     if (fs::is_directory(target, ec)) throw FileError(path, msg::kIsFolder);
 
@@ -122,13 +127,12 @@ void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
 }
 
 void WriteThroughTemporary(const std::string& path, const std::function<void(const std::string& temp)>& write) {
-    const fs::path target = pathOf(path);
+    const fs::path target = PathOf(path);
     std::error_code ec;
     if (fs::is_directory(target, ec)) throw FileError(path, msg::kIsFolder);
     const fs::path temp = temporaryFor(target);
-    const std::u8string name = temp.u8string();
     try {
-        write(std::string(name.begin(), name.end()));
+        write(Utf8Of(temp));
     } catch (...) {
         fs::remove(temp, ec);
         throw;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -74,6 +75,11 @@ FileBytes ReadWholeFile(const std::string& path);
 
 // Writes bytes to path through a temporary file in the same folder and a rename, so a
 // failure leaves no partial file and never destroys an existing one. Throws FileError.
+// File names are UTF-8 strings throughout the program. These turn one into a path and back;
+// the path's own string constructor and string() take the system's code page on Windows.
+std::filesystem::path PathOf(const std::string& utf8);
+std::string Utf8Of(const std::filesystem::path& path);
+
 void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // The same for a file another library writes: write(temp) creates and fills the file at temp

@@ -4,15 +4,15 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <charconv>
-#include <map>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <new>
 #include <optional>
 #include <ostream>
@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/fileio.h"
 #include "core/fits.h"
 #include "core/format.h"
 #include "resources/messages.h"
@@ -40,20 +41,33 @@ constexpr std::int32_t kStoredZero = 32768;
 // The user's words for the library's common failures; any other by its number.
 std::string problemOf(int status) {
     switch (status) {
-        case FILE_NOT_OPENED: case TOO_MANY_FILES: case SAME_FILE: case NO_MATCHING_DRIVER:
-        case URL_PARSE_ERROR:
-            return msg::kFitsLibCannotOpen;
-        case END_OF_FILE: case READ_ERROR: case SEEK_ERROR: case BAD_HEADER_FILL: case BAD_DATA_FILL:
-            return msg::kFitsLibTruncated;
-        case MEMORY_ALLOCATION: case ARRAY_TOO_BIG:
-            return msg::kFitsNoMemory;
-        case DATA_COMPRESSION_ERR: case DATA_DECOMPRESSION_ERR: case NO_COMPRESSED_TILE:
-            return msg::kFitsLibDecompress;
-        case NOT_IMAGE:
-            return msg::kFitsLibNoImage;
-        case BAD_BITPIX: case BAD_NAXIS: case BAD_NAXES: case BAD_DIMEN: case NEG_AXIS: case BAD_PIX_NUM:
-        case BAD_ELEM_NUM: case NO_BITPIX: case NO_NAXIS: case NO_NAXES: case ZERO_SCALE:
-            return msg::kFitsLibBadSize;
+        case FILE_NOT_OPENED:
+        case TOO_MANY_FILES:
+        case SAME_FILE:
+        case NO_MATCHING_DRIVER:
+        case URL_PARSE_ERROR: return msg::kFitsLibCannotOpen;
+        case END_OF_FILE:
+        case READ_ERROR:
+        case SEEK_ERROR:
+        case BAD_HEADER_FILL:
+        case BAD_DATA_FILL: return msg::kFitsLibTruncated;
+        case MEMORY_ALLOCATION:
+        case ARRAY_TOO_BIG: return msg::kFitsNoMemory;
+        case DATA_COMPRESSION_ERR:
+        case DATA_DECOMPRESSION_ERR:
+        case NO_COMPRESSED_TILE: return msg::kFitsLibDecompress;
+        case NOT_IMAGE: return msg::kFitsLibNoImage;
+        case BAD_BITPIX:
+        case BAD_NAXIS:
+        case BAD_NAXES:
+        case BAD_DIMEN:
+        case NEG_AXIS:
+        case BAD_PIX_NUM:
+        case BAD_ELEM_NUM:
+        case NO_BITPIX:
+        case NO_NAXIS:
+        case NO_NAXES:
+        case ZERO_SCALE: return msg::kFitsLibBadSize;
         default:
             if (status > 200 && status < 300) return msg::kFitsLibBadHeader;
             return FillMessage(msg::kFitsLibOther, status);
@@ -84,9 +98,9 @@ std::string card(const std::string& keyword, const std::string& value) {
 
 // The structure of the image as stored, which the plain file states in its own cards.
 bool structural(const std::string& key) {
-    static const std::set<std::string> keys = {"SIMPLE", "XTENSION", "BITPIX", "NAXIS", "EXTEND", "PCOUNT",
-                                               "GCOUNT", "BZERO",  "BSCALE", "BLANK", "CHECKSUM", "DATASUM",
-                                               "END",    "GROUPS", "THEAP",  "TFIELDS", "INHERIT"};
+    static const std::set<std::string> keys = {"SIMPLE", "XTENSION", "BITPIX", "NAXIS",   "EXTEND",   "PCOUNT",
+                                               "GCOUNT", "BZERO",    "BSCALE", "BLANK",   "CHECKSUM", "DATASUM",
+                                               "END",    "GROUPS",   "THEAP",  "TFIELDS", "INHERIT"};
     if (keys.count(key)) return true;
     return key.size() > 5 && key.compare(0, 5, "NAXIS") == 0 &&
            std::all_of(key.begin() + 5, key.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -173,7 +187,7 @@ void checkTiles(fitsfile* fp, const std::string& name) {
     long rows = 0;
     if (fits_get_num_rows(fp, &rows, &status)) fail(name, status);
     std::error_code ec;
-    const LONGLONG fileBytes = LONGLONG(std::filesystem::file_size(std::filesystem::u8path(name), ec));
+    const LONGLONG fileBytes = LONGLONG(std::filesystem::file_size(PathOf(name), ec));
     std::vector<unsigned char> tile;
     std::vector<short> list;
     for (const char* column : {"COMPRESSED_DATA", "GZIP_COMPRESSED_DATA"}) {
@@ -202,7 +216,8 @@ void checkTiles(fitsfile* fp, const std::string& name) {
                 continue;
             }
             tile.resize(std::size_t(length));
-            if (fits_read_col(fp, TBYTE, col, row, 1, length, nullptr, tile.data(), &anyNull, &status)) fail(name, status);
+            if (fits_read_col(fp, TBYTE, col, row, 1, length, nullptr, tile.data(), &anyNull, &status))
+                fail(name, status);
             if (!gzipEnds(tile)) throw FileError(name, msg::kFitsLibDecompress);
         }
     }
@@ -234,7 +249,8 @@ void checkHeaders(const std::string& name) {
                 if (key == "END") ended = true;
                 if (card.substr(8, 2) != "= " || keys.count(std::string(key))) continue;
                 std::string_view value = card.substr(10);
-                if (const auto slash = value.find('/'); slash != std::string_view::npos && value.find('\'') == std::string_view::npos)
+                if (const auto slash = value.find('/');
+                    slash != std::string_view::npos && value.find('\'') == std::string_view::npos)
                     value = value.substr(0, slash);
                 while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
                 while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
@@ -286,6 +302,10 @@ void checkHeaders(const std::string& name) {
 struct GeneralFitsSource::Library {
     fitsfile* fp = nullptr;
     std::vector<long> first;  // first pixel of a read: {1, y + 1, plane + 1, 1, ...}
+    // The whole file, when the library reads it from memory; it keeps the addresses of both.
+    std::vector<std::uint8_t> bytes;
+    void* memory = nullptr;
+    std::size_t memorySize = 0;
 
     ~Library() {
         int status = 0;
@@ -293,10 +313,23 @@ struct GeneralFitsSource::Library {
     }
 };
 
-GeneralFitsSource::GeneralFitsSource(const std::string& path, bool colour) : name_(path), lib_(std::make_unique<Library>()) {
+GeneralFitsSource::GeneralFitsSource(const std::string& path, bool colour)
+    : name_(path), lib_(std::make_unique<Library>()) {
     checkHeaders(path);
     int status = 0;
-    fits_open_diskfile(&lib_->fp, path.c_str(), READONLY, &status);
+#ifdef _WIN32
+    // The library opens a file by its narrow name, which Windows reads in the ANSI code page:
+    // a name outside ASCII is read through its wide-character path into memory instead.
+    if (std::any_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        FileSource file(path);
+        lib_->bytes.resize(std::size_t(file.size()));
+        file.read(0, lib_->bytes.data(), lib_->bytes.size());
+        lib_->memory = lib_->bytes.data();
+        lib_->memorySize = lib_->bytes.size();
+        fits_open_memfile(&lib_->fp, path.c_str(), READONLY, &lib_->memory, &lib_->memorySize, 0, nullptr, &status);
+    } else
+#endif
+        fits_open_diskfile(&lib_->fp, path.c_str(), READONLY, &status);
     if (status) {
         lib_->fp = nullptr;
         fail(name_, status);
@@ -334,7 +367,8 @@ void GeneralFitsSource::open(bool colour) {
     width_ = axes[0];
     height_ = axes[1];
     long long planes = 1;
-    for (int i = 2; i < naxis; ++i) planes = std::min<long long>(planes * std::max<long>(axes[std::size_t(i)], 0), 1LL << 40);
+    for (int i = 2; i < naxis; ++i)
+        planes = std::min<long long>(planes * std::max<long>(axes[std::size_t(i)], 0), 1LL << 40);
     conversion_.planes = planes;
     conversion_.mappedPlanes = colour && planes == 3 ? 3 : 1;
     lib_->first.assign(std::size_t(naxis), 1);
@@ -342,8 +376,11 @@ void GeneralFitsSource::open(bool colour) {
     // The header of the plain file: its structure, then the image's own cards, then the
     // primary header's cards that an image in an extension lacks (where capture programs
     // often put the exposure's time and place).
-    std::vector<std::string> cards = {card("SIMPLE", "T"), card("BITPIX", "16"), card("NAXIS", "2"),
-                                      card("NAXIS1", std::to_string(width_)), card("NAXIS2", std::to_string(height_)),
+    std::vector<std::string> cards = {card("SIMPLE", "T"),
+                                      card("BITPIX", "16"),
+                                      card("NAXIS", "2"),
+                                      card("NAXIS1", std::to_string(width_)),
+                                      card("NAXIS2", std::to_string(height_)),
                                       card("BZERO", std::to_string(kStoredZero))};
     std::set<std::string> present;
     for (std::string& c : headerCards(fp, conversion_.compressed, name_)) {
@@ -485,9 +522,7 @@ void GeneralFitsSource::read(std::uint64_t pos, void* dst, std::size_t n) {
     if (n > 0) std::memset(out, 0, n);  // the padding of the last block
 }
 
-bool IsCompressedFitsName(const std::string& path) {
-    return LowerExtension(path) == ".fz";
-}
+bool IsCompressedFitsName(const std::string& path) { return LowerExtension(path) == ".fz"; }
 
 namespace {
 
@@ -515,7 +550,8 @@ std::optional<double> numberOf(std::string_view v) {
 bool NeedsGeneralFitsReader(ByteSource& source) {
     const std::uint64_t size = source.size();
     std::optional<double> bitpix, naxis, naxis1, naxis2, naxis3, bscale;
-    for (std::uint64_t pos = 0; pos / kFitsBlockBytes < kPeekBlocks && size - pos >= kFitsBlockBytes; pos += kFitsBlockBytes) {
+    for (std::uint64_t pos = 0; pos / kFitsBlockBytes < kPeekBlocks && size - pos >= kFitsBlockBytes;
+         pos += kFitsBlockBytes) {
         char block[kFitsBlockBytes];
         source.read(pos, block, sizeof block);
         if (pos == 0 && std::string_view(block, 9) != "SIMPLE  =") return false;

@@ -71,7 +71,7 @@ std::vector<std::uint8_t> EncodeFits16(const IntArray2D& samples, int w, int h,
 std::vector<std::string> WriteSampleSeries(const std::string& folder, const SampleSeries& s) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::create_directories(fs::path(folder), ec);
+    fs::create_directories(PathOf(folder), ec);
     if (ec) throw FileError(folder, FillMessage(msg::kCannotCreateFolder, ReasonOf(ec)));
 
     // mt19937's sequence is fixed by the language; the normal deviates are made here
@@ -107,7 +107,7 @@ std::vector<std::string> WriteSampleSeries(const std::string& folder, const Samp
         const double cy = s.startY + s.driftY * i;
         char name[32];
         std::snprintf(name, sizeof name, "frame%02d.fits", i + 1);
-        const std::string path = (fs::path(folder) / name).string();
+        const std::string path = Utf8Of(PathOf(folder) / name);
         // Mid-exposure times on the real clock, for reports that read them.
         const long long start = 21 * 3600LL + static_cast<long long>(std::llround(i * s.intervalS));
         char date[40];
@@ -120,7 +120,7 @@ std::vector<std::string> WriteSampleSeries(const std::string& folder, const Samp
         frames.push_back(path);
     }
     for (int i = 0; i < s.darks; ++i) {
-        const std::string path = (fs::path(folder) / ("dark" + std::to_string(i + 1) + ".fits")).string();
+        const std::string path = Utf8Of(PathOf(folder) / ("dark" + std::to_string(i + 1) + ".fits"));
         WriteFileAtomically(path, EncodeFits16(frame(false, 0, 0), s.width, s.height));
     }
     return frames;
@@ -193,7 +193,7 @@ void writeCompressed(const std::string& path, int w, int h, const std::vector<st
 CameraNightFiles WriteCameraNight(const std::string& folder, const CameraNight& n) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::create_directories(fs::path(folder), ec);
+    fs::create_directories(PathOf(folder), ec);
     if (ec) throw FileError(folder, FillMessage(msg::kCannotCreateFolder, ReasonOf(ec)));
     const int w = n.width, h = n.height;
     const double startX = w * 0.47 + 0.3, startY = h * 0.53 + 0.6;
@@ -294,7 +294,7 @@ CameraNightFiles WriteCameraNight(const std::string& folder, const CameraNight& 
         char name[32];
         const bool compressed = i + 1 == n.compressedFrame;
         std::snprintf(name, sizeof name, compressed ? "cam%03d.fits.fz" : "cam%03d.fits", i + 1);
-        const std::string path = (fs::path(folder) / name).string();
+        const std::string path = Utf8Of(PathOf(folder) / name);
         if (compressed) {
             writeCompressed(path, w, h, cards, data);
         } else {

@@ -95,10 +95,10 @@ std::string SpectrumDataPath() {
 void WriteSpectrumData(const std::string& path, const std::string& text) {
     // The folder is the user's to make: a missing one is named in the error, never created.
     namespace fs = std::filesystem;
-    const fs::path folder = fs::path(path).parent_path();
+    const fs::path folder = PathOf(path).parent_path();
     std::error_code ec;
     if (!folder.empty() && !fs::exists(folder, ec))
-        throw FileError(path, FillMessage(msg::kSpectrumNoFolder, folder.string()));
+        throw FileError(path, FillMessage(msg::kSpectrumNoFolder, Utf8Of(folder)));
     WriteFileAtomically(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 

@@ -262,6 +262,15 @@ TEST_F(CliTest, EveryRoadWorksInAFolderNamedInJapanese) {
     const std::string night = dir.file("星空 観測");
     ASSERT_EQ(Cli({"make-samples", night}).status, 0);
     const std::string first = night + "/frame01.fits";
+    // A compressed frame for the general reader, written under a plain name and copied in.
+    test::LibraryFits layout;
+    layout.bzero = 32768;
+    layout.compression = "RICE";
+    std::vector<double> ramp(32 * 32);
+    for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = 1000 + double(i);
+    test::WriteLibraryFits(dir.file("c.fits.fz"), layout, 32, 32, ramp);
+    const std::string compressed = night + "/圧縮.fits.fz";
+    test::WriteBytes(compressed, test::ReadBytes(dir.file("c.fits.fz")));
     std::vector<std::string> track = {
         "track", "--dark", night + "/dark1.fits", "--results", night + "/結果.txt", "--report", night + "/報告.html"};
     for (int i = 1; i <= 24; ++i)
@@ -271,6 +280,7 @@ TEST_F(CliTest, EveryRoadWorksInAFolderNamedInJapanese) {
         std::string writes;
     } rows[] = {
         {{"info", first}, ""},
+        {{"info", compressed}, ""},
         {{"render", first, night + "/画像.bmp"}, night + "/画像.bmp"},
         {track, night + "/結果.txt"},
         {{"spectrum", first, night + "/分光.txt"}, night + "/分光.txt"},
@@ -279,10 +289,10 @@ TEST_F(CliTest, EveryRoadWorksInAFolderNamedInJapanese) {
         const RunResult r = Cli(row.args);
         EXPECT_EQ(r.status, 0) << row.args.front() << ": " << r.err;
         if (!row.writes.empty()) {
-            EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(row.writes))) << row.writes;
+            EXPECT_TRUE(std::filesystem::exists(PathOf(row.writes))) << row.writes;
         }
     }
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(night + "/報告.html")));
+    EXPECT_TRUE(std::filesystem::exists(PathOf(night + "/報告.html")));
 }
 
 TEST_F(CliTest, MakeSamplesCameraWritesACaptureProgramsNightTheReportMeasures) {

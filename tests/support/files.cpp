@@ -5,6 +5,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "core/fileio.h"
+
 namespace nuvak::test {
 
 namespace fs = std::filesystem;
@@ -26,23 +28,23 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-std::string TempDir::file(const std::string& name) const { return (path_ / name).string(); }
+std::string TempDir::file(const std::string& name) const { return Utf8Of(path_ / PathOf(name)); }
 
 std::vector<std::string> TempDir::entries() const {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(path_)) names.push_back(Utf8Of(e.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     if (!out) throw std::runtime_error("cannot write test file " + path);
 }
 
 Bytes ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     if (!in) throw std::runtime_error("cannot read test file " + path);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
