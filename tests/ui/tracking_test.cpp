@@ -400,7 +400,13 @@ private slots:
                     if (auto* label = qobject_cast<QLabel*>(w)) {
                         QVERIFY2(fm.horizontalAdvance(label->text()) <= label->contentsRect().width() &&
                                      fm.height() <= label->height(),
-                                 qPrintable(name));
+                                 qPrintable(name + QStringLiteral(": \"%1\" %2 x %3 in %4 x %5 of %6")
+                                                       .arg(label->text())
+                                                       .arg(fm.horizontalAdvance(label->text()))
+                                                       .arg(fm.height())
+                                                       .arg(label->contentsRect().width())
+                                                       .arg(label->height())
+                                                       .arg(w->font().family())));
                     } else if (auto* check = qobject_cast<QCheckBox*>(w); check || qobject_cast<QRadioButton*>(w)) {
                         // The indicator, its spacing and the caption.
                         const QStyle* st = w->style();
