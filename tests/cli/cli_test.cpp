@@ -241,9 +241,10 @@ TEST_F(CliTest, FailedRenderLeavesTheOldOutputAndNoStrayFiles) {
 
     // An output in a folder that does not exist: a file error, nothing written.
     const std::string good = put("good.fits", test::LevelExampleFrame());
-    const RunResult nowhere = Cli({"render", good, dir.file("no/such/folder/x.bmp")});
+    const std::string nowhereFile = dir.file("no/such/folder/x.bmp");
+    const RunResult nowhere = Cli({"render", good, nowhereFile});
     EXPECT_EQ(nowhere.status, 1);
-    EXPECT_NE(nowhere.err.find("no/such/folder/x.bmp"), std::string::npos) << nowhere.err;
+    EXPECT_NE(nowhere.err.find(nowhereFile), std::string::npos) << nowhere.err;
 }
 
 TEST_F(CliTest, MakeSamplesWritesFramesThatOpen) {

@@ -28,7 +28,7 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-std::string TempDir::file(const std::string& name) const { return Utf8Of(path_ / PathOf(name)); }
+std::string TempDir::file(const std::string& name) const { return Utf8Of((path_ / PathOf(name)).make_preferred()); }
 
 std::vector<std::string> TempDir::entries() const {
     std::vector<std::string> names;

@@ -25,9 +25,7 @@ using nuvak::THLP;
 
 namespace {
 
-QString PathOf(const std::filesystem::path& path) {
-    return QString::fromStdU16String(path.u16string());
-}
+QString PathOf(const std::filesystem::path& path) { return QString::fromStdU16String(path.u16string()); }
 
 void WriteText(const QString& path, const QString& text) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -39,9 +37,7 @@ void WriteText(const QString& path, const QString& text) {
 // Makes a folder the current one for the lifetime of the guard.
 class CurrentDir {
 public:
-    explicit CurrentDir(const QString& folder) : saved_(QDir::currentPath()) {
-        QDir::setCurrent(folder);
-    }
+    explicit CurrentDir(const QString& folder) : saved_(QDir::currentPath()) { QDir::setCurrent(folder); }
     ~CurrentDir() { QDir::setCurrent(saved_); }
 
 private:
@@ -68,8 +64,7 @@ QList<int> TopicsOf(const QTreeWidget* tree) {
 }
 
 QTreeWidgetItem* NodeOf(const QTreeWidget* tree, const QString& caption) {
-    const QList<QTreeWidgetItem*> found =
-        tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+    const QList<QTreeWidgetItem*> found = tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
     return found.size() == 1 ? found.front() : nullptr;
 }
 
@@ -232,8 +227,9 @@ void HelpTest::userClickInTheTreeShowsTheTopic() {
 void HelpTest::helpFilesAreFoundBesideTheProgram() {
     nuvak::test::TempDir current;
     nuvak::test::TempDir program;
-    const QString here = PathOf(current.path());
-    const QString exe = PathOf(program.path());
+    // Qt's own form of a path, with '/' on every system.
+    const QString here = QDir::fromNativeSeparators(PathOf(current.path()));
+    const QString exe = QDir::fromNativeSeparators(PathOf(program.path()));
     const QString besideProgram = exe + QStringLiteral("/Help/help41.txt");
     WriteText(besideProgram, QStringLiteral("installed"));
 
