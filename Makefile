@@ -55,7 +55,8 @@ fuzz: deps
 	@JOBS=$(JOBS) bash scripts/fuzz $(BUILD)-fuzz
 
 # The Windows build, cross-compiled with mingw-w64 against the libraries scripts/windows-deps
-# builds into its cache (the first time: Qt's 20 minutes and more); tests run under wine.
+# builds into its cache (the first time: Qt's 30 minutes and more), and the zip a user unpacks
+# (build-win/Nuvak-win64.zip); tests run under wine.
 WIN_BUILD ?= build-win
 .PHONY: windows windows-test
 windows:
@@ -63,6 +64,7 @@ windows:
 	@cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake \
 		-DNUVAK_WIN_PREFIX="$$(bash scripts/windows-deps --prefix)" $(LAUNCHER) >/dev/null
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
+	@bash scripts/windows-zip $(WIN_BUILD) "$$(bash scripts/windows-deps --prefix)"
 
 # The Qt-free test programs of the Windows build under wine; lists the tests that fail.
 windows-test: windows
