@@ -67,7 +67,7 @@ windows:
 	@bash scripts/windows-zip $(WIN_BUILD) "$$(bash scripts/windows-deps --prefix)"
 
 # The Qt-free test programs of the Windows build under wine; lists the tests that fail.
-windows-test: windows
+windows-test: build windows
 	@JOBS=$(JOBS) bash scripts/windows-test $(WIN_BUILD)
 
 clean:
