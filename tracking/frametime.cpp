@@ -145,9 +145,9 @@ double exposure(const std::string& cards) {
     return 0;
 }
 
-// "+45 30 00", "45:30:00", "-05 12 30.5", "45 30" or "45.5" in degrees. The sign belongs to
-// the whole angle, so "-00 30 00" is -0.5.
-std::optional<double> declination(std::string_view s) {
+// "+45 30 00", "45:30:00", "-05 12 30.5", "45 30" or "45.5": the fields' value in their
+// first field's unit. The sign belongs to the whole angle, so "-00 30 00" is -0.5.
+std::optional<double> sexagesimal(std::string_view s) {
     s = trimmed(s);
     bool negative = false;
     if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
@@ -173,8 +173,14 @@ std::optional<double> declination(std::string_view s) {
         if (!v || (k > 0 && *v >= 60)) return std::nullopt;
         degrees += *v * scale;
     }
-    if (degrees > 90) return std::nullopt;
     return negative ? -degrees : degrees;
+}
+
+// A declination in degrees, sexagesimal or not, within +-90.
+std::optional<double> declination(std::string_view s) {
+    const auto d = sexagesimal(s);
+    if (!d || std::abs(*d) > 90) return std::nullopt;
+    return d;
 }
 
 }  // namespace
@@ -373,6 +379,42 @@ std::optional<double> FramesDeclination(const std::vector<ReportFrame>& frames) 
     }
     if (count == 0) return std::nullopt;
     return sum / count;
+}
+
+std::optional<double> ParseAngle(std::string_view text) { return sexagesimal(text); }
+
+std::optional<std::pair<double, double>> FramesSite(const std::vector<ReportFrame>& frames) {
+    for (const ReportFrame& f : frames) {
+        const auto lat = HeaderValue(f.headerCards, "SITELAT"), lon = HeaderValue(f.headerCards, "SITELONG");
+        if (!lat || !lon) continue;
+        const auto a = sexagesimal(*lat), b = sexagesimal(*lon);
+        if (a && b && std::abs(*a) <= 90 && std::abs(*b) <= 360) return std::pair(*a, *b);
+    }
+    return std::nullopt;
+}
+
+std::optional<double> FramesRightAscension(const std::vector<ReportFrame>& frames) {
+    for (const ReportFrame& f : frames) {
+        if (const auto text = HeaderValue(f.headerCards, "OBJCTRA")) {
+            if (const auto h = sexagesimal(*text); h && *h >= 0 && *h < 24) return *h * 15;
+        }
+        if (const auto text = HeaderValue(f.headerCards, "RA")) {
+            const bool fields = trimmed(*text).find_first_of(" :") != std::string_view::npos;
+            if (const auto v = sexagesimal(*text); v && *v >= 0 && *v < (fields ? 24 : 360))
+                return fields ? *v * 15 : *v;
+        }
+    }
+    return std::nullopt;
+}
+
+double HourAngleHours(double utcS, double lonDeg, double raDeg) {
+    // Greenwich mean sidereal time from the days since J2000.0 (the UTC taken for UT1).
+    const double days = utcS / 86400 + 2440587.5 - 2451545.0;
+    const double gmstDeg = 280.46061837 + 360.98564736629 * days;
+    double h = std::fmod(gmstDeg + lonDeg - raDeg, 360.0) / 15;
+    if (h <= -12) h += 24;
+    if (h > 12) h -= 24;
+    return h;
 }
 
 }  // namespace nuvak

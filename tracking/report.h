@@ -32,6 +32,10 @@ struct ReportOptions {
                                           // and to fold the RA residuals on
     std::optional<double> phaseRefUtcS;   // the UTC of the fold's phase 0, seconds since 1970;
                                           // else the first frame's time
+    std::optional<double> siteLatDeg, siteLonDeg;  // the site (longitude east of Greenwich positive);
+                                                   // else the frames' (FramesSite)
+    std::optional<double> raDeg;                   // the star's right ascension in degrees; else the
+                                                   // frames' (FramesRightAscension)
 };
 
 // What the window's run measured of a frame: MeasureStar's peak, centroid and width radius in
@@ -160,6 +164,30 @@ std::optional<double> ParseIsoDateTime(std::string_view text);
 // does not parse.
 std::optional<double> FramesDeclination(const std::vector<ReportFrame>& frames);
 
+// The site from the first frame whose header gives both SITELAT and SITELONG (degrees, as
+// numbers or "+35 30 00"; longitude east positive): (latitude, longitude); nothing without.
+std::optional<std::pair<double, double>> FramesSite(const std::vector<ReportFrame>& frames);
+
+// The star's right ascension in degrees from the first frame whose header gives OBJCTRA
+// (hours, "05 35 17.3" or "05:35:17.3") or RA (degrees as a number, hours when written with
+// separators); nothing without.
+std::optional<double> FramesRightAscension(const std::vector<ReportFrame>& frames);
+
+// An angle written as a number ("35.5", "-5.25") or in sexagesimal fields ("+35 30 00",
+// "-05:15:00"), the sign belonging to the whole angle; nothing when the text is not one.
+std::optional<double> ParseAngle(std::string_view text);
+
+// The hour angle in hours (-12, 12] of right ascension raDeg at a site's longitude (east
+// positive) at a UTC (seconds since 1970), from the mean sidereal time.
+double HourAngleHours(double utcS, double lonDeg, double raDeg);
+
+// Statistics the report's parts share: the median of the finite values (NaN when none), the
+// two-sided 95 % quantile of Student's t, and the chi-square quantile at the standard normal
+// quantile z (1.6449 for the upper 5 %, -1.96 for the lower 2.5 %; Wilson-Hilferty).
+double MedianOf(std::vector<double> v);
+double StudentT975(double df);
+double ChiSquareQuantile(double df, double z);
+
 // The image offset (dx, dy) in pixels turned by the camera angle into (RA, Dec) in pixels.
 std::pair<double, double> TurnToSky(double dx, double dy, double cameraAngleDeg);
 
@@ -215,13 +243,38 @@ struct WormFold {
 // The fitted harmonics' sum at a phase (cycles): the worm's periodic error on the sky.
 double WormCurveAt(const WormFold& fold, double phase);
 
+// The structure function of the track: at a lag, the RMS of the change of the sky position
+// (both axes together) between the pairs of used frames that far apart in time, with its 95 %
+// interval. White centroid noise is flat, a drift rises with the lag, and a periodic error
+// peaks at half its period.
+struct StructurePoint {
+    double lagS = 0;       // the mean lag of the bin's pairs
+    double rmsArcsec = 0;  // sqrt(mean(dRA^2 + dDec^2))
+    double lo = 0, hi = 0;
+    int pairs = 0;
+};
+
+// The polar axis's error from the declination drift where the night's hour angle says which
+// component it measures: to first order the drift is
+//   dDec/dt = -s w (dAlt sin H + dAz cos(lat) cos H)    (s = +1 north of the equator, -1 south)
+// for an axis dAlt above and dAz east of the pole, whatever the star's declination: near the
+// east or west horizon (|sin H| the larger) the altitude, near the meridian the azimuth.
+struct HourAnglePolar {
+    double latDeg = 0, lonDeg = 0, raDeg = 0;
+    double startH = kNoValue, endH = kNoValue, meanH = kNoValue;  // the used frames' hour angles
+    std::string component;                                        // "altitude" or "azimuth"
+    bool mixed = false;  // the other component's weight is more than half this one's
+    Figure errorArcmin;  // altitude: positive above the pole; azimuth: positive east of it
+};
+
 // A warning of the report: a code and the user's words.
 struct ReportWarning {
     std::string code, message;
 };
 
 struct TrackingReport {
-    std::string timeSource;  // TimeAxis::source
+    std::string timeSource;           // TimeAxis::source
+    std::optional<double> epochUtcS;  // TimeAxis::epochUtcS
     double arcsecPerPixel = 0;
     std::string scaleSource;  // "FOCALLEN+XPIXSZ", "FOCALLEN+PIXSIZE1*XBINNING" (the frames'
                               // headers), "options" (the command's or their defaults) or
@@ -235,8 +288,9 @@ struct TrackingReport {
     std::vector<double> t;        // seconds
     std::vector<double> ra, dec;  // arc-seconds from the first used position (NaN when not used)
     std::vector<double> centroidSigmaPx;
-    std::vector<std::vector<std::string>> flags;  // "saturated", "lost", "time_backwards",
-                                                  // "time_repeated", "meridian_flip"
+    std::vector<std::vector<std::string>> flags;  // "saturated", "lost", "cloud", "jump",
+                                                  // "time_backwards", "time_repeated",
+                                                  // "meridian_flip"
     struct LostReason {
         std::string reason, message;  // ReportFrame's, or "jump"; empty for a frame not lost
     };
@@ -262,6 +316,18 @@ struct TrackingReport {
     WormFold worm;
     std::vector<ReportWarning> warnings;
     std::optional<Figure> polarAlignmentErrorArcmin;
+    std::optional<HourAnglePolar> polarHourAngle;  // with the site and the star's RA
+    std::vector<double> hourAngleH;                // per frame, hours; empty without them
+    // A step of both axes between stable stretches of the track (a dither or a bump): the
+    // first frame after each. Every stretch has its own intercept as after a meridian flip,
+    // without the turn, and its first frame is flagged "jump".
+    std::vector<std::size_t> jumps;
+    // The star's width against time (px per hour, the used unsaturated frames): a steady rise
+    // is a focus drift, warned of.
+    Figure fwhmTrendPxPerHour;
+    std::vector<StructurePoint> structureFunction;
+    std::string structureReading;         // "flat", "rising", "periodic"; empty with too few lags
+    double structurePeakLagS = kNoValue;  // "periodic": the lag of the peak
     Figure fwhmPx, fwhmArcsec, hfdPx;
     bool noiseLimited = false;
     bool superpixels = false;  // the frames were measured on 2 x 2 superpixels (a Bayer mosaic)
@@ -277,6 +343,12 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
 // HTML page with its plots inline.
 std::string ReportJson(const TrackingReport& report);
 std::string ReportHtml(const TrackingReport& report);
+
+// The per-frame table: one row a frame in list order with the UTC and the Julian date at
+// mid-exposure (empty without dates), the centroid in image pixels, the RA and Dec offsets,
+// the flags, FWHM, HFD, flux and the sky-limited signal-to-noise ratio; frames is what the
+// report was computed from.
+std::string FramesCsv(const TrackingReport& report, const std::vector<ReportFrame>& frames);
 
 // The periodic-error correction table for the mount: bins equal parts of one worm period,
 // each row the bin's start phase, the correction there in arc-seconds at the RA axis (the

@@ -379,6 +379,24 @@ std::string foldPlot(const TrackingReport& r) {
     return c.finish();
 }
 
+// The structure function with its intervals as a band, the lag in seconds.
+std::string structurePlot(const TrackingReport& r) {
+    if (r.structureFunction.empty()) return {};
+    std::vector<double> lag, rms, lo, hi;
+    Range x, y;
+    for (const StructurePoint& p : r.structureFunction) {
+        lag.push_back(p.lagS), rms.push_back(p.rmsArcsec), lo.push_back(p.lo), hi.push_back(p.hi);
+        x.add(p.lagS), y.add(p.lo), y.add(p.hi);
+    }
+    x.add(0), y.add(0);
+    Chart c("構造関数：時間差ごとの位置の変化のRMS", x, y, "フレームの時間差 (秒)", "位置の変化のRMS (″)");
+    const bool band = c.band(lag, lo, hi, "fold-band");
+    c.curve(lag, rms, "fit-worm");
+    if (c.points(lag, rms, "fit-worm-dot")) c.legend("fit-worm-dot", band ? "RMS と95%区間" : "RMS");
+    if (std::isfinite(r.structurePeakLagS)) c.vertical(r.structurePeakLagS, "peak", "ピーク", 0);
+    return c.finish();
+}
+
 std::string periodogramPlot(const TrackingReport& r) {
     const PeriodicError& pe = r.pe;
     std::vector<double> mhz;
@@ -492,6 +510,43 @@ std::string reading(const TrackingReport& r) {
     if (std::isfinite(r.worm.residualRmsAfterPecArcsec))
         sentence("ウォームの1周期に折り返した曲線を完全に補正できれば、赤経方向の残差のRMSは " +
                  fixed(r.worm.residualRmsAfterPecArcsec, 2) + "″になります。");
+    if (r.polarHourAngle) {
+        const HourAnglePolar& p = *r.polarHourAngle;
+        const bool altitude = p.component == "altitude";
+        const double e = p.errorArcmin.value;
+        std::string text = "時角 " + fixed(p.startH, 1) + "h 〜 " + fixed(p.endH, 1) + "h（平均 " + fixed(p.meanH, 1) +
+                           "h）では、赤緯方向のドリフトは極軸の" +
+                           (altitude ? "高度（東か西の地平線近く）" : "方位（子午線の近く）") + "のずれを測ります：" +
+                           withInterval(p.errorArcmin, 1, "′");
+        if (std::isfinite(e))
+            text += altitude ? (e >= 0 ? "、極より上" : "、極より下") : (e >= 0 ? "、極より東" : "、極より西");
+        text += "。";
+        if (p.mixed) text += "ただし、この時角ではもう一方の成分も半分以上効いているため、目安です。";
+        text +=
+            "この値は一次の近似で星の赤緯によりません。ドリフトを cos(赤緯) で割る方法（上の「極軸のずれ」）は、"
+            "赤緯が高いほど大きな値になります。";
+        sentence(text);
+    }
+    if (!r.jumps.empty()) {
+        std::string at;
+        for (std::size_t i : r.jumps) at += (at.empty() ? "" : "、") + std::to_string(i + 1);
+        sentence("星の位置が両方の軸でとんで、その前後で落ち着いています（フレーム " + at +
+                 " から）。ディザリングか架台への接触と見て、そこで夜を区切り、区間ごとに切片を取りました。");
+    }
+    if (const int clouds = countFlag(r, "cloud"))
+        sentence(std::to_string(clouds) +
+                 " フレームは星の光量が中央値の半分を下回っている（雲）ため、すべての数値から除きました。");
+    if (r.structureReading == "flat")
+        sentence(
+            "構造関数は時間差によらず平らです：フレーム間の位置の変化はシーイングと重心の測定誤差によるもので、"
+            "架台の追尾によるものではありません。");
+    else if (r.structureReading == "rising")
+        sentence(
+            "構造関数は時間差とともに大きくなります：ドリフトやゆっくりした揺れ、つまり架台の追尾がシーイングより"
+            "効いています。");
+    else if (r.structureReading == "periodic")
+        sentence("構造関数は時間差 " + fixed(r.structurePeakLagS, 0) + " 秒で山になり、その後下がります：周期約 " +
+                 fixed(2 * r.structurePeakLagS, 0) + " 秒の周期誤差があります。");
     for (const ReportWarning& w : r.warnings) sentence("注意：" + escape(w.message) + "。");
     sentence("時刻は" + timeSourceText(r) + "から、1ピクセルの角度（" + fixed(r.arcsecPerPixel, 4) + "″）は" +
              scaleSourceText(r) + "から求めました。");
@@ -512,6 +567,10 @@ std::string figures(const TrackingReport& r) {
     t += row("赤緯方向のドリフト", withInterval(r.driftDec, 3, "″/分"));
     t += row("極軸のずれ",
              r.polarAlignmentErrorArcmin ? withInterval(*r.polarAlignmentErrorArcmin, 2, "′") : "— （赤緯が不明）");
+    if (r.polarHourAngle)
+        t += row(std::string("極軸のずれ（") + (r.polarHourAngle->component == "altitude" ? "高度" : "方位") +
+                     "、時角から）",
+                 withInterval(r.polarHourAngle->errorArcmin, 2, "′"));
     t += row("RMS（赤経・赤緯・合計）",
              fixed(r.rmsRa.value, 3) + "″ ・ " + fixed(r.rmsDec.value, 3) + "″ ・ " + fixed(r.rmsTotal.value, 3) + "″");
     t += row("周期誤差の周期", withInterval(r.pe.periodS, 1, " 秒"));
@@ -533,6 +592,7 @@ std::string figures(const TrackingReport& r) {
     t += row("FWHM（ガウス関数の半値全幅）",
              fixed(r.fwhmPx.value, 2) + " ピクセル ・ " + fixed(r.fwhmArcsec.value, 2) + "″");
     t += row("HFD（半光束直径）", fixed(r.hfdPx.value, 2) + " ピクセル");
+    t += row("FWHM の変化", withInterval(r.fwhmTrendPxPerHour, 3, " ピクセル/時"));
     if (r.superpixels)
         t += row("測定した画素",
                  "ベイヤー配列の 2×2 画素の和（スーパーピクセル）。位置と幅は元の画像のピクセルで示します");
@@ -592,6 +652,8 @@ std::string frameTable(const TrackingReport& r) {
                              : f == "time_backwards" ? std::string("時刻が戻っている")
                              : f == "time_repeated"  ? std::string("時刻が前と同じ")
                              : f == "meridian_flip"  ? std::string("子午線反転")
+                             : f == "cloud"          ? std::string("雲")
+                             : f == "jump"           ? std::string("位置のとび（ディザリング）")
                                                      : escape(f);
                 }
             }
@@ -646,6 +708,7 @@ std::string ReportHtml(const TrackingReport& r) {
         "<p>区間はすべて95%区間です。ドリフトの区間は、周期誤差のように相関した残差でも正直な幅になるよう、"
         "ブロック・ブートストラップで求めています。</p>\n";
     page += "<h2>グラフ</h2>\n" + trackPlot(r) + deviationPlot(r) + residualPlot(r) + periodogramPlot(r);
+    page += structurePlot(r);
     page += "<h2>ウォームの1周期</h2>\n" + foldFigures(r) + foldPlot(r);
     page += "<h2>フレーム</h2>\n" + frameTable(r);
     page += "</body>\n</html>\n";

@@ -83,6 +83,31 @@ std::string ReportJson(const TrackingReport& report) {
                     .str())
         .addRaw("polar_alignment_error_arcmin",
                 report.polarAlignmentErrorArcmin ? FigureJson(*report.polarAlignmentErrorArcmin) : "null")
+        .addRaw("polar_alignment", report.polarHourAngle
+                                       ? JsonObject(4)
+                                             .addRaw("component", String(report.polarHourAngle->component))
+                                             .addRaw("error_arcmin", FigureJson(report.polarHourAngle->errorArcmin))
+                                             .addRaw("mixed", report.polarHourAngle->mixed ? "true" : "false")
+                                             .addRaw("hour_angle_start_h", Number(report.polarHourAngle->startH))
+                                             .addRaw("hour_angle_end_h", Number(report.polarHourAngle->endH))
+                                             .addRaw("hour_angle_mean_h", Number(report.polarHourAngle->meanH))
+                                             .addRaw("site_lat_deg", Number(report.polarHourAngle->latDeg))
+                                             .addRaw("site_lon_deg", Number(report.polarHourAngle->lonDeg))
+                                             .addRaw("ra_deg", Number(report.polarHourAngle->raDeg))
+                                             .str()
+                                       : "null")
+        .addRaw("hour_angle_h", Array(report.hourAngleH, number))
+        .addRaw("structure_function", Array(report.structureFunction,
+                                            [](const StructurePoint& p) {
+                                                return "{\"lag_s\": " + Number(p.lagS) +
+                                                       ", \"rms_arcsec\": " + Number(p.rmsArcsec) + ", \"ci95\": [" +
+                                                       Number(p.lo) + ", " + Number(p.hi) +
+                                                       "], \"pairs\": " + std::to_string(p.pairs) + "}";
+                                            }))
+        .addRaw("structure_reading", report.structureReading.empty() ? "null" : String(report.structureReading))
+        .addRaw("structure_peak_lag_s", Number(report.structurePeakLagS))
+        .addRaw("jumps", Array(report.jumps, [](std::size_t i) { return std::to_string(i); }))
+        .addRaw("fwhm_trend_px_per_hour", FigureJson(report.fwhmTrendPxPerHour))
         .addRaw("declination_deg", Optional(report.decDeg))
         .addRaw("fwhm_px", FigureJson(report.fwhmPx))
         .addRaw("fwhm_arcsec", FigureJson(report.fwhmArcsec))
@@ -127,10 +152,32 @@ std::string ReportJson(const TrackingReport& report) {
                                                "--focal nor --pixel is given), options (the command's focal length "
                                                "and pixel size or their defaults) or window (the tracking window's "
                                                "fields)"))
-                .addRaw("flags", String("per frame: saturated; lost; time_backwards or time_repeated (its time "
+                .addRaw("flags", String("per frame: saturated; lost; cloud (the star's flux below half its "
+                                        "median: left out of every figure); jump (the first frame after a step of "
+                                        "both axes between stable stretches, a dither or a bump: each stretch has "
+                                        "its own intercept); time_backwards or time_repeated (its time "
                                         "is earlier than or equal to the frame's before it: kept in list order, "
                                         "left out of every figure); meridian_flip (the first frame after a change "
                                         "of PIERSIDE)"))
+                .addRaw("structure_function",
+                        String("the RMS of the change of the sky position (both axes) between the used frames "
+                               "lag_s apart, in bins of lag from the cadence to half the span, with a chi-square "
+                               "95 % interval; structure_reading: flat (centroid noise and seeing: no lag changes "
+                               "more than the shortest), rising (drift or slow wander) or periodic (a peak at "
+                               "structure_peak_lag_s, half the period, and a fall after it)"))
+                .addRaw("polar_alignment",
+                        String("with the site (SITELAT/SITELONG or --site, longitude east positive) and the "
+                               "star's RA (OBJCTRA or RA, or --ra): the hour angle of every frame (hour_angle_h) "
+                               "and the component of the polar axis's error the declination drift measures at the "
+                               "night's mean hour angle, to first order whatever the declination: altitude (near "
+                               "the east or west horizon; positive: the axis above the pole) or azimuth (near the "
+                               "meridian; positive: the axis east of the pole), mixed when the other component "
+                               "weighs more than half as much; the sign takes dec_arcsec as pointing north. "
+                               "polar_alignment_error_arcmin is the drift divided by cos(declination), as tools "
+                               "give it: larger at high declination"))
+                .addRaw("fwhm_trend", String("fwhm_trend_px_per_hour: the slope of the unsaturated used frames' "
+                                             "FWHM against time; a rise beyond a tenth of the median FWHM over the "
+                                             "night with an interval above 0 is warned of as focus_drift"))
                 .addRaw("meridian_flips", String("the indices (from 0) of the frames flagged meridian_flip; from "
                                                  "each to the next the image axes are turned by 180 degrees, each "
                                                  "such part has its own intercept and all share the drift slopes, "
@@ -161,7 +208,7 @@ std::string ReportJson(const TrackingReport& report) {
                 .addRaw("warnings", String("what the report could not do, each with a code and its reason: "
                                            "exposure_unknown, exposure_smear, cadence, no_worm_period, "
                                            "fold_too_few_frames, harmonic_phase_coverage, harmonic_exposure_smear, "
-                                           "phase_ref_without_dates"))
+                                           "phase_ref_without_dates, focus_drift"))
                 .addRaw("drift", String("drift_ra and drift_dec: slope of the least-squares line, arc-seconds per "
                                         "minute; ci95 holds the periodic error's share of the slope"))
                 .str());

@@ -14,13 +14,42 @@
 #include "core/format.h"
 #include "resources/messages.h"
 #include "tracking/report.h"
+#include "tracking/reportnight.h"
 
 namespace nuvak {
 
 namespace {
-
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kZ975 = 1.959963984540054;
+}  // namespace
+
+double MedianOf(std::vector<double> v) {
+    std::erase_if(v, [](double x) { return !std::isfinite(x); });
+    if (v.empty()) return kNoValue;
+    const std::size_t h = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(h), v.end());
+    const double upper = v[h];
+    if (v.size() % 2) return upper;
+    return (upper + *std::max_element(v.begin(), v.begin() + std::ptrdiff_t(h))) / 2;
+}
+
+// Student's t: a table up to 10 degrees of freedom, the Cornish-Fisher expansion beyond.
+double StudentT975(double df) {
+    static const double table[] = {12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306, 2.262, 2.228};
+    if (df <= 10) return table[std::clamp(int(df), 1, 10) - 1];
+    const double z = kZ975, z3 = z * z * z, z5 = z3 * z * z;
+    return z + (z3 + z) / (4 * df) + (5 * z5 + 16 * z3 + 3 * z) / (96 * df * df);
+}
+
+double ChiSquareQuantile(double df, double z) {
+    const double a = 2 / (9 * df);
+    return df * std::pow(std::max(0.0, 1 - a + z * std::sqrt(a)), 3);
+}
+
+namespace {
+
+double Median(const std::vector<double>& v) { return MedianOf(v); }
+double ChiSquare95(double df) { return ChiSquareQuantile(df, 1.6448536269514722); }
 
 // A found frame is a jump no mount makes, and is flagged lost, when its position, after the
 // run's median velocity is taken out, lies farther from the median of its neighbours (up to
@@ -48,38 +77,15 @@ constexpr double kHarmonicTolerance = 0.05;
 constexpr double kHarmonicFap = 0.01;
 // Centroid sigmas are a model: residuals within this factor of them still count as noise.
 constexpr double kNoiseAllowance = 1.2;
+// A width that grows by more than this fraction of its median over the night, with an interval
+// of its slope above 0, is a focus drift.
+constexpr double kFocusRise = 0.1;
 // Arc-minutes of polar-axis error per arc-second a minute of declination drift, at the equator.
 constexpr double kPolarFactor = 3.8197;
 // A centroid over an exposure of T seconds sees a harmonic of period P shrunk by
 // sinc(pi T / P); beyond T = kSmearLimit P so little is left that undoing it would mostly
 // magnify noise (at 0.6 the factor is 0.50, and it reaches 0 at T = P).
 constexpr double kSmearLimit = 0.6;
-
-// Median of the finite values; NaN when there are none.
-double Median(std::vector<double> v) {
-    std::erase_if(v, [](double x) { return !std::isfinite(x); });
-    if (v.empty()) return kNoValue;
-    const std::size_t h = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(h), v.end());
-    const double upper = v[h];
-    if (v.size() % 2) return upper;
-    return (upper + *std::max_element(v.begin(), v.begin() + std::ptrdiff_t(h))) / 2;
-}
-
-// Two-sided 95 % quantile of Student's t (a table up to 10 degrees of freedom, the
-// Cornish-Fisher expansion beyond).
-double StudentT975(double df) {
-    static const double table[] = {12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306, 2.262, 2.228};
-    if (df <= 10) return table[std::clamp(int(df), 1, 10) - 1];
-    const double z = kZ975, z3 = z * z * z, z5 = z3 * z * z;
-    return z + (z3 + z) / (4 * df) + (5 * z5 + 16 * z3 + 3 * z) / (96 * df * df);
-}
-
-// Upper 95 % quantile of chi-square (Wilson-Hilferty).
-double ChiSquare95(double df) {
-    const double a = 2 / (9 * df);
-    return df * std::pow(1 - a + 1.6448536269514722 * std::sqrt(a), 3);
-}
 
 // A seed from the values, so that the same data give the same report.
 std::uint64_t SeedFrom(const std::vector<double>& a, const std::vector<double>& b) {
@@ -493,6 +499,7 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
     if (times.t.size() != n) throw std::invalid_argument("one time per frame");
     TrackingReport r;
     r.timeSource = times.source;
+    r.epochUtcS = times.epochUtcS;
     r.t = times.t;
     r.superpixels = std::any_of(frames.begin(), frames.end(), [](const ReportFrame& f) { return f.superpixels; });
     r.arcsecPerPixel = options.arcsecPerPixel;
@@ -518,10 +525,18 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
         if (k < r.meridianFlips.size() && r.meridianFlips[k] == i) ++k;
         part[i] = int(k);
     }
+    // Clouds are left out; a step of the track (a dither, a bump) starts a stretch of its own.
+    const std::vector<bool> cloud = night::Clouds(frames);
     std::vector<bool> usable(n);
-    for (std::size_t i = 0; i < n; ++i) usable[i] = frames[i].found && timeFlags[i].empty();
-    const std::vector<bool> jump = Jumps(frames, times.t, usable, part);
-    std::vector<double> t, ra, dec, fwhm, hfd;
+    for (std::size_t i = 0; i < n; ++i) usable[i] = frames[i].found && timeFlags[i].empty() && !cloud[i];
+    const std::vector<bool> step = night::Steps(frames, times.t, usable, part);
+    std::vector<int> stretch(n, 0);
+    for (std::size_t i = 0, steps = 0; i < n; ++i) {
+        steps += step[i];
+        stretch[i] = part[i] + int(steps);
+    }
+    const std::vector<bool> jump = Jumps(frames, times.t, usable, stretch);
+    std::vector<double> t, ra, dec, fwhm, hfd, fwhmT;
     std::vector<std::size_t> index;
     std::vector<int> fitPart;  // the used frames' parts, numbered over the parts that have one
     for (std::size_t i = 0; i < n; ++i) {
@@ -537,28 +552,38 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
                         : TrackingReport::LostReason{f.lostReason.empty() ? "no_star" : f.lostReason,
                                                      f.lostReason.empty() ? msg::kReportLostNoStar : f.lostMessage};
         }
+        if (cloud[i] && !lost) r.flags[i].push_back("cloud");
         if (!timeFlags[i].empty()) r.flags[i].push_back(timeFlags[i]);
         if (std::find(r.meridianFlips.begin(), r.meridianFlips.end(), i) != r.meridianFlips.end())
             r.flags[i].push_back("meridian_flip");
-        if (lost || !timeFlags[i].empty()) continue;
+        if (lost || !timeFlags[i].empty() || cloud[i]) continue;
         r.used[i] = true;
+        if (step[i]) r.flags[i].push_back("jump"), r.jumps.push_back(i);
         const ReportFrame& first = frames[index.empty() ? i : index.front()];
         const double turn = part[i] % 2 ? -1 : 1;
         const auto [dr, dd] = TurnToSky(turn * (f.x - first.x), turn * (f.y - first.y), options.cameraAngleDeg);
         r.ra[i] = dr * options.arcsecPerPixel;
         r.dec[i] = dd * options.arcsecPerPixel;
         if (index.empty()) fitPart.push_back(0);
-        else fitPart.push_back(fitPart.back() + (part[i] != part[index.back()]));
+        else fitPart.push_back(fitPart.back() + (stretch[i] != stretch[index.back()]));
         index.push_back(i);
         t.push_back(times.t[i]);
         ra.push_back(r.ra[i]);
         dec.push_back(r.dec[i]);
-        if (!f.saturated) fwhm.push_back(f.fwhmPx), hfd.push_back(f.hfdPx);
+        if (!f.saturated) fwhm.push_back(f.fwhmPx), hfd.push_back(f.hfdPx), fwhmT.push_back(times.t[i]);
     }
     const int parts = fitPart.empty() ? 1 : fitPart.back() + 1;
     r.fwhmPx.value = Median(fwhm);
     r.fwhmArcsec.value = r.fwhmPx.value * options.arcsecPerPixel;
     r.hfdPx.value = Median(hfd);
+    r.fwhmTrendPxPerHour = night::WidthTrend(fwhmT, fwhm);
+    if (r.fwhmTrendPxPerHour.ci95 && r.fwhmTrendPxPerHour.ci95->first > 0) {
+        const double hours = (*std::max_element(fwhmT.begin(), fwhmT.end()) - fwhmT.front()) / 3600;
+        const double rise = r.fwhmTrendPxPerHour.value * hours;
+        if (rise > kFocusRise * r.fwhmPx.value)
+            r.warnings.push_back({"focus_drift", FillMessage(msg::kReportFocusDrift, FormatFixed(rise, 2),
+                                                             FormatFixed(r.fwhmTrendPxPerHour.value, 2))});
+    }
 
     // The periodic error is looked for in the residuals of the plain line, which the drift
     // interval then needs.
@@ -632,6 +657,13 @@ TrackingReport ComputeReport(const std::vector<ReportFrame>& frames, const TimeA
             r.polarAlignmentErrorArcmin =
                 Figure{std::abs(r.driftDec.value) * scale, std::pair(near * scale, far * scale)};
     }
+
+    night::StructureFunction(r);
+    const auto site = options.siteLatDeg && options.siteLonDeg
+                          ? std::optional(std::pair(*options.siteLatDeg, *options.siteLonDeg))
+                          : FramesSite(frames);
+    const auto raDeg = options.raDeg ? options.raDeg : FramesRightAscension(frames);
+    if (site && raDeg) night::PolarByHourAngle(r, times, site->first, site->second, *raDeg);
 
     // Noise limited: the residuals in pixels, both axes, pass a chi-square test at 95 %
     // against the frames' centroid sigmas, or lie within kNoiseAllowance of them.
