@@ -290,6 +290,58 @@ void checkWorm(Table& table, const ScratchFolder& scratch) {
                Table::fmt(r.worm.residualRmsAfterPecArcsec), "");
 }
 
+// A dither, a cloud and a time that goes backwards, each flagged at its frame and nowhere else.
+void checkConfounders(Table& table, const ScratchFolder& scratch) {
+    SyntheticOptions o;
+    o.frames = 60;
+    o.ditherFrame = 30, o.cloudFrame = 15, o.backwardFrame = 45;
+    o.saturatedFrame = o.lostFrame = -1;
+    o.seed = 21;
+    o.arcsecPerPixel = LabelArcsecPerPixel(trackParameters());
+    const TrackingReport r = measure(scratch, "confound", o).report;
+    const std::string seq = "confound";
+    const auto at = [&](const char* flag) {
+        std::string frames;
+        for (std::size_t k = 0; k < r.flags.size(); ++k)
+            if (std::find(r.flags[k].begin(), r.flags[k].end(), flag) != r.flags[k].end()) {
+                if (!frames.empty()) frames += ' ';
+                frames += std::to_string(k);
+            }
+        return frames.empty() ? std::string("none") : frames;
+    };
+    for (const auto& [flag, frame] : {std::pair("jump", o.ditherFrame), std::pair("cloud", o.cloudFrame),
+                                      std::pair("time_backwards", o.backwardFrame)}) {
+        const std::string got = at(flag);
+        table.holds(seq, std::string(flag) + " at frame", std::to_string(frame), got, got == std::to_string(frame));
+    }
+    checkDrift(table, seq, o, r);
+}
+
+// The polar axis 6' off in one component and 2' in the other, seen east of the meridian (where
+// the declination drift measures the altitude) and about the meridian (the azimuth).
+void checkPolar(Table& table, const ScratchFolder& scratch) {
+    for (const bool east : {true, false}) {
+        SyntheticOptions o;
+        o.polar = true;
+        o.driftDec = 0;
+        o.polarAltArcmin = east ? 6 : 2;
+        o.polarAzArcmin = east ? 2 : 6;
+        // The star's RA for an hour angle of -5.5 h (or -0.4 h) at the first frame.
+        const double lst = HourAngleHours(*ParseIsoDateTime(o.start), o.siteLonDeg, 0);
+        o.raHours = std::fmod(lst + (east ? 5.5 : 0.4) + 48, 24.0);
+        o.saturatedFrame = o.lostFrame = -1;
+        o.seed = east ? 31 : 32;
+        o.arcsecPerPixel = LabelArcsecPerPixel(trackParameters());
+        const std::string seq = east ? "polar east" : "polar mer.";
+        const TrackingReport r = measure(scratch, east ? "polar-east" : "polar-meridian", o).report;
+        const std::string want = east ? "altitude" : "azimuth";
+        const std::string got = r.polarHourAngle ? r.polarHourAngle->component : "none";
+        table.holds(seq, "polar component", want, got, got == want);
+        table.relative(seq, "polar " + want + " '", 6,
+                       r.polarHourAngle ? r.polarHourAngle->errorArcmin.value : kNoValue, kAmplitudeShare);
+    }
+}
+
 }  // namespace
 
 int SelfTest(const std::vector<std::string>& args) {
@@ -311,6 +363,8 @@ int SelfTest(const std::vector<std::string>& args) {
         checkQuiet(table, scratch);
         checkSmear(table, scratch);
         checkWorm(table, scratch);
+        checkConfounders(table, scratch);
+        checkPolar(table, scratch);
         std::printf("%s\n", table.misses() ? (std::to_string(table.misses()) + " figure(s) missed").c_str()
                                            : "every figure within its tolerance");
         std::fflush(stdout);

@@ -37,6 +37,11 @@ extern const char kTrackUsage[] =
     "    --worm-period, else the detected period), in axis arc-seconds and arc-seconds per second,\n"
     "    with --pec-bins N (default 100)  --pec-phase-ref ISO-TIME (the UTC of phase 0; default\n"
     "    the first frame's time);\n"
+    "    --site LAT,LON (degrees, longitude east positive; else SITELAT and SITELONG) with\n"
+    "    --ra ANGLE (degrees, or hours as HH:MM:SS; else OBJCTRA or RA): the hour angle and the\n"
+    "    component of the polar-axis error the declination drift measures there;\n"
+    "    --frames-csv FILE.csv: one row a frame (UTC and JD at mid-exposure, position, offsets,\n"
+    "    flags, FWHM, HFD, flux, SNR);\n"
     "    without --focal and --pixel the report takes FOCALLEN and XPIXSZ (or PIXSIZE1 x XBINNING)\n"
     "    from the frames when they have them\n";
 
@@ -84,10 +89,11 @@ struct Options {
     MeasureSettings settings;
     std::optional<std::string> results;
     bool json = false;
-    std::optional<std::string> report;  // the report file, .json or .html
-    ReportOptions reportOptions;        // what the report needs beside the run's settings
-    bool scaleGiven = false;            // --focal or --pixel: the report takes no scale from the frames
-    std::optional<std::string> pec;     // the correction table, .csv
+    std::optional<std::string> report;     // the report file, .json or .html
+    ReportOptions reportOptions;           // what the report needs beside the run's settings
+    bool scaleGiven = false;               // --focal or --pixel: the report takes no scale from the frames
+    std::optional<std::string> pec;        // the correction table, .csv
+    std::optional<std::string> framesCsv;  // the per-frame table, .csv
     int pecBins = 100;
 };
 
@@ -178,6 +184,33 @@ Options parse(const std::vector<std::string>& args) {
                                          ", not '" + v + "'"};
                     o.pecBins = bins;
                     pecOnly.emplace_back("--pec-bins");
+                })
+        .option("--site",
+                [&](const std::string& v) {
+                    const auto comma = v.find(',');
+                    const auto lat = comma == std::string::npos ? std::nullopt : ParseAngle(v.substr(0, comma));
+                    const auto lon = comma == std::string::npos ? std::nullopt : ParseAngle(v.substr(comma + 1));
+                    if (!lat || !lon || std::abs(*lat) > 90 || std::abs(*lon) > 360)
+                        throw UsageError{"--site takes LAT,LON in degrees (such as 35.5,139.25), not '" + v + "'"};
+                    o.reportOptions.siteLatDeg = *lat;
+                    o.reportOptions.siteLonDeg = *lon;
+                    reportOnly.emplace_back("--site");
+                })
+        .option("--ra",
+                [&](const std::string& v) {
+                    const bool hours = v.find(':') != std::string::npos;
+                    const auto ra = ParseAngle(v);
+                    if (!ra || *ra < 0 || *ra >= (hours ? 24 : 360))
+                        throw UsageError{"--ra takes degrees (0 to 360) or hours as HH:MM:SS, not '" + v + "'"};
+                    o.reportOptions.raDeg = hours ? *ra * 15 : *ra;
+                    reportOnly.emplace_back("--ra");
+                })
+        .option("--frames-csv",
+                [&](const std::string& v) {
+                    if (!endsWith(v, ".csv"))
+                        throw UsageError{"--frames-csv takes a file ending in .csv, not '" + v + "'"};
+                    o.framesCsv = v;
+                    reportOnly.emplace_back("--frames-csv");
                 })
         .option("--pec-phase-ref", [&](const std::string& v) {
             const auto utc = ParseIsoDateTime(v);
@@ -299,6 +332,11 @@ int Track(const std::vector<std::string>& args) {
             const TrackingReport report = ComputeReport(frames, options);
             const std::string text = endsWith(*o.report, ".json") ? ReportJson(report) : ReportHtml(report);
             WriteFileAtomically(*o.report, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+            if (o.framesCsv) {
+                const std::string table = FramesCsv(report, frames);
+                WriteFileAtomically(*o.framesCsv,
+                                    std::span(reinterpret_cast<const std::uint8_t*>(table.data()), table.size()));
+            }
             if (o.pec) {
                 // The table is written after the report, which stands whatever the table's fate.
                 if (o.reportOptions.phaseRefUtcS && report.worm.phaseRef != "given")

@@ -12,6 +12,7 @@
 #include "core/fileio.h"
 #include "core/format.h"
 #include "core/samples.h"
+#include "tracking/report.h"
 
 namespace nuvak {
 
@@ -126,7 +127,8 @@ std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, co
     for (int k = 0; k < n; ++k) {
         double s = k * o.cadenceS + (k > 0 ? (2 * noise.uniform() - 1) * o.jitterS : 0);
         if (o.gapAfter >= 0 && k >= o.gapAfter) s += o.gapS;
-        starts.push_back(start + std::llround(s * 1000));
+        starts.push_back(k == o.backwardFrame && k > 0 ? starts.back() - std::llround(o.backwardS * 1000)
+                                                       : start + std::llround(s * 1000));
     }
 
     // The sky track: drift, periodic error in RA and white wander on both axes, from frame 0.
@@ -136,7 +138,16 @@ std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, co
             o.pe2PeakToPeak != 0 ? o.pe2PeakToPeak / 2 * std::sin(4 * pi * t / o.pePeriodS + o.pe2Phase) : 0;
         return o.driftRa * t / 60 + o.pePeakToPeak / 2 * std::sin(2 * pi * t / o.pePeriodS + o.pePhase) + pe2;
     };
-    auto dec = [&](double t) { return o.driftDec * t / 60; };
+    // The polar axis's error seen as a declination: s (dAlt cos H - dAz cos(lat) sin H), whose
+    // rate is the drift -s w (dAlt sin H + dAz cos(lat) cos H).
+    const double midS = double(start) / 1000 + o.exposureS / 2, raDeg = o.raHours * 15;
+    const double cosLat = std::cos(o.siteLatDeg * pi / 180), hemisphere = o.siteLatDeg >= 0 ? 1 : -1;
+    auto polar = [&](double t) {
+        if (!o.polar) return 0.0;
+        const double h = HourAngleHours(midS + t, o.siteLonDeg, raDeg) * pi / 12;
+        return 60 * hemisphere * (o.polarAltArcmin * std::cos(h) - o.polarAzArcmin * cosLat * std::sin(h));
+    };
+    auto dec = [&](double t) { return o.driftDec * t / 60 + polar(t); };
     std::vector<double> wr(frames.size()), wd(frames.size());
     for (std::size_t k = 0; k < frames.size(); ++k) {
         wr[k] = o.wanderArcsec * noise.normal();
@@ -155,6 +166,7 @@ std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, co
         f.y = r * std::sin(theta) + d * std::cos(theta);
         xmin = std::min(xmin, f.x), xmax = std::max(xmax, f.x);
         ymin = std::min(ymin, f.y), ymax = std::max(ymax, f.y);
+        if (o.ditherFrame >= 0 && int(k) >= o.ditherFrame) f.x += o.ditherPx, f.y += o.ditherPx;
         f.saturated = int(k) == o.saturatedFrame;
         f.lost = int(k) == o.lostFrame;
     }
@@ -186,7 +198,10 @@ std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, co
             }
         }
         const double sky = f.lost ? o.sky * 1.3 : o.sky;
-        const double a = f.lost ? 0 : f.saturated ? amplitude * 25 : amplitude;
+        const double a = f.lost                   ? 0
+                         : f.saturated            ? amplitude * 25
+                         : int(k) == o.cloudFrame ? amplitude * o.cloudShare
+                                                  : amplitude;
         for (int x = 0; x < w; ++x)
             for (int y = 0; y < h; ++y) {
                 // The Gaussian sampled at the pixel centre.
@@ -205,10 +220,18 @@ std::vector<SyntheticFrame> WriteSyntheticSequence(const std::string& folder, co
         std::snprintf(name, sizeof name, "frame_%03zu.fits", k);
         f.path = folder + "/" + name;
         const std::string exptime = FormatDecimals(o.exposureS, 3);
-        WriteFits16(f.path, w, h, v,
-                    {{"DATE-OBS", quoted(formatMillis(starts[k]))},
-                     {"EXPTIME", exptime},
-                     {"OBJCTDEC", quoted(declination(o.decDeg))}});
+        std::vector<std::pair<std::string, std::string>> cards = {{"DATE-OBS", quoted(formatMillis(starts[k]))},
+                                                                  {"EXPTIME", exptime},
+                                                                  {"OBJCTDEC", quoted(declination(o.decDeg))}};
+        if (o.polar) {
+            cards.emplace_back("SITELAT", FormatDecimals(o.siteLatDeg, 6));
+            cards.emplace_back("SITELONG", FormatDecimals(o.siteLonDeg, 6));
+            const long long raS = std::llround(std::clamp(o.raHours, 0.0, 24.0) * 3600);
+            char text[32];
+            std::snprintf(text, sizeof text, "%02lld %02lld %02lld", raS / 3600, raS / 60 % 60, raS % 60);
+            cards.emplace_back("OBJCTRA", quoted(text));
+        }
+        WriteFits16(f.path, w, h, v, cards);
     }
     return frames;
 }

@@ -45,6 +45,23 @@ struct SyntheticOptions {
                                            // stands where it is at mid-exposure)
     double wanderArcsec = 0.3;             // white random wander per axis (standard deviation)
 
+    // Confounders (-1: none): from ditherFrame on the star stands ditherPx further along both
+    // image axes (a dither; the truth's ra and dec leave it out); in cloudFrame its light is cut
+    // to cloudShare; backwardFrame starts backwardS before the frame before it.
+    int ditherFrame = -1;
+    double ditherPx = 12;
+    int cloudFrame = -1;
+    double cloudShare = 0.3;
+    int backwardFrame = -1;
+    double backwardS = 30;
+    // With polar set: a polar axis polarAltArcmin above and polarAzArcmin east of the pole at
+    // the site, for a star at raHours, adds its declination drift (to first order) to driftDec,
+    // and the frames carry SITELAT, SITELONG and OBJCTRA.
+    bool polar = false;
+    double polarAltArcmin = 0, polarAzArcmin = 0;
+    double siteLatDeg = 35, siteLonDeg = 139;  // longitude east positive
+    double raHours = 0;
+
     int saturatedFrame = 20;  // the star clipped at 65535 in this frame (-1: none)
     int lostFrame = 50;       // no star in this frame (-1: none)
     std::uint64_t seed = 1;

@@ -385,5 +385,31 @@ TEST_F(CliTrack, PecUsageErrorsExitWithTwo) {
     EXPECT_FALSE(std::filesystem::exists(csv));
 }
 
+// The site and RA give the polar component by hour angle; --frames-csv writes a row a frame.
+TEST_F(CliTrack, SiteRaAndFramesCsv) {
+    const std::string json = dir_->file("ha.json"), csv = dir_->file("frames.csv");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } rows[] = {
+        {{"--site", "35.5,139.25"}, 2},  // needs --report
+        {{"--report", json, "--site", "95,10"}, 2},
+        {{"--report", json, "--site", "35.5"}, 2},
+        {{"--report", json, "--ra", "25:00:00"}, 2},
+        {{"--report", json, "--ra", "east"}, 2},
+        {{"--report", json, "--frames-csv", dir_->file("frames.txt")}, 2},
+        {{"--report", json, "--site", "35.5,139.25", "--ra", "05:35:17", "--frames-csv", csv}, 0},
+    };
+    for (const auto& row : rows) {
+        const RunResult r = track(row.args);
+        EXPECT_EQ(r.status, row.status) << row.args.back() << ": " << r.err;
+    }
+    const test::Bytes jb = test::ReadBytes(json), cb = test::ReadBytes(csv);
+    const std::string jt(jb.begin(), jb.end()), ct(cb.begin(), cb.end());
+    EXPECT_NE(jt.find("\"polar_alignment\": {\n"), std::string::npos) << jt;
+    EXPECT_NE(jt.find("\"ra_deg\": 83.82083333333333"), std::string::npos) << jt;
+    EXPECT_EQ(std::count(ct.begin(), ct.end(), '\n'), 2 + 5) << ct;
+}
+
 }  // namespace
 }  // namespace nuvak
