@@ -21,6 +21,7 @@
 #include "tracking/measure.h"
 #include "tracking/report.h"
 #include "tracking/results.h"
+#include "tracking/stars.h"
 #include "tracking/statistics.h"
 
 namespace nuvak::cli {
@@ -40,6 +41,8 @@ extern const char kTrackUsage[] =
     "    --site LAT,LON (degrees, longitude east positive; else SITELAT and SITELONG) with\n"
     "    --ra ANGLE (degrees, or hours as HH:MM:SS; else OBJCTRA or RA): the hour angle and the\n"
     "    component of the polar-axis error the declination drift measures there;\n"
+    "    --stars N|auto: N stars (auto: up to 20) found on the first frame, the track their common\n"
+    "    motion, with the seeing jitter and the field rotation;\n"
     "    --frames-csv FILE.csv: one row a frame (UTC and JD at mid-exposure, position, offsets,\n"
     "    flags, FWHM, HFD, flux, SNR);\n"
     "    without --focal and --pixel the report takes FOCALLEN and XPIXSZ (or PIXSIZE1 x XBINNING)\n"
@@ -48,6 +51,7 @@ extern const char kTrackUsage[] =
 namespace {
 
 constexpr int kMaxPecBins = 100000;
+constexpr int kAutoStars = 20, kMaxStars = 200;
 
 // The path as the current folder makes it, without "." and ".." steps; unchanged when the
 // current folder cannot be had.
@@ -94,6 +98,7 @@ struct Options {
     bool scaleGiven = false;               // --focal or --pixel: the report takes no scale from the frames
     std::optional<std::string> pec;        // the correction table, .csv
     std::optional<std::string> framesCsv;  // the per-frame table, .csv
+    int stars = 0;                         // --stars: how many to find (0: the one star)
     int pecBins = 100;
 };
 
@@ -204,6 +209,14 @@ Options parse(const std::vector<std::string>& args) {
                         throw UsageError{"--ra takes degrees (0 to 360) or hours as HH:MM:SS, not '" + v + "'"};
                     o.reportOptions.raDeg = hours ? *ra * 15 : *ra;
                     reportOnly.emplace_back("--ra");
+                })
+        .option("--stars",
+                [&](const std::string& v) {
+                    o.stars = v == "auto" ? kAutoStars : wholeNumber("--stars", v);
+                    if (o.stars < 3 || o.stars > kMaxStars)
+                        throw UsageError{"--stars takes a number of stars from 3 to " + std::to_string(kMaxStars) +
+                                         " or auto, not '" + v + "'"};
+                    reportOnly.emplace_back("--stars");
                 })
         .option("--frames-csv",
                 [&](const std::string& v) {
@@ -329,11 +342,33 @@ int Track(const std::vector<std::string>& args) {
                     options.arcsecPerPixel = scale->arcsecPerPixel;
                     options.scaleSource = scale->source;
                 }
-            const TrackingReport report = ComputeReport(frames, options);
+            TrackingReport report;
+            std::vector<ReportFrame> reported = frames;
+            if (o.stars) {
+                // The field: its stars found on the first frame, each measured through the night;
+                // the report's track is their common motion.
+                const std::vector<FieldStar> found = FindFieldStars(o.frames.front(), o.settings, o.stars);
+                if (found.size() < 3)
+                    throw Refusal(FillMessage(msg::kFieldTooFewStars, o.frames.front(), found.size()));
+                const auto field = MeasureFieldStars(o.frames, o.settings, found);
+                const TimeAxis times = FrameTimes(field.front(), options.intervalS);
+                const std::vector<std::string> order = TimeOrderFlags(times.t);
+                std::vector<bool> usable(order.size());
+                for (std::size_t i = 0; i < usable.size(); ++i) usable[i] = order[i].empty();
+                RunFrames first(o.settings, FrameStore::Band);
+                first.open(o.frames.front());
+                const FieldMotion motion = SolveField(field, times.t, usable, first.width(), first.height(),
+                                                      options.arcsecPerPixel, options.cameraAngleDeg);
+                reported = CommonMotionFrames(field, motion);
+                report = ComputeReport(reported, times, options);
+                report.field = FieldFigures(motion, report);
+            } else {
+                report = ComputeReport(frames, options);
+            }
             const std::string text = endsWith(*o.report, ".json") ? ReportJson(report) : ReportHtml(report);
             WriteFileAtomically(*o.report, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
             if (o.framesCsv) {
-                const std::string table = FramesCsv(report, frames);
+                const std::string table = FramesCsv(report, reported);
                 WriteFileAtomically(*o.framesCsv,
                                     std::span(reinterpret_cast<const std::uint8_t*>(table.data()), table.size()));
             }

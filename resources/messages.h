@@ -170,6 +170,7 @@ inline constexpr char kReportNoWormPeriod[] = "ウォーム周期の指定も有
 inline constexpr char kReportFoldTooFew[] = "ウォームの1周期に折り返した曲線を当てはめるにはフレームが足りません";
 inline constexpr char kReportHarmonicCoverage[] = "ウォームの第{}高調波は、折り返したフレームの位相にその周期の半分以上の隙間があるため、当てはめていません";
 inline constexpr char kReportHarmonicSmear[] = "ウォームの第{}高調波は、露出時間がその周期の0.6倍を超えるため、当てはめていません";
+inline constexpr char kFieldTooFewStars[] = "{}: 明るく孤立した、飽和していない星が {} 個しか見つかりません（3個以上必要です）";
 inline constexpr char kReportFocusDrift[] = "星像の幅（FWHM）が時間とともに {} ピクセル太くなっています（1時間あたり {} ピクセル）。ピントがずれていったようです";
 inline constexpr char kReportPhaseRefNoDates[] = "フレームに日時がないため、指定した位相の基準時刻は使えません。最初のフレームの時刻を位相0としました";
 inline constexpr char kPecNoCurve[] = "PEC表を書けません: ウォームの1周期に折り返した周期誤差の曲線がありません";

@@ -29,8 +29,11 @@ std::string FramesCsv(const TrackingReport& report, const std::vector<ReportFram
         "# One row a frame in list order. utc_mid and jd_mid: mid-exposure (empty when the frames carry no date); "
         "t_s: seconds from the first frame's mid-exposure; x_px, y_px: the star's centre in image pixels (pixel "
         "centres at i + 0.5); ra_arcsec, dec_arcsec: the offsets on the sky the report fits (empty for frames it "
-        "leaves out); flags separated by ';'; snr: flux over the sky noise of a circle of radius 3 HFD (sky-limited)\n"
-        "frame,file,utc_mid,jd_mid,t_s,x_px,y_px,ra_arcsec,dec_arcsec,flags,fwhm_px,hfd_px,flux,snr\n";
+        "leaves out); flags separated by ';'; snr: flux over the sky noise of a circle of radius 3 HFD (sky-limited); "
+        "with --stars the positions, flux and widths are the field's common ones (see the report)\n"
+        "frame,file,utc_mid,jd_mid,t_s,x_px,y_px,ra_arcsec,dec_arcsec,flags,fwhm_px,hfd_px,flux,snr";
+    // With a field: the stars each frame's solution used and the field's turn from the reference frame.
+    out += report.field ? ",stars,rotation_deg\n" : "\n";
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const ReportFrame& f = frames[i];
         const auto at = [i](const std::vector<double>& v) { return i < v.size() ? v[i] : kNoValue; };
@@ -51,7 +54,13 @@ std::string FramesCsv(const TrackingReport& report, const std::vector<ReportFram
         out += std::to_string(i + 1) + "," + field(f.path) + "," + utc + "," + jd + "," + fixed(t, 3) + "," +
                (f.found ? fixed(f.x, 3) + "," + fixed(f.y, 3) : std::string(",")) + "," + fixed(at(report.ra), 3) +
                "," + fixed(at(report.dec), 3) + "," + flags + "," + fixed(f.fwhmPx, 3) + "," + fixed(f.hfdPx, 3) + "," +
-               (f.found ? fixed(f.flux, 1) : std::string()) + "," + fixed(snr, 1) + "\n";
+               (f.found ? fixed(f.flux, 1) : std::string()) + "," + fixed(snr, 1);
+        if (report.field) {
+            const FieldRotation& rotation = *report.field;
+            out += "," + (i < rotation.starCount.size() ? std::to_string(rotation.starCount[i]) : std::string()) + "," +
+                   fixed(i < rotation.rotationDeg.size() ? rotation.rotationDeg[i] : kNoValue, 5);
+        }
+        out += "\n";
     }
     return out;
 }

@@ -527,6 +527,24 @@ std::string reading(const TrackingReport& r) {
             "赤緯が高いほど大きな値になります。";
         sentence(text);
     }
+    if (r.field) {
+        const FieldRotation& f = *r.field;
+        sentence(
+            std::to_string(f.stars) +
+            " 個の星を測り、追尾はその共通の動きから求めました。星ごとのばらつき（シーイングと重心の測定誤差）は " +
+            withInterval(f.seeingJitterArcsec, 2, "″") + "、視野の回転は " + withInterval(f.degPerHour, 3, "°/時") +
+            "（隅で " + fixed(f.rateArcsecPerMinAtCorner.value, 2) + "″/分）です。");
+        const std::string both = "極軸のずれの2つの成分は、回転から " + fixed(f.polarFromRotationArcmin.value, 1) +
+                                 "′、赤緯のドリフトから " + fixed(f.polarFromDriftArcmin.value, 1) + "′、合わせて " +
+                                 fixed(f.polarTotalArcmin, 1) + "′です";
+        sentence(both + (f.agreement == "both" ? "。視野の回転と赤緯のドリフトがそろって極軸のずれを示しています。"
+                         : f.agreement == "neither" ? "。どちらも0と区別できず、極軸はよく合っています。"
+                         : f.agreement == "drift_only"
+                             ? "。赤緯のドリフトだけがずれを示し、回転は0と区別できません（この時角では回転に出にくい成"
+                               "分か、ドリフトにほかの原因があります）。"
+                             : "。視野の回転だけがずれを示し、ドリフトは0と区別できません（この時角ではドリフトに出にく"
+                               "い成分です）。"));
+    }
     if (!r.jumps.empty()) {
         std::string at;
         for (std::size_t i : r.jumps) at += (at.empty() ? "" : "、") + std::to_string(i + 1);
@@ -571,6 +589,16 @@ std::string figures(const TrackingReport& r) {
         t += row(std::string("極軸のずれ（") + (r.polarHourAngle->component == "altitude" ? "高度" : "方位") +
                      "、時角から）",
                  withInterval(r.polarHourAngle->errorArcmin, 2, "′"));
+    if (r.field) {
+        t += row("測った星の数", std::to_string(r.field->stars));
+        t += row("星ごとのばらつき（シーイング）", withInterval(r.field->seeingJitterArcsec, 3, "″"));
+        t += row("視野の回転", withInterval(r.field->degPerHour, 4, "°/時") + "（隅で " +
+                                   withInterval(r.field->rateArcsecPerMinAtCorner, 3, "″/分") + "）");
+        t += row("極軸のずれ（回転から・ドリフトから・合計）", withInterval(r.field->polarFromRotationArcmin, 2, "′") +
+                                                                   " ・ " +
+                                                                   withInterval(r.field->polarFromDriftArcmin, 2, "′") +
+                                                                   " ・ " + fixed(r.field->polarTotalArcmin, 2) + "′");
+    }
     t += row("RMS（赤経・赤緯・合計）",
              fixed(r.rmsRa.value, 3) + "″ ・ " + fixed(r.rmsDec.value, 3) + "″ ・ " + fixed(r.rmsTotal.value, 3) + "″");
     t += row("周期誤差の周期", withInterval(r.pe.periodS, 1, " 秒"));

@@ -97,6 +97,21 @@ std::string ReportJson(const TrackingReport& report) {
                                              .str()
                                        : "null")
         .addRaw("hour_angle_h", Array(report.hourAngleH, number))
+        .addRaw("stars", report.field ? std::to_string(report.field->stars) : "null")
+        .addRaw("seeing_jitter_arcsec", report.field ? FigureJson(report.field->seeingJitterArcsec) : "null")
+        .addRaw("field_rotation",
+                report.field
+                    ? JsonObject(4)
+                          .addRaw("deg_per_hour", FigureJson(report.field->degPerHour))
+                          .addRaw("rate_arcsec_per_min_at_corner", FigureJson(report.field->rateArcsecPerMinAtCorner))
+                          .addRaw("polar_error_arcmin", FigureJson(report.field->polarFromRotationArcmin))
+                          .addRaw("polar_error_from_drift_arcmin", FigureJson(report.field->polarFromDriftArcmin))
+                          .addRaw("polar_error_total_arcmin", Number(report.field->polarTotalArcmin))
+                          .addRaw("agreement", String(report.field->agreement))
+                          .addRaw("star_count", Array(report.field->starCount, [](int c) { return std::to_string(c); }))
+                          .addRaw("rotation_deg", Array(report.field->rotationDeg, number))
+                          .str()
+                    : "null")
         .addRaw("structure_function", Array(report.structureFunction,
                                             [](const StructurePoint& p) {
                                                 return "{\"lag_s\": " + Number(p.lagS) +
@@ -175,6 +190,16 @@ std::string ReportJson(const TrackingReport& report) {
                                "weighs more than half as much; the sign takes dec_arcsec as pointing north. "
                                "polar_alignment_error_arcmin is the drift divided by cos(declination), as tools "
                                "give it: larger at high declination"))
+                .addRaw("field_rotation",
+                        String("with --stars: ra_arcsec and dec_arcsec are the stars' common motion (their weighted "
+                               "mean offset once the field's turn and scale are fitted out, frame by frame); "
+                               "seeing_jitter_arcsec the star-to-star scatter about it per axis; field_rotation the "
+                               "turn's rate (counter-clockwise in the image) and what it gives a star at the corner. "
+                               "To first order a polar axis off by e turns the field at w e cos(H - Hp) / cos(dec) "
+                               "and drifts the declination at w e sin(H - Hp): polar_error_arcmin and "
+                               "polar_error_from_drift_arcmin are the two components, polar_error_total_arcmin both "
+                               "together, agreement which of the two differ from 0 at 95 % (both, drift_only, "
+                               "rotation_only, neither)"))
                 .addRaw("fwhm_trend", String("fwhm_trend_px_per_hour: the slope of the unsaturated used frames' "
                                              "FWHM against time; a rise beyond a tenth of the median FWHM over the "
                                              "night with an interval above 0 is warned of as focus_drift"))

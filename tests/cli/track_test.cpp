@@ -10,6 +10,7 @@
 #include "tests/support/files.h"
 #include "tests/support/fits_files.h"
 #include "tests/support/run.h"
+#include "tracking/stars.h"
 
 namespace nuvak {
 namespace {
@@ -409,6 +410,37 @@ TEST_F(CliTrack, SiteRaAndFramesCsv) {
     EXPECT_NE(jt.find("\"polar_alignment\": {\n"), std::string::npos) << jt;
     EXPECT_NE(jt.find("\"ra_deg\": 83.82083333333333"), std::string::npos) << jt;
     EXPECT_EQ(std::count(ct.begin(), ct.end(), '\n'), 2 + 5) << ct;
+}
+
+// A field of stars: --stars measures them all and the report gives the field's figures.
+TEST_F(CliTrack, StarsSolveTheField) {
+    std::vector<std::string> night;
+    FieldOptions field;
+    field.frames = 8;
+    std::filesystem::create_directory(dir_->file("field"));
+    for (const SyntheticFrame& f : WriteSyntheticField(dir_->file("field"), field)) night.push_back(f.path);
+    const std::string json = dir_->file("field.json"), csv = dir_->file("field.csv");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } rows[] = {
+        {{"--stars", "5"}, 2},
+        {{"--report", json, "--stars", "2"}, 2},
+        {{"--report", json, "--stars", "many"}, 2},
+        {{"--report", json, "--stars", "auto", "--frames-csv", csv}, 0},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), night.begin(), night.end());
+        const RunResult r = track(args, false);
+        EXPECT_EQ(r.status, row.status) << row.args.back() << ": " << r.err;
+    }
+    const test::Bytes jb = test::ReadBytes(json), cb = test::ReadBytes(csv);
+    const std::string jt(jb.begin(), jb.end()), ct(cb.begin(), cb.end());
+    for (const char* key :
+         {"\"stars\": 10", "\"seeing_jitter_arcsec\": {\"value\"", "\"deg_per_hour\": {\"value\"", "\"agreement\": \""})
+        EXPECT_NE(jt.find(key), std::string::npos) << key;
+    EXPECT_NE(ct.find(",snr,stars,rotation_deg\n"), std::string::npos);
 }
 
 }  // namespace
