@@ -40,30 +40,40 @@ double spread(const std::vector<double>& u, const std::vector<double>& w) {
 
 }  // namespace
 
+StillTrack StillPositions(const std::vector<ReportFrame>& frames, const std::vector<double>& t,
+                          const std::vector<bool>& candidate, const std::vector<int>& part, int p) {
+    StillTrack s;
+    std::vector<std::size_t>& f = s.frames;
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        if (candidate[i] && part[i] == p) f.push_back(i);
+    std::vector<double> vx, vy;
+    for (std::size_t k = 1; k < f.size(); ++k) {
+        const double dt = t[f[k]] - t[f[k - 1]];
+        if (!(dt > 0)) continue;
+        vx.push_back((frames[f[k]].x - frames[f[k - 1]].x) / dt);
+        vy.push_back((frames[f[k]].y - frames[f[k - 1]].y) / dt);
+    }
+    const double mvx = vx.empty() ? 0 : median(vx), mvy = vy.empty() ? 0 : median(vy);
+    for (const std::size_t i : f) {
+        s.u.push_back(frames[i].x - mvx * (t[i] - t[f[0]]));
+        s.w.push_back(frames[i].y - mvy * (t[i] - t[f[0]]));
+    }
+    return s;
+}
+
 std::vector<bool> Steps(const std::vector<ReportFrame>& frames, const std::vector<double>& t,
                         const std::vector<bool>& candidate, const std::vector<int>& part) {
     std::vector<bool> step(frames.size(), false);
     const int parts = part.empty() ? 0 : *std::max_element(part.begin(), part.end()) + 1;
     for (int p = 0; p < parts; ++p) {
-        std::vector<std::size_t> f;
-        for (std::size_t i = 0; i < frames.size(); ++i)
-            if (candidate[i] && part[i] == p) f.push_back(i);
+        const StillTrack still = StillPositions(frames, t, candidate, part, p);
+        const std::vector<std::size_t>& f = still.frames;
+        const std::vector<double>&u = still.u, &w = still.w;
         const std::ptrdiff_t n = std::ptrdiff_t(f.size());
         if (n < 2 * kStepSide) continue;
-        std::vector<double> vx, vy;
-        for (std::size_t k = 1; k < f.size(); ++k) {
-            const double dt = t[f[k]] - t[f[k - 1]];
-            if (!(dt > 0)) continue;
-            vx.push_back((frames[f[k]].x - frames[f[k - 1]].x) / dt);
-            vy.push_back((frames[f[k]].y - frames[f[k - 1]].y) / dt);
-        }
-        const double mvx = vx.empty() ? 0 : median(vx), mvy = vy.empty() ? 0 : median(vy);
-        std::vector<double> u(f.size()), w(f.size()), ax, ay;
-        for (std::size_t k = 0; k < f.size(); ++k) {
-            u[k] = frames[f[k]].x - mvx * (t[f[k]] - t[f[0]]);
-            w[k] = frames[f[k]].y - mvy * (t[f[k]] - t[f[0]]);
-            if (k) ax.push_back(std::abs(u[k] - u[k - 1])), ay.push_back(std::abs(w[k] - w[k - 1]));
-        }
+        std::vector<double> ax, ay;
+        for (std::size_t k = 1; k < f.size(); ++k)
+            ax.push_back(std::abs(u[k] - u[k - 1])), ay.push_back(std::abs(w[k] - w[k - 1]));
         const double motionX = median(ax), motionY = median(ay);
         // The boundaries whose sides differ so; the medians see a step from a few boundaries
         // about it, and the step itself is the largest move between two frames among them.

@@ -9,6 +9,16 @@
 
 namespace nuvak::night {
 
+// The candidate frames of part p (list indices, in order) and their positions with the part's
+// median velocity taken out, so that a step or a spike stands out of a steady drift and the
+// frames beside a gap in time do not.
+struct StillTrack {
+    std::vector<std::size_t> frames;
+    std::vector<double> u, w;
+};
+StillTrack StillPositions(const std::vector<ReportFrame>& frames, const std::vector<double>& t,
+                          const std::vector<bool>& candidate, const std::vector<int>& part, int p);
+
 // Per frame: true for the first frame after a step of the track, each part of the night on
 // its own (part[i], as ComputeReport numbers them). A step is a move of both axes, after the
 // part's median velocity is taken out, between the medians of kStepSide candidate frames

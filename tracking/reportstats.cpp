@@ -106,24 +106,12 @@ std::vector<bool> Jumps(const std::vector<ReportFrame>& frames, const std::vecto
     std::vector<bool> jump(frames.size(), false);
     const int parts = part.empty() ? 0 : part.back() + 1;
     for (int p = 0; p < parts; ++p) {
-        std::vector<std::size_t> f;
-        for (std::size_t i = 0; i < frames.size(); ++i)
-            if (candidate[i] && part[i] == p) f.push_back(i);
+        const night::StillTrack still = night::StillPositions(frames, t, candidate, part, p);
+        const std::vector<std::size_t>& f = still.frames;
+        const std::vector<double>&u = still.u, &w = still.w;
         if (f.size() < 3) continue;
-        std::vector<double> vx, vy;
-        for (std::size_t k = 1; k < f.size(); ++k) {
-            const double dt = t[f[k]] - t[f[k - 1]];
-            if (!(dt > 0)) continue;
-            vx.push_back((frames[f[k]].x - frames[f[k - 1]].x) / dt);
-            vy.push_back((frames[f[k]].y - frames[f[k - 1]].y) / dt);
-        }
-        const double mvx = vx.empty() ? 0 : Median(vx), mvy = vy.empty() ? 0 : Median(vy);
-        std::vector<double> u(f.size()), w(f.size()), steps;
-        for (std::size_t k = 0; k < f.size(); ++k) {
-            u[k] = frames[f[k]].x - mvx * (t[f[k]] - t[f[0]]);
-            w[k] = frames[f[k]].y - mvy * (t[f[k]] - t[f[0]]);
-            if (k) steps.push_back(std::hypot(u[k] - u[k - 1], w[k] - w[k - 1]));
-        }
+        std::vector<double> steps;
+        for (std::size_t k = 1; k < f.size(); ++k) steps.push_back(std::hypot(u[k] - u[k - 1], w[k] - w[k - 1]));
         const double motion = Median(steps);
         const std::ptrdiff_t n = std::ptrdiff_t(f.size());
         for (std::ptrdiff_t k = 0; k < n; ++k) {
