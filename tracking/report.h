@@ -270,18 +270,18 @@ struct HourAnglePolar {
 // The field of many stars (track --stars): the report's track is the stars' common motion,
 // and beside it what only many stars show.
 struct FieldRotation {
-    int stars = 0;                  // the stars the solution rests on
-    Figure seeingJitterArcsec;      // the star-to-star scatter about the common motion, per axis
-    Figure degPerHour;              // the field's rotation, counter-clockwise in the image
+    int stars = 0;              // the stars the solution rests on
+    Figure seeingJitterArcsec;  // the star-to-star scatter about the common motion, per axis
+    Figure degPerHour;          // the field's rotation, counter-clockwise in the image
     Figure rateArcsecPerMinAtCorner;
     // A polar axis off by e turns the field at w e cos(H - Hp) / cos(dec) and drifts the
     // declination at w e sin(H - Hp) (to first order): the two see the two components of e.
-    Figure polarFromRotationArcmin;  // |rotation| cos(dec) / w; NaN without the declination
-    Figure polarFromDriftArcmin;     // |declination drift| / w, the first-order figure
+    Figure polarFromRotationArcmin;      // |rotation| cos(dec) / w; NaN without the declination
+    Figure polarFromDriftArcmin;         // |declination drift| / w, the first-order figure
     double polarTotalArcmin = kNoValue;  // the two components together
     // "both", "drift_only", "rotation_only" or "neither": which of the two differ from 0 at 95 %.
     std::string agreement;
-    std::vector<int> starCount;      // per frame
+    std::vector<int> starCount;       // per frame
     std::vector<double> rotationDeg;  // per frame, from the reference frame
 };
 
