@@ -46,7 +46,10 @@ std::string FramesCsv(const TrackingReport& report, const std::vector<ReportFram
         }
         std::string flags;
         if (i < report.flags.size())
-            for (const std::string& flag : report.flags[i]) flags += (flags.empty() ? "" : ";") + flag;
+            for (const std::string& flag : report.flags[i]) {
+                if (!flags.empty()) flags += ';';
+                flags += flag;
+            }
         const double aperture = 3 * f.hfdPx;
         const double snr = f.found && f.noise > 0 && aperture > 0
                                ? f.flux / (f.noise * std::sqrt(std::numbers::pi) * aperture)
@@ -57,8 +60,12 @@ std::string FramesCsv(const TrackingReport& report, const std::vector<ReportFram
                (f.found ? fixed(f.flux, 1) : std::string()) + "," + fixed(snr, 1);
         if (report.field) {
             const FieldRotation& rotation = *report.field;
-            out += "," + (i < rotation.starCount.size() ? std::to_string(rotation.starCount[i]) : std::string()) + "," +
-                   fixed(i < rotation.rotationDeg.size() ? rotation.rotationDeg[i] : kNoValue, 5);
+            // Appended piece by piece: g++ 12 warns (wrongly) about overlapping copies in
+            // literal + string concatenations.
+            out += ',';
+            if (i < rotation.starCount.size()) out += std::to_string(rotation.starCount[i]);
+            out += ',';
+            out += fixed(i < rotation.rotationDeg.size() ? rotation.rotationDeg[i] : kNoValue, 5);
         }
         out += "\n";
     }
