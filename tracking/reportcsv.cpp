@@ -54,10 +54,25 @@ std::string FramesCsv(const TrackingReport& report, const std::vector<ReportFram
         const double snr = f.found && f.noise > 0 && aperture > 0
                                ? f.flux / (f.noise * std::sqrt(std::numbers::pi) * aperture)
                                : kNoValue;
-        out += std::to_string(i + 1) + "," + field(f.path) + "," + utc + "," + jd + "," + fixed(t, 3) + "," +
-               (f.found ? fixed(f.x, 3) + "," + fixed(f.y, 3) : std::string(",")) + "," + fixed(at(report.ra), 3) +
-               "," + fixed(at(report.dec), 3) + "," + flags + "," + fixed(f.fwhmPx, 3) + "," + fixed(f.hfdPx, 3) + "," +
-               (f.found ? fixed(f.flux, 1) : std::string()) + "," + fixed(snr, 1);
+        // The row's fields in order, joined by commas.
+        const std::string fields[] = {std::to_string(i + 1),
+                                      field(f.path),
+                                      utc,
+                                      jd,
+                                      fixed(t, 3),
+                                      f.found ? fixed(f.x, 3) : std::string(),
+                                      f.found ? fixed(f.y, 3) : std::string(),
+                                      fixed(at(report.ra), 3),
+                                      fixed(at(report.dec), 3),
+                                      flags,
+                                      fixed(f.fwhmPx, 3),
+                                      fixed(f.hfdPx, 3),
+                                      f.found ? fixed(f.flux, 1) : std::string(),
+                                      fixed(snr, 1)};
+        for (const std::string& value : fields) {
+            if (&value != fields) out += ',';
+            out += value;
+        }
         if (report.field) {
             const FieldRotation& rotation = *report.field;
             // Appended piece by piece: g++ 12 warns (wrongly) about overlapping copies in

@@ -531,8 +531,9 @@ std::vector<SyntheticFrame> WriteSyntheticField(const std::string& folder, const
         const int rows = (o.stars + cols - 1) / cols;
         for (int k = 0; k < o.stars; ++k) {
             const double u = 0.3 * (draws.uniform() - 0.5), v = 0.3 * (draws.uniform() - 0.5);
+            const int column = k % cols, row = k / cols;  // the star's cell of the grid
             places.push_back(
-                {kFieldMargin + (k % cols + 0.5 + u) * iw / cols, kFieldMargin + (k / cols + 0.5 + v) * ih / rows});
+                {kFieldMargin + (column + 0.5 + u) * iw / cols, kFieldMargin + (row + 0.5 + v) * ih / rows});
         }
     }
     const std::size_t count = places.size();

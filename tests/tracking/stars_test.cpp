@@ -192,8 +192,8 @@ TEST(FieldStars, EndToEndGivesBackTheFieldsRotation) {
     const FieldOptions o;  // 10 stars, 20 frames, 3 degrees an hour
     FieldTruth truth;
     const std::vector<SyntheticFrame> frames = WriteSyntheticField(dir.path().string(), o, &truth);
-    std::vector<std::string> paths;
-    for (const SyntheticFrame& f : frames) paths.push_back(f.path);
+    std::vector<std::string> paths(frames.size());
+    std::transform(frames.begin(), frames.end(), paths.begin(), [](const SyntheticFrame& f) { return f.path; });
     const MeasureSettings settings;
     const std::vector<FieldStar> stars = FindFieldStars(paths[0], settings, 20);
     ASSERT_EQ(int(stars.size()), o.stars);
