@@ -2,7 +2,7 @@
 //
 //   nuvak-cli info FILE [--as fits|bmp|jpeg|pgm]
 //   nuvak-cli render FILE OUT [--as fits|bmp|jpeg|pgm]
-//   nuvak-cli make-samples [--camera] DIR
+//   nuvak-cli make-samples [--camera | --field] DIR
 //   nuvak-cli track [options] FRAME...
 //
 // Exit status: 0 success, 1 a file could not be read or written (message on stderr),
@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@
 #include "cli/stacking.h"
 #include "cli/track.h"
 #include "core/error.h"
+#include "core/fileio.h"
 #include "core/fits.h"
 #include "core/format.h"
 #include "core/image_files.h"
@@ -34,6 +36,7 @@
 #include "platform/system/arguments.h"
 #include "platform/system/memory.h"
 #include "resources/messages.h"
+#include "tracking/stars.h"
 
 namespace nuvak::cli {
 
@@ -45,7 +48,7 @@ constexpr int kUsage = 2;
 const char kUsageText[] =
     "usage: nuvak-cli info FILE [--as fits|bmp|jpeg|pgm]\n"
     "       nuvak-cli render FILE OUT [--as fits|bmp|jpeg|pgm]\n"
-    "       nuvak-cli make-samples [--camera] DIR\n"
+    "       nuvak-cli make-samples [--camera | --field] DIR\n"
     "       nuvak-cli track [options] FRAME...   (nuvak-cli track --help for the options)\n"
     "       nuvak-cli process IN OUT --op OP [--op OP ...] [--out-master]\n"
     "       nuvak-cli stack --method average|add|max|min|expected IN... OUT\n"
@@ -143,18 +146,28 @@ std::pair<int, int> sizeNamed(const std::string& text) {
 
 // Writes the synthetic sample series and lists the frames it wrote, one per line. With
 // --camera, the camera night instead, then the pixel of its star in the first frame (for
-// track --star). --size WxH makes the camera night's frames smaller, for the checks.
+// track --star). --size WxH makes the camera night's frames smaller, for the checks. With
+// --field, a field of 10 stars turning at 3 degrees an hour, for track --stars.
 int makeSamples(const std::vector<std::string>& args) {
-    bool camera = false;
+    bool camera = false, field = false;
     std::optional<std::pair<int, int>> size;
     const std::vector<std::string> positional =
         CommandLine()
             .flag("--camera", [&] { camera = true; })
+            .flag("--field", [&] { field = true; })
             .option(
                 "--size", [&](const std::string& v) { size = sizeNamed(v); }, "--size needs WxH")
             .parse(args);
     if (positional.size() != 1) throw UsageError{"make-samples takes one DIR"};
     if (size && !camera) throw UsageError{"--size is for the camera night (--camera)"};
+    if (camera && field) throw UsageError{"make-samples takes --camera or --field, not both"};
+    if (field) {
+        std::filesystem::create_directories(PathOf(positional[0]));
+        FieldOptions options;
+        options.frames = 30;
+        for (const SyntheticFrame& frame : WriteSyntheticField(positional[0], options)) std::cout << frame.path << "\n";
+        return kOk;
+    }
     if (!camera) {
         for (const std::string& frame : WriteSampleSeries(positional[0])) std::cout << frame << "\n";
         return kOk;

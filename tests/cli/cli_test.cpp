@@ -178,6 +178,7 @@ TEST_F(CliTest, EveryCommandReadsItsArgumentsByTheSameRules) {
         {{"track", "--range=x", fits, fits}, 2, "--range takes a whole number, not 'x'"},
         {{"process", fits, "out.bmp", "--op"}, 2, "--op needs a command"},
         {{"make-samples", "--size"}, 2, "--size needs WxH"},
+        {{"make-samples", "--camera", "--field", "d"}, 2, "--camera or --field, not both"},
         {{"stack", "--method=median", fits, "o.bmp"}, 2, "unknown method: median"},
         {{"mosaic", "--across", "x", fits, "o.bmp"}, 2, "--across takes a whole number"},
         {{"rgb", "--bogus", "p.mvl", "o.bmp"}, 2, "unknown option: --bogus"},
