@@ -602,7 +602,7 @@ std::string figures(const TrackingReport& r) {
     t += row("RMS（赤経・赤緯・合計）",
              fixed(r.rmsRa.value, 3) + "″ ・ " + fixed(r.rmsDec.value, 3) + "″ ・ " + fixed(r.rmsTotal.value, 3) + "″");
     t += row("周期誤差の周期", withInterval(r.pe.periodS, 1, " 秒"));
-    t += row("周期誤差の全振幅", withInterval(r.pe.amplitudePpArcsec, 2, "″"));
+    t += row("周期誤差の全振幅（測った値）", withInterval(r.pe.amplitudePpArcsec, 2, "″"));
     t += row("ピークの誤警報確率", general(r.pe.fap.value, 2));
     t += row("露出時間", r.exposureS ? fixed(*r.exposureS, 1) + " 秒" : "不明");
     t += row("周期誤差の全振幅（露出中の星の動きを補正）",

@@ -48,12 +48,11 @@ std::string ReportJson(const TrackingReport& report) {
         .addRaw("pe",
                 JsonObject(4)
                     .addRaw("period_s", FigureJson(pe.periodS))
-                    .addRaw("amplitude_pp_arcsec", FigureJson(pe.amplitudePpArcsec))
+                    .addRaw("amplitude_pp_arcsec", FigureJson(report.amplitudePpCorrectedArcsec))
                     .addRaw("fap", FigureJson(pe.fap))
                     .addRaw("harmonic", pe.harmonic ? std::to_string(*pe.harmonic) : "null")
                     .addRaw("worm_period_s", Optional(report.wormPeriodS))
                     .addRaw("amplitude_pp_observed_arcsec", FigureJson(pe.amplitudePpArcsec))
-                    .addRaw("amplitude_pp_corrected_arcsec", FigureJson(report.amplitudePpCorrectedArcsec))
                     .addRaw("amplitude_pp_axis_arcsec", FigureJson(report.amplitudePpAxisArcsec))
                     .addRaw("exposure_s", Optional(report.exposureS))
                     .addRaw("smear_factor", Number(report.smearFactor))
@@ -211,12 +210,12 @@ std::string ReportJson(const TrackingReport& report) {
                                                "other_size (than the first frame or the darks), no_star "
                                                "or jump; null for the frames not lost"))
                 .addRaw("pe_amplitudes",
-                        String("pe: amplitude_pp_arcsec and amplitude_pp_observed_arcsec are the peak to peak of the "
-                               "sinusoid fitted to the RA residuals as the centroids show it; "
-                               "amplitude_pp_corrected_arcsec undoes the shrinking by the exposure (a centroid over "
-                               "exposure_s seconds sees a period P shrunk by smear_factor = sinc(pi exposure_s / P)), "
-                               "null with a warning when the exposure is unknown, above 0.6 P or the frames are "
-                               "fewer than two a period; amplitude_pp_axis_arcsec is that figure at the RA axis "
+                        String("pe: amplitude_pp_observed_arcsec is the peak to peak of the sinusoid fitted to the "
+                               "RA residuals as the centroids show it; amplitude_pp_arcsec is that figure undone "
+                               "from the shrinking by the exposure (a centroid over exposure_s seconds sees a "
+                               "period P shrunk by smear_factor = sinc(pi exposure_s / P)), null with a warning "
+                               "when the exposure is unknown, above 0.6 P or the frames are fewer than two a "
+                               "period; amplitude_pp_axis_arcsec is that figure at the RA axis "
                                "(divided by cos(declination_deg))"))
                 .addRaw("pe_fold",
                         String("pe: the RA residuals folded on fold_period_s (the worm period, else the detected "

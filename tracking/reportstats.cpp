@@ -321,6 +321,13 @@ double MedianCadence(std::vector<double> t) {
     return Median(steps);
 }
 
+// A figure and its interval times a positive factor.
+Figure Scaled(const Figure& f, double factor) {
+    Figure out{f.value * factor, std::nullopt};
+    if (f.ci95) out.ci95 = std::pair{f.ci95->first * factor, f.ci95->second * factor};
+    return out;
+}
+
 // The periodic error's amplitude undone from the exposure's smear (see TrackingReport).
 void CorrectSmear(TrackingReport& r, const std::vector<double>& t) {
     const double period = r.pe.periodS.value, observed = r.pe.amplitudePpArcsec.value;
@@ -335,9 +342,9 @@ void CorrectSmear(TrackingReport& r, const std::vector<double>& t) {
         r.warnings.push_back({"cadence", FillMessage(msg::kReportCadenceTooSlow, FormatG6(cadence), FormatG6(period))});
     } else {
         r.smearFactor = Sinc(kPi * *r.exposureS / period);
-        r.amplitudePpCorrectedArcsec.value = observed / r.smearFactor;
+        r.amplitudePpCorrectedArcsec = Scaled(r.pe.amplitudePpArcsec, 1 / r.smearFactor);
         const double cosDec = r.decDeg ? std::cos(*r.decDeg * kPi / 180) : 0;
-        if (cosDec > 1e-3) r.amplitudePpAxisArcsec.value = r.amplitudePpCorrectedArcsec.value / cosDec;
+        if (cosDec > 1e-3) r.amplitudePpAxisArcsec = Scaled(r.amplitudePpCorrectedArcsec, 1 / cosDec);
     }
 }
 

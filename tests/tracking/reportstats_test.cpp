@@ -479,7 +479,7 @@ TEST(ReportPeriodicError, PeriodicErrorIsUndoneFromTheExposureSmear) {
         EXPECT_TRUE(Balanced(json));
         EXPECT_NE(json.find("\"amplitude_pp_observed_arcsec\": {\"value\": " + JsonNumber(observed) + "}"),
                   std::string::npos);
-        EXPECT_NE(json.find("\"amplitude_pp_corrected_arcsec\": {\"value\": " +
+        EXPECT_NE(json.find("\"amplitude_pp_arcsec\": {\"value\": " +
                             JsonNumber(r.amplitudePpCorrectedArcsec.value) + "}"),
                   std::string::npos);
     }
