@@ -552,6 +552,7 @@ std::vector<SyntheticFrame> WriteSyntheticField(const std::string& folder, const
     const int reach = int(std::ceil(6 * sigma));
     const double seeingPx = o.seeingArcsec / o.arcsecPerPixel;
     const long long startMs = std::llround(*start * 1000);
+    const double pixelUm = std::tan(o.arcsecPerPixel / 3600 * kPi / 180) * o.focalMm * 1000;
     std::vector<SyntheticFrame> frames{std::size_t(n)};
     std::vector<double> image(std::size_t(w) * std::size_t(h));
     std::vector<std::uint16_t> v(image.size());
@@ -601,7 +602,12 @@ std::vector<SyntheticFrame> WriteSyntheticField(const std::string& folder, const
         std::string date(1, '\'');
         date += FormatIsoDateTime(double(ms) / 1000);
         date += '\'';
-        WriteFits16(f.path, w, h, v, {{"DATE-OBS", date}, {"EXPTIME", FormatDecimals(o.exposureS, 3)}});
+        WriteFits16(f.path, w, h, v,
+                    {{"DATE-OBS", date},
+                     {"EXPTIME", FormatDecimals(o.exposureS, 3)},
+                     {"FOCALLEN", FormatDecimals(o.focalMm, 3)},
+                     {"XPIXSZ", FormatDecimals(pixelUm, 8)},
+                     {"OBJCTDEC", FormatDecimals(o.decDeg, 4)}});
     }
     return frames;
 }

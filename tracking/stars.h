@@ -128,6 +128,8 @@ struct FieldOptions {
     std::string start = "2026-12-08T21:14:05.250";  // DATE-OBS of the first frame
 
     double arcsecPerPixel = 1.5;
+    double focalMm = 1000;      // FOCALLEN; XPIXSZ is the pixel that gives arcsecPerPixel there
+    double decDeg = 45;         // OBJCTDEC
     double cameraAngleDeg = 0;  // image x turned onto RA by this angle (for the truth on the sky)
 
     double driftXPxPerMin = 0.6, driftYPxPerMin = -0.4;  // the common drift on the image
@@ -158,7 +160,7 @@ struct FieldTruth {
 };
 
 // Writes the field as field_000.fits ... into folder (which must exist), 16-bit FITS with
-// DATE-OBS and EXPTIME, and returns each frame's truth: t at mid-exposure, x and y the true
+// DATE-OBS, EXPTIME, FOCALLEN, XPIXSZ and OBJCTDEC, and returns each frame's truth: t at mid-exposure, x and y the true
 // place of the point at frame 0's centre (which the rotation leaves where the drift takes it),
 // ra and dec the common motion from frame 0 on the sky. The stars' own truth goes to truth
 // when given. Throws FileError when a file cannot be written, std::invalid_argument when
