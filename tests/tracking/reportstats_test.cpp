@@ -479,9 +479,9 @@ TEST(ReportPeriodicError, PeriodicErrorIsUndoneFromTheExposureSmear) {
         EXPECT_TRUE(Balanced(json));
         EXPECT_NE(json.find("\"amplitude_pp_observed_arcsec\": {\"value\": " + JsonNumber(observed) + "}"),
                   std::string::npos);
-        EXPECT_NE(json.find("\"amplitude_pp_arcsec\": {\"value\": " +
-                            JsonNumber(r.amplitudePpCorrectedArcsec.value) + "}"),
-                  std::string::npos);
+        EXPECT_NE(
+            json.find("\"amplitude_pp_arcsec\": {\"value\": " + JsonNumber(r.amplitudePpCorrectedArcsec.value) + "}"),
+            std::string::npos);
     }
 }
 
