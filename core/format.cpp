@@ -106,9 +106,7 @@ std::string detail::fillMessage(std::string_view pattern, std::initializer_list<
     return out;
 }
 
-namespace {
-
-bool isSeparator(char c) {
+bool IsPathSeparator(char c) {
 #ifdef _WIN32
     return c == '/' || c == '\\' || c == ':';
 #else
@@ -116,9 +114,11 @@ bool isSeparator(char c) {
 #endif
 }
 
+namespace {
+
 std::size_t nameStart(const std::string& path) {
     for (std::size_t i = path.size(); i > 0; --i)
-        if (isSeparator(path[i - 1])) return i;
+        if (IsPathSeparator(path[i - 1])) return i;
     return 0;
 }
 

@@ -38,6 +38,7 @@ std::string FillMessage(std::string_view pattern, const Args&... args) {
 }
 
 // File-name helpers with the separators of the platform ('/' everywhere, '\\' and ':' on Windows).
+bool IsPathSeparator(char c);
 std::string FileNameOf(const std::string& path);
 // Replaces the extension (from the last '.' of the file name) or adds it when there is none.
 std::string ChangeFileExt(const std::string& path, const std::string& ext);

@@ -8,14 +8,6 @@ namespace nuvak {
 
 namespace {
 
-bool IsSeparator(char c) {
-#ifdef _WIN32
-    return c == '/' || c == '\\' || c == ':';
-#else
-    return c == '/';
-#endif
-}
-
 constexpr char kEol[] = "\r\n";
 constexpr char kGap[] = "      ";
 
@@ -23,12 +15,12 @@ constexpr char kGap[] = "      ";
 
 std::string FolderOf(const std::string& path) {
     std::size_t end = path.size();
-    while (end > 0 && !IsSeparator(path[end - 1])) --end;
+    while (end > 0 && !IsPathSeparator(path[end - 1])) --end;
     if (end == 0) return "";  // a bare name has no folder
     // end is just past the last separator. It stays when it makes the folder a root: the
     // first character ("/"), after a drive ("C:\"), or after another separator.
     const std::size_t last = end - 1;
-    const bool root = last == 0 || path[last] == ':' || IsSeparator(path[last - 1]);
+    const bool root = last == 0 || path[last] == ':' || IsPathSeparator(path[last - 1]);
     return path.substr(0, root ? end : last);
 }
 
