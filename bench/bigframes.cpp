@@ -6,8 +6,13 @@
 //   bench_bigframes rows Y R FRAME...  the plain path the report is measured against: each
 //                                     frame's header and the rows Y - 2R ... Y + 2R its star
 //                                     search reads, through the run's reader into one band
-// It prints the star's first position (write) or the sum of the rows read (rows), so that the
-// work cannot be left out.
+//   bench_bigframes field DIR W H N S  writes N frames field_000.fits ... of W x H: a field of S
+//                                     stars turning and drifting (the synthetic field's
+//                                     defaults otherwise)
+//   bench_bigframes whole FRAME...     the plain path of a many-star measurement: each frame's
+//                                     file read whole, once
+// It prints the star's first position (write, field), or a sum over what it read (rows,
+// whole), so that the work cannot be left out.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -21,6 +26,7 @@
 #include "core/fits.h"
 #include "core/samples.h"
 #include "tracking/measure.h"
+#include "tracking/stars.h"
 
 namespace {
 
@@ -91,12 +97,35 @@ int rows(int y, int r, int argc, char** argv, int first) {
     return 0;
 }
 
+int field(const std::string& dir, int w, int h, int n, int stars) {
+    std::filesystem::create_directories(dir);
+    nuvak::FieldOptions o;
+    o.width = w, o.height = h, o.frames = n, o.stars = stars;
+    const std::vector<nuvak::SyntheticFrame> frames = nuvak::WriteSyntheticField(dir, o);
+    std::printf("%.0f,%.0f\n", frames.empty() ? 0.0 : frames.front().x, frames.empty() ? 0.0 : frames.front().y);
+    return 0;
+}
+
+int whole(int argc, char** argv, int first) {
+    long long sum = 0;
+    for (int k = first; k < argc; ++k) {
+        const nuvak::FileBytes bytes = nuvak::ReadWholeFile(argv[k]);
+        for (std::size_t j = 0; j < bytes.size(); j += 4096) sum += bytes[j];
+    }
+    std::printf("%lld\n", sum);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "write" && argc == 6) return write(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
     if (mode == "rows" && argc > 4) return rows(std::atoi(argv[2]), std::atoi(argv[3]), argc, argv, 4);
-    std::fprintf(stderr, "usage: bench_bigframes write DIR W H N | rows Y R FRAME...\n");
+    if (mode == "field" && argc == 7)
+        return field(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]));
+    if (mode == "whole" && argc > 2) return whole(argc, argv, 2);
+    std::fprintf(stderr,
+                 "usage: bench_bigframes write DIR W H N | rows Y R FRAME... | field DIR W H N S | whole FRAME...\n");
     return 2;
 }
