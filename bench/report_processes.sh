@@ -10,24 +10,10 @@
 # Usage: bench/report_processes.sh BUILD_DIR
 set -euo pipefail
 build=${1:-build-bench}
-cli="$build/nuvak-cli"
-helper="$build/bench/bench_bigframes"
 reps=${REPS:-3}
-for p in "$cli" "$helper"; do
-    if [[ ! -x "$p" ]]; then
-        echo "report_processes: no $p (a build with Qt and -DNUVAK_BENCH=ON makes it); skipped" >&2
-        exit 0
-    fi
-done
-if [[ ! -x /usr/bin/time ]]; then
-    echo "report_processes: /usr/bin/time measures the peak memory and is not here; skipped" >&2
-    exit 0
-fi
-
-dir=$(mktemp -d "${TMPDIR:-/tmp}/nuvak-report-processes.XXXXXX")
-trap 'rm -rf "$dir"' EXIT
 # shellcheck source=bench/timing.sh
 source "$(dirname "$0")/timing.sh"
+large_setup report_processes "$build"
 
 star=$("$helper" write "$dir/camera" 6248 4176 100)
 frames=("$dir"/camera/frame*.fits)

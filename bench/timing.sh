@@ -37,3 +37,25 @@ peer_setup() {
     work=$(mktemp -d "${TMPDIR:-/tmp}/nuvak-$name.XXXXXX")
     trap 'rm -rf "$work"' EXIT
 }
+
+# The set-up of a benchmark on large frames: cli and helper (nuvak-cli and bench_bigframes of
+# build), the check that both were built and that /usr/bin/time is here (else the benchmark
+# is skipped with exit 0), and dir, a temporary folder removed on exit.
+#   large_setup NAME BUILD
+large_setup() {
+    local name=$1 build=$2 p
+    cli="$build/nuvak-cli"
+    helper="$build/bench/bench_bigframes"
+    for p in "$cli" "$helper"; do
+        if [[ ! -x "$p" ]]; then
+            echo "$name: no $p (a build with Qt and -DNUVAK_BENCH=ON makes it); skipped" >&2
+            exit 0
+        fi
+    done
+    if [[ ! -x /usr/bin/time ]]; then
+        echo "$name: /usr/bin/time measures the peak memory and is not here; skipped" >&2
+        exit 0
+    fi
+    dir=$(mktemp -d "${TMPDIR:-/tmp}/nuvak-$name.XXXXXX")
+    trap 'rm -rf "$dir"' EXIT
+}
