@@ -70,18 +70,21 @@ struct Peak {
 
 // The local maxima above a level: pixels no lower than their eight neighbours, of a plateau
 // only its first pixel in scan order (x, then y).
-std::vector<Peak> LocalMaxima(const IntArray2D& f, int w, int h, double level) {
-    std::vector<Peak> peaks;
+// The local maxima above level among rows [y0, y1) of a frame of w x h whose rows from row0
+// on are held in band (band[x][y - row0]; it holds the rows next to y0 and y1 - 1 too, where
+// the frame has them). A maximum ties with an equal neighbour only when it comes first.
+void AddLocalMaxima(const IntArray2D& band, int row0, int w, int h, int y0, int y1, double level,
+                    std::vector<Peak>& peaks) {
     for (int x = 0; x < w; ++x)
-        for (int y = 0; y < h; ++y) {
-            const std::int32_t v = f[x][y];
+        for (int y = y0; y < y1; ++y) {
+            const std::int32_t v = band[x][y - row0];
             if (!(v > level)) continue;
             bool highest = true;
             for (int dx = -1; dx <= 1 && highest; ++dx)
                 for (int dy = -1; dy <= 1; ++dy) {
                     const int nx = x + dx, ny = y + dy;
                     if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
-                    const std::int32_t u = f[nx][ny];
+                    const std::int32_t u = band[nx][ny - row0];
                     if (u > v || (u == v && (dx < 0 || (dx == 0 && dy < 0)))) {
                         highest = false;
                         break;
@@ -89,7 +92,6 @@ std::vector<Peak> LocalMaxima(const IntArray2D& f, int w, int h, double level) {
                 }
             if (highest) peaks.push_back({x, y, v});
         }
-    return peaks;
 }
 
 // Shows one star's pass over the frames as its stretch of the whole bar.
@@ -218,27 +220,48 @@ private:
 
 }  // namespace
 
-std::vector<FieldStar> FindFieldStars(const std::string& frame, const MeasureSettings& settings, int maxStars) {
+std::vector<FieldStar> FindFieldStars(const std::string& frame, const MeasureSettings& settings, int maxStars,
+                                      std::size_t bandBytes) {
     std::vector<FieldStar> stars;
     RunFrames reader(settings, FrameStore::Band);
     reader.open(frame);
     const int w = reader.width(), h = reader.height();
     if (maxStars <= 0 || w <= 0 || h <= 0) return stars;
-    reader.setBand(0, h);
-    reader.read(0, h);
-    const IntArray2D& f = reader.frame();
+
+    const int bandRows = int(std::clamp<std::size_t>(bandBytes / (std::size_t(w) * 4), 1, std::size_t(h)));
+    int row0 = 0, row1 = 0;  // the rows the reader holds
+    const auto hold = [&](int y0, int y1) {
+        y0 = std::max(y0, 0), y1 = std::min(y1, h);
+        if (y0 >= row0 && y1 <= row1) return;
+        reader.setBand(y0, y1);
+        reader.read(y0, y1);
+        row0 = y0, row1 = y1;
+    };
+    const IntArray2D& band = reader.frame();
+    const auto at = [&](int x, int y) { return band[x][y - row0]; };
 
     // The sky: median and MAD of a grid of samples. Samples are whole numbers: a sky smoother
     // than one unit is taken as one, so that the steps of its quantisation are no stars.
     const int step = std::max(1, int(std::sqrt(double(w) * double(h) / kSkySamples)));
     std::vector<double> samples;
-    for (int x = 0; x < w; x += step)
-        for (int y = 0; y < h; y += step) samples.push_back(f[x][y]);
+    for (int b0 = 0; b0 < h; b0 += bandRows) {
+        const int b1 = std::min(b0 + bandRows, h);
+        hold(b0, b1);
+        for (int x = 0; x < w; x += step)
+            for (int y = (b0 + step - 1) / step * step; y < b1; y += step) samples.push_back(at(x, y));
+    }
     const double sky = MedianOf(samples);
     for (double& v : samples) v = std::abs(v - sky);
     const double sigma = std::max(kMadToSigma * MedianOf(samples), 1.0);
 
-    std::vector<Peak> peaks = LocalMaxima(f, w, h, sky + kNeighbourSigmas * sigma);
+    // The maxima, each band read with the rows beside it.
+    std::vector<Peak> peaks;
+    const int inner = std::max(bandRows - 2, 1);
+    for (int b0 = 0; b0 < h; b0 += inner) {
+        const int b1 = std::min(b0 + inner, h);
+        hold(b0 - 1, b1 + 1);
+        AddLocalMaxima(band, row0, w, h, b0, b1, sky + kNeighbourSigmas * sigma, peaks);
+    }
     std::sort(peaks.begin(), peaks.end(), [](const Peak& p, const Peak& q) {
         return p.v != q.v ? p.v > q.v : p.y != q.y ? p.y < q.y : p.x < q.x;
     });
@@ -256,12 +279,14 @@ std::vector<FieldStar> FindFieldStars(const std::string& frame, const MeasureSet
         const double height = p.v - sky;
         if (!(height > kStarSigmas * sigma)) break;  // the rest are fainter
 
-        // The width from the area at half the height.
+        // The width from the area at half the height; the centroid below reaches no further
+        // than twice kWidthReach.
+        hold(p.y - 2 * kWidthReach - 2, p.y + 2 * kWidthReach + 3);
         int area = 0;
         for (int x = std::max(p.x - kWidthReach, 0); x <= std::min(p.x + kWidthReach, w - 1); ++x)
             for (int y = std::max(p.y - kWidthReach, 0); y <= std::min(p.y + kWidthReach, h - 1); ++y)
                 if ((x - p.x) * (x - p.x) + (y - p.y) * (y - p.y) <= kWidthReach * kWidthReach &&
-                    f[x][y] - sky >= height / 2)
+                    at(x, y) - sky >= height / 2)
                     ++area;
         if (area < 2) continue;
         const double fwhm = 2 * std::sqrt(area / kPi);
@@ -297,7 +322,7 @@ std::vector<FieldStar> FindFieldStars(const std::string& frame, const MeasureSet
             for (int y = y0; y < y1; ++y) {
                 if (std::hypot(x - p.x, y - p.y) > core) continue;
                 saturated = saturated || converted[x][y - y0] >= kSaturated;
-                const double d = std::max(f[x][y] - sky, 0.0);
+                const double d = std::max(at(x, y) - sky, 0.0);
                 sx += (x + 0.5) * d;
                 sy += (y + 0.5) * d;
                 s += d;

@@ -5,6 +5,7 @@
 // centre, and the star-to-star scatter that seeing leaves. A synthetic field of known truth
 // checks the chain end to end.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -40,7 +41,11 @@ struct FieldStar {
 //     it never meets a star bright enough to take it over, and no neighbour's light shifts
 //     its centroid.
 // A frame without such stars gives none; a frame that cannot be read throws as the run does.
-std::vector<FieldStar> FindFieldStars(const std::string& frame, const MeasureSettings& settings, int maxStars);
+// The frame is read bandBytes of rows at a time (one that fits is read once), and about each
+// star only the rows it reaches; the stars do not depend on it.
+constexpr std::size_t kFieldSearchBandBytes = std::size_t(32) << 20;
+std::vector<FieldStar> FindFieldStars(const std::string& frame, const MeasureSettings& settings, int maxStars,
+                                      std::size_t bandBytes = kFieldSearchBandBytes);
 
 // Each star measured in every frame as MeasureReportFrames measures a given star (searched
 // within the settings' search range about the star, then about its last centroid): result[s][i]

@@ -44,6 +44,15 @@ TEST(FieldStars, FindsTheBrightIsolatedUnsaturatedStarsBrightestFirst) {
         const std::vector<SyntheticFrame> frames = WriteSyntheticField(dir.path().string(), o, &truth);
         const std::vector<FieldStar> stars = FindFieldStars(frames[0].path, MeasureSettings{}, r.maxStars);
         ASSERT_EQ(int(stars.size()), r.found);
+        // Searched in bands of 7 rows, about each star only its rows: the same stars.
+        const std::vector<FieldStar> banded =
+            FindFieldStars(frames[0].path, MeasureSettings{}, r.maxStars, std::size_t(o.width) * 4 * 7);
+        ASSERT_EQ(banded.size(), stars.size());
+        for (std::size_t k = 0; k < stars.size(); ++k) {
+            EXPECT_EQ(banded[k].x, stars[k].x) << k;
+            EXPECT_EQ(banded[k].y, stars[k].y) << k;
+            EXPECT_EQ(banded[k].fwhmPx, stars[k].fwhmPx) << k;
+        }
         for (std::size_t k = 0; k < stars.size(); ++k) {
             EXPECT_NEAR(stars[k].x, truth.x[k][0], 0.3) << k;
             EXPECT_NEAR(stars[k].y, truth.y[k][0], 0.3) << k;
