@@ -187,6 +187,10 @@ double HourAngleHours(double utcS, double lonDeg, double raDeg);
 double MedianOf(std::vector<double> v);
 double StudentT975(double df);
 double ChiSquareQuantile(double df, double z);
+// The standard normal's upper 2.5 % quantile, and the median absolute deviation of normally
+// distributed values in sigmas.
+constexpr double kZ975 = 1.959963984540054;
+constexpr double kMadToSigma = 1.4826;
 
 // The image offset (dx, dy) in pixels turned by the camera angle into (RA, Dec) in pixels.
 std::pair<double, double> TurnToSky(double dx, double dy, double cameraAngleDeg);

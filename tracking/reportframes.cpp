@@ -32,8 +32,6 @@ namespace {
 constexpr std::int32_t kSaturated = 65535;
 // 2 sqrt(2 ln 2): the full width at half maximum of a Gaussian in sigmas.
 constexpr double kFwhmPerSigma = 2.3548200450309493;
-// The median absolute deviation of normally distributed values in sigmas.
-constexpr double kMadToSigma = 1.4826;
 // Sky pixels beyond this many sigmas of the median are left out of the sky's sigma; the
 // standard deviation of a normal distribution cut there is kClippedSigma of its sigma.
 constexpr double kSkyClip = 3.5;

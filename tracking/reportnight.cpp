@@ -171,8 +171,8 @@ void StructureFunction(TrackingReport& r) {
         const double independent =
             std::max(1.0, std::min(double(pairs[k]), std::floor(double(n) * (1 - p.lagS / span) / 2)));
         const double dof = 2 * independent;
-        p.lo = p.rmsArcsec * std::sqrt(dof / ChiSquareQuantile(dof, 1.959963984540054));
-        p.hi = p.rmsArcsec * std::sqrt(dof / ChiSquareQuantile(dof, -1.959963984540054));
+        p.lo = p.rmsArcsec * std::sqrt(dof / ChiSquareQuantile(dof, kZ975));
+        p.hi = p.rmsArcsec * std::sqrt(dof / ChiSquareQuantile(dof, -kZ975));
         r.structureFunction.push_back(p);
     }
     const std::vector<StructurePoint>& s = r.structureFunction;

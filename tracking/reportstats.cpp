@@ -20,7 +20,6 @@ namespace nuvak {
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kZ975 = 1.959963984540054;
 }  // namespace
 
 double MedianOf(std::vector<double> v) {

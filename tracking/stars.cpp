@@ -24,11 +24,8 @@ namespace nuvak {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-constexpr double kZ975 = 1.959963984540054;
 // The top of the 16-bit range, after the zero offset.
 constexpr std::int32_t kSaturated = 65535;
-// The median absolute deviation of normally distributed values in sigmas.
-constexpr double kMadToSigma = 1.4826;
 // The sky's level and sigma come from about this many samples spread over the frame.
 constexpr double kSkySamples = 200000;
 // A star's peak stands more than kStarSigmas sky sigmas above the sky; a local maximum more
