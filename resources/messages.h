@@ -162,6 +162,7 @@ inline constexpr char kReportLostNotFirstSize[] = "画像のサイズ {}x{} が�
 inline constexpr char kReportLostNotDarkSize[] = "画像のサイズ {}x{} がダークフレームの {}x{} と違います";
 inline constexpr char kReportLostNoStar[] = "星が見つかりません";
 inline constexpr char kReportLostJump[] = "星の位置が前後のフレームから飛んでいます";
+inline constexpr char kReportLostAfterFlip[] = "子午線反転の後のフレームは、複数の星の計測に使っていません";
 // The tracking report's warnings and the correction table's refusals ("{}" marks where a value is put in).
 inline constexpr char kReportExposureUnknown[] = "フレームに露出時間（EXPTIME・EXPOSURE）がないため、露出中の星の動きで小さく見える周期誤差の振幅を補正していません";
 inline constexpr char kReportSmearTooLong[] = "露出時間 {} 秒が周期誤差の周期 {} 秒の0.6倍を超えるため、露出中の星の動きで小さく見える振幅を補正できません";
@@ -170,6 +171,7 @@ inline constexpr char kReportNoWormPeriod[] = "ウォーム周期の指定も有
 inline constexpr char kReportFoldTooFew[] = "ウォームの1周期に折り返した曲線を当てはめるにはフレームが足りません";
 inline constexpr char kReportHarmonicCoverage[] = "ウォームの第{}高調波は、折り返したフレームの位相にその周期の半分以上の隙間があるため、当てはめていません";
 inline constexpr char kReportHarmonicSmear[] = "ウォームの第{}高調波は、露出時間がその周期の0.6倍を超えるため、当てはめていません";
+inline constexpr char kReportStarsFlip[] = "複数の星は、最初のフレームで選んだ位置から最初の子午線反転の前まで追いました。フレーム {} から後（反転の後）は除いています";
 inline constexpr char kFieldTooFewStars[] = "{}: 明るく孤立した、飽和していない星が {} 個しか見つかりません（3個以上必要です）";
 inline constexpr char kReportFocusDrift[] = "星像の幅（FWHM）が時間とともに {} ピクセル太くなっています（1時間あたり {} ピクセル）。ピントがずれていったようです";
 inline constexpr char kReportPhaseRefNoDates[] = "フレームに日時がないため、指定した位相の基準時刻は使えません。最初のフレームの時刻を位相0としました";

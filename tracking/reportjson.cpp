@@ -207,8 +207,10 @@ std::string ReportJson(const TrackingReport& report) {
                                                  "such part has its own intercept and all share the drift slopes, "
                                                  "and ra_arcsec and dec_arcsec are moved onto the first part's lines"))
                 .addRaw("lost_reasons", String("per frame, why a frame flagged lost was left out: unreadable, "
-                                               "other_size (than the first frame or the darks), no_star "
-                                               "or jump; null for the frames not lost"))
+                                               "other_size (than the first frame or the darks), no_star, "
+                                               "jump, or after_meridian_flip (with --stars, every frame "
+                                               "from the first meridian flip on); null for the frames "
+                                               "not lost"))
                 .addRaw("pe_amplitudes",
                         String("pe: amplitude_pp_observed_arcsec is the peak to peak of the sinusoid fitted to the "
                                "RA residuals as the centroids show it; amplitude_pp_arcsec is that figure undone "

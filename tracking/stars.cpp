@@ -618,18 +618,30 @@ std::vector<SyntheticFrame> WriteSyntheticField(const std::string& folder, const
             const double value = image[j] + std::sqrt(image[j] + o.readNoise * o.readNoise) * draws.normal();
             v[j] = std::uint16_t(std::clamp(std::lround(value), 0L, 65535L));
         }
+        // After a flip pixel (x, y) shows (w - 1 - x, h - 1 - y): the samples in reverse order.
+        const bool flipped = o.flipAtFrame >= 0 && k >= o.flipAtFrame;
+        if (flipped) {
+            std::reverse(v.begin(), v.end());
+            f.x = w - f.x, f.y = h - f.y;
+            if (truth)
+                for (std::size_t s = 0; s < count; ++s) {
+                    double &x = truth->x[s][std::size_t(k)], &y = truth->y[s][std::size_t(k)];
+                    x = w - x, y = h - y;
+                }
+        }
         char name[32];
         std::snprintf(name, sizeof name, "field_%03d.fits", k);
         f.path = folder + "/" + name;
         std::string date(1, '\'');
         date += FormatIsoDateTime(double(ms) / 1000);
         date += '\'';
-        WriteFits16(f.path, w, h, v,
-                    {{"DATE-OBS", date},
-                     {"EXPTIME", FormatDecimals(o.exposureS, 3)},
-                     {"FOCALLEN", FormatDecimals(o.focalMm, 3)},
-                     {"XPIXSZ", FormatDecimals(pixelUm, 8)},
-                     {"OBJCTDEC", FormatDecimals(o.decDeg, 4)}});
+        std::vector<std::pair<std::string, std::string>> cards = {{"DATE-OBS", date},
+                                                                  {"EXPTIME", FormatDecimals(o.exposureS, 3)},
+                                                                  {"FOCALLEN", FormatDecimals(o.focalMm, 3)},
+                                                                  {"XPIXSZ", FormatDecimals(pixelUm, 8)},
+                                                                  {"OBJCTDEC", FormatDecimals(o.decDeg, 4)}};
+        if (o.flipAtFrame >= 0) cards.emplace_back("PIERSIDE", flipped ? "'WEST'" : "'EAST'");
+        WriteFits16(f.path, w, h, v, cards);
     }
     return frames;
 }

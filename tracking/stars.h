@@ -155,6 +155,9 @@ struct FieldOptions {
         double x = 0, y = 0, peak = 0;  // peak: height over the sky, ADU (beyond 65535 it clips)
     };
     std::vector<Extra> extras;
+    // From this frame on (none when negative) the mount has flipped at the meridian: the
+    // picture is turned by 180 degrees about its centre, and PIERSIDE turns from EAST to WEST.
+    int flipAtFrame = -1;
     std::uint64_t seed = 1;
 };
 

@@ -441,6 +441,24 @@ TEST_F(CliTrack, StarsSolveTheField) {
          {"\"stars\": 10", "\"seeing_jitter_arcsec\": {\"value\"", "\"deg_per_hour\": {\"value\"", "\"agreement\": \""})
         EXPECT_NE(jt.find(key), std::string::npos) << key;
     EXPECT_NE(ct.find(",snr,stars,rotation_deg\n"), std::string::npos);
+
+    // A meridian flip before frame 6: the field is measured up to it, and the frames after
+    // it are left out with their reason and a warning.
+    field.flipAtFrame = 5;
+    std::filesystem::create_directory(dir_->file("flipped"));
+    night.clear();
+    for (const SyntheticFrame& f : WriteSyntheticField(dir_->file("flipped"), field)) night.push_back(f.path);
+    std::vector<std::string> args = {"--report", json, "--stars", "auto"};
+    args.insert(args.end(), night.begin(), night.end());
+    const RunResult r = track(args, false);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const test::Bytes fb = test::ReadBytes(json);
+    const std::string ft(fb.begin(), fb.end());
+    std::size_t after = 0;
+    for (std::size_t at = 0; (at = ft.find("\"after_meridian_flip\"", at)) != std::string::npos; ++at) ++after;
+    EXPECT_EQ(after, 3u) << ft;
+    EXPECT_NE(ft.find("\"code\": \"stars_meridian_flip\""), std::string::npos) << ft;
+    EXPECT_NE(ft.find("\"stars\": 10"), std::string::npos);
 }
 
 }  // namespace
