@@ -18,6 +18,7 @@
 
 #include "core/format.h"
 #include "resources/messages.h"
+#include "tracking/reportreader.h"
 
 namespace nuvak {
 
@@ -220,8 +221,11 @@ private:
 std::vector<FieldStar> FindFieldStars(const std::string& frame, const MeasureSettings& settings, int maxStars,
                                       std::size_t bandBytes) {
     std::vector<FieldStar> stars;
-    RunFrames reader(settings, FrameStore::Band);
+    // A colour camera's mosaic is searched on its superpixels, as the report measures it.
+    ReportReader reader(settings, FrameStore::Band);
     reader.open(frame);
+    reader.setSuperpixels(IsBayerMosaic(reader.header().cardText));
+    const int scale = reader.superpixels() ? 2 : 1;  // image pixels a searched pixel
     const int w = reader.width(), h = reader.height();
     if (maxStars <= 0 || w <= 0 || h <= 0) return stars;
 
@@ -269,7 +273,7 @@ std::vector<FieldStar> FindFieldStars(const std::string& frame, const MeasureSet
         cells[std::size_t(peaks[k].x / kGridCell) * std::size_t(gh) + std::size_t(peaks[k].y / kGridCell)].push_back(
             int(k));
 
-    const int search = std::max(settings.searchRange, 0);
+    const int search = (std::max(settings.searchRange, 0) + scale - 1) / scale;
     IntArray2D converted;
     for (std::size_t k = 0; k < peaks.size() && int(stars.size()) < maxStars; ++k) {
         const Peak& p = peaks[k];
@@ -325,7 +329,8 @@ std::vector<FieldStar> FindFieldStars(const std::string& frame, const MeasureSet
                 s += d;
             }
         if (saturated) continue;
-        stars.push_back({sx / s, sy / s, double(p.v), fwhm});  // s > 0: the peak stands above the sky
+        // s > 0: the peak stands above the sky. Superpixel i covers image pixels 2i and 2i + 1.
+        stars.push_back({scale * sx / s, scale * sy / s, double(p.v), scale * fwhm});
     }
     return stars;
 }
@@ -614,6 +619,11 @@ std::vector<SyntheticFrame> WriteSyntheticField(const std::string& folder, const
                     image[std::size_t(x) * std::size_t(h) + std::size_t(y)] +=
                         peak * std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma));
                 }
+        if (o.bayer)
+            for (int x = 0; x < w; ++x)
+                for (int y = 0; y < h; ++y)
+                    image[std::size_t(x) * std::size_t(h) + std::size_t(y)] *=
+                        x % 2 == y % 2 ? (x % 2 ? 0.3 : 0.45) : 1.0;
         for (std::size_t j = 0; j < image.size(); ++j) {
             const double value = image[j] + std::sqrt(image[j] + o.readNoise * o.readNoise) * draws.normal();
             v[j] = std::uint16_t(std::clamp(std::lround(value), 0L, 65535L));
@@ -641,6 +651,7 @@ std::vector<SyntheticFrame> WriteSyntheticField(const std::string& folder, const
                                                                   {"XPIXSZ", FormatDecimals(pixelUm, 8)},
                                                                   {"OBJCTDEC", FormatDecimals(o.decDeg, 4)}};
         if (o.flipAtFrame >= 0) cards.emplace_back("PIERSIDE", flipped ? "'WEST'" : "'EAST'");
+        if (o.bayer) cards.emplace_back("BAYERPAT", "'RGGB'");
         WriteFits16(f.path, w, h, v, cards);
     }
     return frames;

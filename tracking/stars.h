@@ -21,14 +21,16 @@ namespace nuvak {
 // A star of a frame as FindFieldStars picks it.
 struct FieldStar {
     double x = 0, y = 0;  // the sky-subtracted centroid of its core, pixel centres at i + 0.5
-    double peak = 0;      // its brightest pixel, before the sky is taken off
+    double peak = 0;      // its brightest pixel, before the sky is taken off (a superpixel's sum
+                          // on a colour camera's mosaic)
     double fwhmPx = 0;    // full width at half maximum, from the area of its pixels at or above half
                           // its height over the sky
 };
 
 // Up to maxStars stars of the frame, read as the run reads it (the settings' darks and noise
-// cut), brightest peak first, equal peaks in order of y and then x. A star is a local maximum
-// more than 10 sky sigmas above the sky (the median and the median absolute deviation of a
+// cut; a Bayer mosaic, BAYERPAT or COLORTYP, as 2 x 2 superpixels, as the report measures it,
+// with the stars' places and widths in image pixels), brightest peak first, equal peaks in order of y and then x. A
+// star is a local maximum more than 10 sky sigmas above the sky (the median and the median absolute deviation of a
 // sample of the frame) that
 //   - spreads over more than one pixel at half its height (a lone bright pixel is a hot pixel
 //     or a cosmic-ray hit, which no centroid can follow);
@@ -158,6 +160,9 @@ struct FieldOptions {
     // From this frame on (none when negative) the mount has flipped at the meridian: the
     // picture is turned by 180 degrees about its centre, and PIERSIDE turns from EAST to WEST.
     int flipAtFrame = -1;
+    // A colour camera's RGGB mosaic (BAYERPAT): each pixel's light through its cell's filter,
+    // red 0.45, green 1 and blue 0.3 of it.
+    bool bayer = false;
     std::uint64_t seed = 1;
 };
 
