@@ -29,8 +29,6 @@ namespace nuvak {
 
 namespace {
 
-// The top of the 16-bit range, after the zero offset.
-constexpr std::int32_t kSaturated = 65535;
 // 2 sqrt(2 ln 2): the full width at half maximum of a Gaussian in sigmas.
 constexpr double kFwhmPerSigma = 2.3548200450309493;
 // Sky pixels beyond this many sigmas of the median are left out of the sky's sigma; the

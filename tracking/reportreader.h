@@ -13,6 +13,9 @@
 
 namespace nuvak {
 
+// A sample read with the zero offset alone at the top of the 16-bit range: saturated.
+inline constexpr std::int32_t kSaturated = 65535;
+
 // The frames as the report measures them: as the run reads them, or, for a colour camera's
 // Bayer mosaic, as 2 x 2 superpixels of half the width and height, each the sum of its cell
 // (an odd last column or row is left out). The same calls as RunFrames' band store.

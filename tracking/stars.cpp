@@ -25,8 +25,6 @@ namespace nuvak {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-// The top of the 16-bit range, after the zero offset.
-constexpr std::int32_t kSaturated = 65535;
 // The sky's level and sigma come from about this many samples spread over the frame.
 constexpr double kSkySamples = 200000;
 // A star's peak stands more than kStarSigmas sky sigmas above the sky; a local maximum more
