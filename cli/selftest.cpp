@@ -354,15 +354,14 @@ void checkField(Table& table, const ScratchFolder& scratch) {
     o.seed = 41;
     std::vector<std::string> paths;
     for (const SyntheticFrame& f : WriteSyntheticField(scratch.make("field"), o)) paths.push_back(f.path);
-    const MeasureSettings settings;
-    const auto stars = MeasureFieldStars(paths, settings, FindFieldStars(paths.front(), settings, 20));
     ReportOptions options;
     options.arcsecPerPixel = o.arcsecPerPixel;
     options.intervalS = o.cadenceS;
+    const FieldNight night = MeasureFieldNight(paths, MeasureSettings{}, 20, options);
+    const auto& stars = night.stars;
+    const FieldMotion& motion = night.motion;
+    const TrackingReport& common = night.report;
     const TimeAxis times = FrameTimes(stars.front(), options.intervalS);
-    const FieldMotion motion =
-        SolveField(stars, times.t, std::vector<bool>(times.t.size(), true), o.width, o.height, o.arcsecPerPixel, 0);
-    const TrackingReport common = ComputeReport(CommonMotionFrames(stars, motion), times, options);
     const std::string seq = "field";
     table.holds(seq, "stars found", std::to_string(o.stars), std::to_string(stars.size()),
                 int(stars.size()) == o.stars);

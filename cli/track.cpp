@@ -347,33 +347,9 @@ int Track(const std::vector<std::string>& args) {
             if (o.stars) {
                 // The field: its stars found on the first frame, each measured through the night;
                 // the report's track is their common motion.
-                const std::vector<FieldStar> found = FindFieldStars(o.frames.front(), o.settings, o.stars);
-                if (found.size() < 3)
-                    throw Refusal(FillMessage(msg::kFieldTooFewStars, o.frames.front(), found.size()));
-                const auto field = MeasureFieldStars(o.frames, o.settings, found);
-                const TimeAxis times = FrameTimes(field.front(), options.intervalS);
-                const std::vector<std::string> order = TimeOrderFlags(times.t);
-                // After a meridian flip the field is turned by 180 degrees about where the mount
-                // pointed again, and the stars are no longer where their search looks: the field
-                // is measured up to the first flip.
-                const std::vector<std::size_t> flips = MeridianFlips(field.front());
-                const std::size_t flip = flips.empty() ? order.size() : flips.front();
-                std::vector<bool> usable(order.size());
-                for (std::size_t i = 0; i < usable.size(); ++i) usable[i] = order[i].empty() && i < flip;
-                RunFrames first(o.settings, FrameStore::Band);
-                first.open(o.frames.front());
-                const FieldMotion motion = SolveField(field, times.t, usable, first.width(), first.height(),
-                                                      options.arcsecPerPixel, options.cameraAngleDeg);
-                reported = CommonMotionFrames(field, motion);
-                for (std::size_t i = flip; i < reported.size(); ++i) {
-                    reported[i].found = false;
-                    reported[i].lostReason = "after_meridian_flip";
-                    reported[i].lostMessage = msg::kReportLostAfterFlip;
-                }
-                report = ComputeReport(reported, times, options);
-                report.field = FieldFigures(motion, report);
-                if (flip < reported.size())
-                    report.warnings.push_back({"stars_meridian_flip", FillMessage(msg::kReportStarsFlip, flip + 1)});
+                FieldNight night = MeasureFieldNight(o.frames, o.settings, o.stars, options);
+                reported = std::move(night.common);
+                report = std::move(night.report);
             } else {
                 report = ComputeReport(frames, options);
             }

@@ -16,6 +16,7 @@
 
 #include <Eigen/Dense>
 
+#include "core/error.h"
 #include "core/format.h"
 #include "resources/messages.h"
 #include "tracking/reportreader.h"
@@ -64,11 +65,10 @@ struct Peak {
     std::int32_t v;
 };
 
-// The local maxima above a level: pixels no lower than their eight neighbours, of a plateau
-// only its first pixel in scan order (x, then y).
-// The local maxima above level among rows [y0, y1) of a frame of w x h whose rows from row0
-// on are held in band (band[x][y - row0]; it holds the rows next to y0 and y1 - 1 too, where
-// the frame has them). A maximum ties with an equal neighbour only when it comes first.
+// Adds the local maxima above level among rows [y0, y1) of a frame of w x h: pixels no lower
+// than their eight neighbours, of a plateau only its first pixel in scan order (x, then y).
+// The frame's rows from row0 on are held in band (band[x][y - row0]), the rows next to y0 and
+// y1 - 1 too where the frame has them.
 void AddLocalMaxima(const IntArray2D& band, int row0, int w, int h, int y0, int y1, double level,
                     std::vector<Peak>& peaks) {
     for (int x = 0; x < w; ++x)
@@ -718,6 +718,36 @@ FieldRotation FieldFigures(const FieldMotion& motion, const TrackingReport& repo
     const bool rotation = nonzero(f.polarFromRotationArcmin), drift = nonzero(f.polarFromDriftArcmin);
     f.agreement = rotation && drift ? "both" : drift ? "drift_only" : rotation ? "rotation_only" : "neither";
     return f;
+}
+
+FieldNight MeasureFieldNight(const std::vector<std::string>& frames, const MeasureSettings& settings, int maxStars,
+                             const ReportOptions& options) {
+    FieldNight night;
+    if (frames.empty()) throw std::invalid_argument("a field night needs frames");
+    const std::vector<FieldStar> found = FindFieldStars(frames.front(), settings, maxStars);
+    if (found.size() < 3) throw Refusal(FillMessage(msg::kFieldTooFewStars, frames.front(), found.size()));
+    night.stars = MeasureFieldStars(frames, settings, found);
+    const TimeAxis times = FrameTimes(night.stars.front(), options.intervalS);
+    const std::vector<std::string> order = TimeOrderFlags(times.t);
+    const std::vector<std::size_t> flips = MeridianFlips(night.stars.front());
+    const std::size_t flip = flips.empty() ? order.size() : flips.front();
+    std::vector<bool> usable(order.size());
+    for (std::size_t i = 0; i < usable.size(); ++i) usable[i] = order[i].empty() && i < flip;
+    RunFrames first(settings, FrameStore::Band);
+    first.open(frames.front());
+    night.motion = SolveField(night.stars, times.t, usable, first.width(), first.height(), options.arcsecPerPixel,
+                              options.cameraAngleDeg);
+    night.common = CommonMotionFrames(night.stars, night.motion);
+    for (std::size_t i = flip; i < night.common.size(); ++i) {
+        night.common[i].found = false;
+        night.common[i].lostReason = "after_meridian_flip";
+        night.common[i].lostMessage = msg::kReportLostAfterFlip;
+    }
+    night.report = ComputeReport(night.common, times, options);
+    night.report.field = FieldFigures(night.motion, night.report);
+    if (flip < night.common.size())
+        night.report.warnings.push_back({"stars_meridian_flip", FillMessage(msg::kReportStarsFlip, flip + 1)});
+    return night;
 }
 
 }  // namespace nuvak

@@ -120,6 +120,21 @@ std::vector<ReportFrame> CommonMotionFrames(const std::vector<std::vector<Report
 // seeing and the two first-order signs of a polar misalignment.
 FieldRotation FieldFigures(const FieldMotion& motion, const TrackingReport& report);
 
+// A night measured as a field: up to maxStars stars found on the first frame, each measured in
+// every frame, the field solved over the frames in time order up to the first meridian flip
+// (after it the picture is turned about wherever the mount pointed again, and the stars are no
+// longer where their search looks), and the report on the common motion with the field's
+// figures. The frames from the flip on are lost as after_meridian_flip, with a warning.
+// Throws Refusal when the first frame has fewer than 3 stars.
+struct FieldNight {
+    std::vector<std::vector<ReportFrame>> stars;  // as MeasureFieldStars gives them
+    FieldMotion motion;
+    std::vector<ReportFrame> common;  // CommonMotionFrames, the frames the report measured
+    TrackingReport report;
+};
+FieldNight MeasureFieldNight(const std::vector<std::string>& frames, const MeasureSettings& settings, int maxStars,
+                             const ReportOptions& options);
+
 // A synthetic field: stars at fixed, well-separated places of a frame, all moving together by
 // a common drift and the field's rotation about the frame's centre, each besides moved by its
 // own random seeing in every frame.
